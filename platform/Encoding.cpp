@@ -1,0 +1,241 @@
+#include "platform/Encoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool IsAscii(std::string_view s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// One descriptor per direction, opened on first use and kept: opening is
+// far dearer than converting a short path.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            std::fprintf(stderr, "iconv cannot convert %s to %s\n", from, to);
+            std::abort();
+        }
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts the whole input. On an invalid or unconvertible sequence it
+    // calls onBad(offset of the bad sequence, out) and resumes after the
+    // number of input bytes onBad returns (0 stops with failure).
+    template <class OnBad>
+    bool Run(std::string_view in, std::string& out, OnBad onBad) {
+        out.clear();
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in.data());
+        size_t srcLeft = in.size();
+        char buf[4096];
+        while (srcLeft > 0) {
+            char* dst = buf;
+            size_t dstLeft = sizeof buf;
+            size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+            out.append(buf, static_cast<size_t>(dst - buf));
+            if (r == static_cast<size_t>(-1)) {
+                if (errno == E2BIG) continue;
+                size_t offset = static_cast<size_t>(src - in.data());
+                size_t skip = onBad(offset, out);
+                if (skip == 0 || skip > srcLeft) return false;
+                src += skip;
+                srcLeft -= skip;
+                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
+        out.append(buf, static_cast<size_t>(dst - buf));
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter& ToUtf8() {
+    thread_local Converter c("UTF-8", "CP932");
+    return c;
+}
+
+Converter& ToCp932() {
+    thread_local Converter c("CP932", "UTF-8");
+    return c;
+}
+
+// Length of the UTF-8 sequence starting at s[i]; 1 for a stray byte.
+size_t Utf8SeqLen(std::string_view s, size_t i, unsigned* codePoint) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    if (i + n > s.size()) n = 1;
+    unsigned cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+    for (size_t k = 1; k < n; ++k) {
+        unsigned char t = static_cast<unsigned char>(s[i + k]);
+        if ((t >> 6) != 2) {
+            n = 1;
+            cp = c;
+            break;
+        }
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    if (codePoint) *codePoint = cp;
+    return n;
+}
+
+}  // namespace
+
+std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932) {
+    if (IsAscii(cp932)) return std::string(cp932);
+    std::string out;
+    if (!ToUtf8().Run(cp932, out, [](size_t, std::string&) { return size_t{0}; }))
+        return std::nullopt;
+    return out;
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+    if (IsAscii(cp932)) return std::string(cp932);
+    std::string out;
+    ToUtf8().Run(cp932, out, [&](size_t offset, std::string& o) {
+        o += "\xEF\xBF\xBD";  // U+FFFD
+        unsigned char c = static_cast<unsigned char>(cp932[offset]);
+        // A lead byte followed by a byte that cannot trail: drop the lead only.
+        return size_t{1} + ((IsSjisLead(c) && offset + 1 < cp932.size() &&
+                             static_cast<unsigned char>(cp932[offset + 1]) >= 0x40 &&
+                             static_cast<unsigned char>(cp932[offset + 1]) != 0x7F)
+                                ? 1u
+                                : 0u);
+    });
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp932Strict(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    std::string out;
+    if (!ToCp932().Run(utf8, out, [](size_t, std::string&) { return size_t{0}; }))
+        return std::nullopt;
+    return out;
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    std::string out;
+    ToCp932().Run(utf8, out, [&](size_t offset, std::string& o) {
+        unsigned cp = 0;
+        size_t n = Utf8SeqLen(utf8, offset, &cp);
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "<U+%04X>", cp);
+        o += tag;
+        return n;
+    });
+    return out;
+}
+
+std::string Utf8ToCp932Literal(const char* utf8) {
+    auto r = Utf8ToCp932Strict(utf8);
+    if (!r) {
+        std::fprintf(stderr, "fixed text has no Shift-JIS form: %s\n", utf8);
+        std::abort();
+    }
+    return *r;
+}
+
+void AnsiUpperInPlace(std::string& s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsSjisLead(c)) {
+            ++i;  // the trail byte is part of the character, never a letter
+        } else if (c >= 'a' && c <= 'z') {
+            s[i] = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+}
+
+std::string AnsiUpper(std::string_view s) {
+    std::string r(s);
+    AnsiUpperInPlace(r);
+    return r;
+}
+
+namespace {
+// Compares the upper-cased forms of a[0..n) and b[0..n) where both start on a
+// character boundary; the upper-casing state follows a's characters.
+bool EqualUpperPrefix(std::string_view a, std::string_view b, size_t n) {
+    bool trailA = false, trailB = false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        unsigned char ua = (!trailA && ca >= 'a' && ca <= 'z') ? ca - 32 : ca;
+        unsigned char ub = (!trailB && cb >= 'a' && cb <= 'z') ? cb - 32 : cb;
+        if (ua != ub) return false;
+        trailA = !trailA && IsSjisLead(ca);
+        trailB = !trailB && IsSjisLead(cb);
+    }
+    return true;
+}
+}  // namespace
+
+bool SameTextSjis(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && EqualUpperPrefix(a, b, a.size());
+}
+
+bool StartsTextSjis(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && EqualUpperPrefix(s, prefix, prefix.size());
+}
+
+size_t SjisFind(std::string_view s, char c, size_t from) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (i >= from && s[i] == c) return i;
+        if (IsSjisLead(b)) ++i;
+    }
+    return std::string_view::npos;
+}
+
+size_t SjisRFind(std::string_view s, char c) {
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (s[i] == c) found = i;
+        if (IsSjisLead(b)) ++i;
+    }
+    return found;
+}
+
+size_t SjisRFindAny(std::string_view s, std::string_view chars) {
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (chars.find(s[i]) != std::string_view::npos) found = i;
+        if (IsSjisLead(b)) ++i;
+    }
+    return found;
+}
+
+void SjisReplaceChar(std::string& s, char from, char to) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (s[i] == from) s[i] = to;
+        else if (IsSjisLead(b)) ++i;
+    }
+}
+
+size_t SjisFindText(std::string_view s, std::string_view needle, size_t from) {
+    if (needle.empty()) return from <= s.size() ? from : std::string_view::npos;
+    for (size_t i = 0; i + needle.size() <= s.size(); ++i) {
+        if (i >= from && s.compare(i, needle.size(), needle) == 0) return i;
+        if (IsSjisLead(static_cast<unsigned char>(s[i]))) ++i;
+    }
+    return std::string_view::npos;
+}

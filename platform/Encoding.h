@@ -1,0 +1,62 @@
+// Text at the edges of the program. Inside, every string is Shift-JIS (CP932)
+// bytes; these helpers convert to and from UTF-8 where text meets the file
+// system, the terminal or the window, and give the byte-level helpers that
+// must never split a double-byte character.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// CP932 -> UTF-8. Returns nullopt when the bytes are not valid CP932
+// (including a lead byte cut off at the end).
+std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932);
+
+// CP932 -> UTF-8 for display: bytes that do not convert become U+FFFD.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// UTF-8 -> CP932. Returns nullopt when some character has no CP932 form
+// or the input is not valid UTF-8.
+std::optional<std::string> Utf8ToCp932Strict(std::string_view utf8);
+
+// UTF-8 -> CP932 for display: characters without a CP932 form are written
+// as <U+XXXX> so that a name stays recognisable (and never silently mangled).
+std::string Utf8ToCp932(std::string_view utf8);
+
+// For fixed texts of the program written in the source as UTF-8.
+// Aborts when the text has no CP932 form: that is a programming error.
+std::string Utf8ToCp932Literal(const char* utf8);
+
+// A fixed text of the program as CP932 bytes, converted once per call site.
+#define SJ(utf8_literal)                                                     \
+    ([]() -> const std::string& {                                            \
+        static const std::string sj_text_ = Utf8ToCp932Literal(utf8_literal); \
+        return sj_text_;                                                     \
+    }())
+
+// True for a CP932 lead byte (0x81-0x9F, 0xE0-0xFC).
+inline bool IsSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Upper-cases ASCII letters only and skips the trail byte of every
+// double-byte character (a trail byte may lie in 0x61-0x7A).
+std::string AnsiUpper(std::string_view s);
+void AnsiUpperInPlace(std::string& s);
+
+// Case-insensitive equality and prefix test with AnsiUpper semantics.
+bool SameTextSjis(std::string_view a, std::string_view b);
+bool StartsTextSjis(std::string_view s, std::string_view prefix);
+
+// Double-byte safe search for a single ASCII byte: returns the index of the
+// first (or last) occurrence that is not the trail byte of a double-byte
+// character, or npos.
+size_t SjisFind(std::string_view s, char c, size_t from = 0);
+size_t SjisRFind(std::string_view s, char c);
+// Last occurrence of any of the given ASCII bytes, double-byte safe.
+size_t SjisRFindAny(std::string_view s, std::string_view chars);
+// Replaces every occurrence of one ASCII byte by another, double-byte safe.
+void SjisReplaceChar(std::string& s, char from, char to);
+// Double-byte safe substring search (needle is ASCII or CP932 text); the
+// match must start on a character boundary.
+size_t SjisFindText(std::string_view s, std::string_view needle, size_t from = 0);
