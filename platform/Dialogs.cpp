@@ -1,0 +1,49 @@
+#include "platform/Dialogs.h"
+
+#include <cstdio>
+
+#include "platform/Encoding.h"
+
+namespace {
+TMessageBoxHook& Hook() {
+    static TMessageBoxHook hook;
+    return hook;
+}
+bool g_sjis = false;
+}  // namespace
+
+void SetMessageBoxHook(TMessageBoxHook hook) { Hook() = std::move(hook); }
+
+void SetMessageEncodingSjis(bool sjis) { g_sjis = sjis; }
+
+const std::string& MessageCaption(TMsgKind kind) {
+    switch (kind) {
+        case TMsgKind::Error: return SJ("ｴﾗｰ");
+        case TMsgKind::Warning: return SJ("警告");
+        case TMsgKind::Information: return SJ("情報");
+        case TMsgKind::Confirmation: break;
+    }
+    return SJ("確認");
+}
+
+TMsgResult ShowMessageBox(const TMessageRequest& request) {
+    if (Hook()) return Hook()(request);
+    std::string line = (request.caption.empty() ? MessageCaption(request.kind) : request.caption) + ": ";
+    // A message that names a path puts it after two line breaks; on one
+    // terminal line a blank reads better.
+    std::string text = request.text;
+    for (size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, " ");
+    for (auto& c : text)
+        if (c == '\n') c = ' ';
+    line += text;
+    std::string out = g_sjis ? line : Cp932ToUtf8(line);
+    std::fprintf(stderr, "%s\n", out.c_str());
+    return request.defaultButton;
+}
+
+void ShowMessage(TMsgKind kind, const std::string& text) {
+    TMessageRequest r;
+    r.kind = kind;
+    r.text = text;
+    ShowMessageBox(r);
+}

@@ -1,0 +1,40 @@
+// Modal message boxes as the core sees them. The window installs a hook that
+// shows real boxes; without one (the command line) the text goes to stderr
+// and the box answers with the default the caller names, so the core never
+// waits for a user who is not there.
+#pragma once
+
+#include <functional>
+#include <string>
+
+enum class TMsgKind { Error, Warning, Information, Confirmation };
+enum class TMsgButtons { OK, OKCancel, YesNo, RetryIgnoreCancel };
+enum class TMsgResult { OK, Cancel, Yes, No, Retry, Ignore };
+
+struct TMessageRequest {
+    TMsgKind kind = TMsgKind::Error;
+    std::string text;           // CP932
+    TMsgButtons buttons = TMsgButtons::OK;
+    TMsgResult defaultButton = TMsgResult::OK;  // focused button / unattended answer
+    int helpContext = 0;        // 0: no help button
+    std::string caption;        // CP932; empty: the caption of the kind
+};
+
+using TMessageBoxHook = std::function<TMsgResult(const TMessageRequest&)>;
+
+// Installs the window's hook (an empty function removes it).
+void SetMessageBoxHook(TMessageBoxHook hook);
+
+// Shows the box through the hook, or writes "caption: text" to stderr (UTF-8,
+// or CP932 when SetMessageEncodingSjis(true)) and returns the unattended
+// answer: request.defaultButton.
+TMsgResult ShowMessageBox(const TMessageRequest& request);
+
+// Shorthand for an OK box.
+void ShowMessage(TMsgKind kind, const std::string& text);
+
+// The captions of the four kinds: "ｴﾗｰ", "警告", "情報", "確認" (CP932).
+const std::string& MessageCaption(TMsgKind kind);
+
+// Whether the stderr fallback writes CP932 instead of UTF-8.
+void SetMessageEncodingSjis(bool sjis);
