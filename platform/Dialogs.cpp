@@ -31,11 +31,11 @@ TMsgResult ShowMessageBox(const TMessageRequest& request) {
     std::string line = (request.caption.empty() ? MessageCaption(request.kind) : request.caption) + ": ";
     // A message that names a path puts it after two line breaks; on one
     // terminal line a blank reads better.
-    std::string text = request.text;
-    for (size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, " ");
-    for (auto& c : text)
-        if (c == '\n') c = ' ';
-    line += text;
+    for (size_t i = 0; i < request.text.size(); ++i) {
+        char c = request.text[i];
+        if (c == '\r' && i + 1 < request.text.size() && request.text[i + 1] == '\n') continue;
+        line += (c == '\n' || c == '\r') ? ' ' : c;
+    }
     std::string out = g_sjis ? line : Cp932ToUtf8(line);
     std::fprintf(stderr, "%s\n", out.c_str());
     return request.defaultButton;
