@@ -1,0 +1,128 @@
+#include "engine/UHTMLList.h"
+
+#include <utility>
+
+THTMLItemList FileList;
+THTMLItemList ErrorLog;
+THTMLErrorLogList HTMLErrorLogList;
+
+namespace {
+
+// Three-way comparison of two records by a sort key; unknown keys compare
+// everything equal, so nothing moves.
+int CompareKey(const THTMLFileInfo* a, const THTMLFileInfo* b, int key) {
+    switch (key) {
+        case SortBySize:
+            return a->TotalSize < b->TotalSize ? -1 : a->TotalSize > b->TotalSize ? 1 : 0;
+        case SortByName: {
+            // std::string compares char as unsigned bytes, a prefix first.
+            int c = a->FileName.compare(b->FileName);
+            return c < 0 ? -1 : c > 0 ? 1 : 0;
+        }
+        case SortByImageCount: {
+            int x = a->Items.Count(), y = b->Items.Count();
+            return x < y ? -1 : x > y ? 1 : 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+// True when a sorts strictly before b in the requested direction.
+bool Before(const THTMLFileInfo* a, const THTMLFileInfo* b, int key, bool ascending) {
+    int c = CompareKey(a, b, key);
+    return ascending ? c < 0 : c > 0;
+}
+
+}  // namespace
+
+THTMLItemList::~THTMLItemList() { Clear(); }
+
+int THTMLItemList::Add(THTMLFileInfo* item) {
+    items_.push_back(item);
+    return Count() - 1;
+}
+
+void THTMLItemList::Delete(int index) {
+    THTMLFileInfo*& slot = items_.at(static_cast<size_t>(index));
+    THTMLFileInfo* doomed = slot;
+    slot = nullptr;
+    items_.erase(items_.begin() + index);
+    delete doomed;
+}
+
+void THTMLItemList::Clear() {
+    for (int i = Count() - 1; i >= 0; --i) Delete(i);
+    items_.clear();
+}
+
+void THTMLItemList::Swap(int a, int b) { std::swap(items_[static_cast<size_t>(a)], items_[static_cast<size_t>(b)]); }
+
+void THTMLItemList::Sort(int key, bool ascending, int& selected) {
+    for (THTMLFileInfo* p : items_) p->Marked = false;
+    if (selected >= 0 && selected < Count()) items_[static_cast<size_t>(selected)]->Marked = true;
+
+    if (key == SortBySize || key == SortByName || key == SortByImageCount) {
+        // Range phase. Ranges of up to 11 entries are left to the insertion
+        // pass; the order among equal keys that the views show depends on
+        // exactly this sequence of partitions, so it must not be "improved".
+        std::vector<std::pair<int, int>> stack;  // the larger side: depth ~ log2(Count)
+        int lo = 0, hi = Count() - 1;
+        for (;;) {
+            if (hi - lo <= 10) {
+                if (stack.empty()) break;
+                lo = stack.back().first;
+                hi = stack.back().second;
+                stack.pop_back();
+            }
+            const THTMLFileInfo* pivot = items_[static_cast<size_t>(lo + (hi - lo) / 2)];
+            int i = lo, j = hi;
+            for (;;) {
+                while (Before(items_[static_cast<size_t>(i)], pivot, key, ascending)) ++i;
+                while (Before(pivot, items_[static_cast<size_t>(j)], key, ascending)) --j;
+                if (i >= j) break;
+                Swap(i, j);
+                ++i;
+                --j;
+            }
+            if (i - lo > hi - j) {
+                if (i - lo > 10) stack.emplace_back(lo, i - 1);
+                lo = j + 1;
+            } else {
+                if (hi - j > 10) stack.emplace_back(j + 1, hi);
+                hi = i - 1;
+            }
+        }
+        InsertSort(key, ascending);
+    }
+
+    for (int k = 0; k < Count(); ++k) {
+        if (items_[static_cast<size_t>(k)]->Marked) {
+            selected = k;
+            break;
+        }
+    }
+}
+
+void THTMLItemList::InsertSort(int key, bool ascending) {
+    for (int i = 1; i < Count(); ++i) {
+        THTMLFileInfo* held = items_[static_cast<size_t>(i)];
+        int j = i - 1;
+        while (j >= 0 && Before(held, items_[static_cast<size_t>(j)], key, ascending)) {
+            items_[static_cast<size_t>(j + 1)] = items_[static_cast<size_t>(j)];
+            --j;
+        }
+        items_[static_cast<size_t>(j + 1)] = held;
+    }
+}
+
+THTMLFileInfo::~THTMLFileInfo() { Clear(); }
+
+void THTMLFileInfo::Clear() {
+    Items.Clear();
+    NotFoundList.clear();
+    URLList.clear();
+    FileName.clear();
+    LinkName.clear();
+    Title.clear();
+}

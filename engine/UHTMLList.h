@@ -1,0 +1,91 @@
+// The result model: page, part and problem records, the owning list that
+// holds them, and the lists a run fills.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class THTMLFileInfo;
+
+// Sort keys: the values of EnvSettings.SortType and of the sort commands.
+enum THTMLSortKey : int {
+    SortBySize = 0,        // TotalSize
+    SortByName = 1,        // FileName, ordinal unsigned bytes
+    SortByImageCount = 2,  // Items.Count()
+    SortNone = 3           // keep the order
+};
+
+// A list of records that owns every non-null entry it holds.
+class THTMLItemList {
+public:
+    THTMLItemList() = default;
+    virtual ~THTMLItemList();
+    THTMLItemList(const THTMLItemList&) = delete;
+    THTMLItemList& operator=(const THTMLItemList&) = delete;
+
+    int Count() const { return static_cast<int>(items_.size()); }
+    // Entry at a 0-based index; throws std::out_of_range on a bad index.
+    THTMLFileInfo* operator[](int index) const { return items_.at(static_cast<size_t>(index)); }
+    // Puts a reference into a slot without freeing what was there.
+    void SetItem(int index, THTMLFileInfo* item) { items_.at(static_cast<size_t>(index)) = item; }
+
+    // Appends an entry, which the list now owns; returns its index.
+    int Add(THTMLFileInfo* item);
+    // Frees the entry at the index and removes its slot.
+    void Delete(int index);
+    // Frees every entry, from the last to the first, then empties the list.
+    void Clear();
+
+    // Sorts by the key (THTMLSortKey); on return Selected names the same
+    // entry at its new index. A negative Selected, or one that names no
+    // entry, is left as it was. Unknown keys keep the order, as key 3 does.
+    // Every entry must be non-null.
+    void Sort(int key, bool ascending, int& selected);
+    // The stable insertion pass that finishes Sort, usable alone.
+    void InsertSort(int key, bool ascending);
+
+    std::vector<THTMLFileInfo*>::const_iterator begin() const { return items_.begin(); }
+    std::vector<THTMLFileInfo*>::const_iterator end() const { return items_.end(); }
+
+private:
+    void Swap(int a, int b);
+
+    std::vector<THTMLFileInfo*> items_;
+};
+
+// One page (in FileList), part (in a page's Items) or problem (in ErrorLog).
+class THTMLFileInfo {
+public:
+    THTMLFileInfo() = default;
+    virtual ~THTMLFileInfo();
+    THTMLFileInfo(const THTMLFileInfo&) = delete;
+    THTMLFileInfo& operator=(const THTMLFileInfo&) = delete;
+
+    // Empties the lists (freeing the parts) and the texts; numbers and flags
+    // stay as they are.
+    void Clear();
+
+    THTMLItemList Items;                    // parts; entry 0 is the page itself
+    std::vector<std::string> NotFoundList;  // missing local files, in the order met
+    std::vector<std::string> URLList;       // distinct outside URLs, fragment cut off
+    std::string FileName;                   // full path (problem record: the page)
+    int64_t HTMLSize = 0;                   // the HTML file alone
+    int64_t TotalSize = 0;                  // page: weight; part: its own size
+    uint32_t FileDate = 0;                  // packed DOS date (high) and time (low)
+    bool IsHTML = false;                    // entry 0 of a page's Items
+    std::string LinkName;                   // problem record: the target
+    bool Marked = false;                    // scratch mark of Sort
+    uint8_t KanjiCode = 0;                  // DocEncoding the page was read in
+    std::string Title;                      // TITLE text, control characters blanked
+};
+
+// The second owning list kind; the program keeps one for its lifetime.
+class THTMLErrorLogList : public THTMLItemList {};
+
+// Page records of the current run.
+extern THTMLItemList FileList;
+// Problem records of the current run, in the order met.
+extern THTMLItemList ErrorLog;
+// Kept for the program's lifetime; nothing fills it.
+extern THTMLErrorLogList HTMLErrorLogList;
