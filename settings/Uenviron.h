@@ -1,9 +1,13 @@
-// The one record of every user option, with its defaults.
+// The one record of every user option, with its defaults, and the settings
+// file behind it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+class TIniFile;
 
 // Text encoding assumed for pages; the first three are also the codes a
 // page record stores.
@@ -73,3 +77,126 @@ void ResetSettingsDefaults();
 // Shortcut support exists on every system this program runs on, so
 // NoShortcutSupport stays false.
 void DetectShortcutSupport();
+
+// ---------------------------------------------------------------------------
+// Fixed tables the window, the reports and the command line share.
+
+// The program's name and version: the SYSTEM/VERSION value of the settings
+// file, and the window's title.
+inline constexpr const char* VersionText = "Velmoran Ver0.29 Beta 1.1";
+
+// One entry of the line-speed menu: the speed in bits per second (its tag)
+// and the caption reports print. The first seven sit in the "slower still"
+// submenu.
+struct TSpeedEntry {
+    int32_t Bps;
+    const char* Caption;
+    bool Slower;
+};
+inline constexpr std::array<TSpeedEntry, 17> SpeedTable{{
+    {75, "75 bps", true},
+    {150, "150 bps", true},
+    {300, "300 bps", true},
+    {600, "600 bps", true},
+    {1200, "1200 bps", true},
+    {2400, "2400 bps", true},
+    {4800, "4800 bps", true},
+    {9600, "9,600 bps", false},
+    {14400, "14,400 bps", false},
+    {19200, "192,00 bps", false},  // the caption has always read so
+    {28800, "28,800 bps", false},
+    {33600, "33,600 bps", false},
+    {56000, "56,000 bps", false},
+    {64000, "64,000 bps", false},
+    {128000, "128,000 bps", false},
+    {1500000, "1.5M bps", false},
+    {6000000, "6M bps", false},
+}};
+// The speed that stands in for any speed not in the table.
+inline constexpr int32_t DefaultBps = 28800;
+
+// Index into SpeedTable of that speed, or -1.
+int SpeedIndex(int32_t bps);
+// Caption of the "slower still" submenu: "もっと遅い！" (CP932).
+const std::string& SlowerSpeedsCaption();
+// Caption of a size display mode 0..3 (CP932): "Byte 単位", "Byte/KB/MB 混在",
+// "グラム単位", "グラム/キログラム/トン 混在"; empty for any other mode.
+const std::string& FileSizeDispCaption(int32_t mode);
+inline constexpr int32_t FileSizeDispCount = 4;
+
+// ---------------------------------------------------------------------------
+// The settings file.
+
+// Where the settings live (CP932): $VELMORAN_INI when set (a relative name
+// is taken against the folder the program was started in); else VELMORAN.INI
+// in the program's folder when that folder is writable; else
+// $XDG_CONFIG_HOME/velmoran/VELMORAN.INI (XDG_CONFIG_HOME defaulting to
+// ~/.config).
+std::string SettingsFileName();
+// The same choice from given facts (native UTF-8 texts, empty when unset),
+// so that every branch can be tried.
+std::string SettingsFileNameFrom(const std::string& envIni, const std::string& exeDir,
+                                 bool exeDirWritable, const std::string& xdgConfigHome,
+                                 const std::string& home);
+
+// The main window's share of loading and saving. The core calls these at
+// their places in the load and save order and hands over the open file, so
+// the window reads and writes its own sections (HTMLLIST, WINDOW). Without a
+// window those sections are neither read nor written and survive untouched.
+class TSettingsWindow {
+public:
+    virtual ~TSettingsWindow() = default;
+    // No settings file: give the list panels their first-start heights.
+    virtual void ApplyNoFile() = 0;
+    // Fill the re-open menu from HTMLLIST.
+    virtual void LoadHistory(const TIniFile& ini) = 0;
+    // Only when EnvSettings.RestoreWindow: apply the WINDOW section, ending by
+    // showing the window.
+    virtual void ApplyWindowSection(const TIniFile& ini) = 0;
+    // When RestoreWindow is false: just show the window.
+    virtual void ShowWindow() = 0;
+    // Empty the input box, then offer the newest history entry in it.
+    virtual void FillInputFromHistory() = 0;
+    // Last of every load, file or not. EnvSettings already holds the final
+    // Bps/BpsCaption (a speed of the table), FileSizeDisp (0..3), LinkEnabled
+    // and ShowHint (the hint toggle already applied): put them on the menu
+    // check marks, the link button and the hints, and refresh the status.
+    virtual void LoadFinished() = 0;
+    // HTMLLIST has just been erased: write COUNT and the entries
+    // (WriteStringList serves).
+    virtual void SaveHistory(TIniFile& ini) = 0;
+    // Write the WINDOW keys.
+    virtual void SaveWindowSection(TIniFile& ini) = 0;
+};
+
+// MULTIEXEC and LNKFLAG, read before anything else at start: from the file
+// when it exists (defaults 0 and 1), else false and true.
+void ReadStartFlags();
+// The same from an open file; nullptr stands for "no settings file".
+void ReadStartFlagsFrom(const TIniFile* ini);
+
+// Resets EnvSettings to its defaults, reads the settings file over them and
+// corrects what is out of range. Never reports an error: a missing, unreadable
+// or broken file gives defaults.
+void LoadSettings(TSettingsWindow* window = nullptr);
+// The same from an open file; nullptr stands for "no settings file".
+void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window = nullptr);
+
+// Writes every setting into the file, keeping what others wrote there, and
+// replaces the file as a whole. A read-only or unreadable file, or a folder
+// that cannot be written, is left as it was, silently. True when the file
+// was written.
+bool SaveSettings(TSettingsWindow* window = nullptr);
+// The writing alone, onto an open file.
+void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window = nullptr);
+
+// A list section: COUNT and one key per entry, prefix plus the index in
+// eight upper-case hex digits (DATA0000000A is the eleventh). Writing erases
+// the section first, so no entry of a longer list stays behind.
+std::string ListKeyName(const char* prefix, size_t index);
+void WriteStringList(TIniFile& ini, const char* section, const char* prefix,
+                     const std::vector<std::string>& list);
+// A negative COUNT reads as 0; a missing key gives an empty entry. Counts
+// above MaxListEntries are cut there, so a broken COUNT cannot exhaust memory.
+std::vector<std::string> ReadStringList(const TIniFile& ini, const char* section, const char* prefix);
+inline constexpr int32_t MaxListEntries = 100000;
