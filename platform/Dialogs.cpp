@@ -38,7 +38,7 @@ TMsgResult ShowMessageBox(const TMessageRequest& request) {
     }
     std::string out = g_sjis ? line : Cp932ToUtf8(line);
     std::fprintf(stderr, "%s\n", out.c_str());
-    return request.defaultButton;
+    return request.unattended.value_or(request.defaultButton);
 }
 
 void ShowMessage(TMsgKind kind, const std::string& text) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 enum class TMsgKind { Error, Warning, Information, Confirmation };
@@ -15,7 +16,11 @@ struct TMessageRequest {
     TMsgKind kind = TMsgKind::Error;
     std::string text;           // CP932
     TMsgButtons buttons = TMsgButtons::OK;
-    TMsgResult defaultButton = TMsgResult::OK;  // focused button / unattended answer
+    TMsgResult defaultButton = TMsgResult::OK;  // the focused button
+    // The answer when nobody is there to ask (no hook); the focused button
+    // when not set. A question whose focused answer would repeat it for ever
+    // (Retry) names another one here.
+    std::optional<TMsgResult> unattended;
     int helpContext = 0;        // 0: no help button
     std::string caption;        // CP932; empty: the caption of the kind
 };
@@ -27,7 +32,7 @@ void SetMessageBoxHook(TMessageBoxHook hook);
 
 // Shows the box through the hook, or writes "caption: text" to stderr (UTF-8,
 // or CP932 when SetMessageEncodingSjis(true)) and returns the unattended
-// answer: request.defaultButton.
+// unattended answer (request.unattended, else request.defaultButton).
 TMsgResult ShowMessageBox(const TMessageRequest& request);
 
 // Shorthand for an OK box.
