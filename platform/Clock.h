@@ -1,0 +1,36 @@
+// Time and the temporary folder as the rest of the program sees them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Milliseconds from a fixed point in the past (the system's monotonic
+// clock), cut to 32 bits so that it wraps like the tick counter the file
+// name schemes were made for.
+uint32_t GetTickCount();
+
+// The folder for temporary files, CP932, with a trailing "/": $TMPDIR
+// (expanded to a full path) when it is set and has a CP932 form, else /tmp/.
+// The folder is not checked for existence.
+std::string GetTempDirectory();
+
+// A broken-down local time, for the date lines of the reports.
+struct TLocalTime {
+    int year = 1970;
+    int month = 1;   // 1-12
+    int day = 1;     // 1-31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+    int dayOfWeek = 4;  // 0 = Sunday
+};
+
+// The current local time.
+TLocalTime NowLocal();
+// The local time of a moment given in seconds since the epoch.
+TLocalTime LocalTimeAt(int64_t epochSeconds, int millisecond = 0);
+
+}  // namespace platform
