@@ -1,8 +1,24 @@
 #include "engine/UDecodeHTML.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "engine/UCharRefs.h"
+#include "engine/UHTMLList.h"
+#include "engine/UInputList.h"
+#include "engine/YKHTMLTagDecode.h"
+#include "engine/YKKanjiLib.h"
+#include "outside/YKFileUtils.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "settings/Uenviron.h"
@@ -74,4 +90,508 @@ bool IsHrefSkip(const std::string& ref) {
 
 bool IsImgSkip(const std::string& ref) {
     return EnvSettings.ImgSkipEnabled && StartsWithAnyEntry(ref, EnvSettings.ImgSkipPrefixes);
+}
+
+// --- Measurement run ---------------------------------------------------------
+
+namespace {
+
+const std::string& MsgCannotRead() { return SJ("ファイルを読めません"); }
+
+// What a stat of a link target or resource found; the file system is taken
+// not to change while a run goes on.
+struct TStatEntry {
+    bool exists = false;
+    bool isDir = false;
+    bool isRegular = false;
+    int64_t size = -1;  // resource size: a folder counts 0; -1 when not found
+};
+
+struct TFolderId {
+    uint64_t dev, ino;
+    bool operator==(const TFolderId&) const = default;
+};
+struct TFolderIdHash {
+    size_t operator()(const TFolderId& f) const {
+        return std::hash<uint64_t>()(f.dev) * 31u ^ std::hash<uint64_t>()(f.ino);
+    }
+};
+
+// State that lives as long as one run (or one MeasureFile called alone).
+struct TRunState {
+    bool active = false;
+    std::unordered_set<std::string> pages;               // FileName of every FileList record
+    std::unordered_map<std::string, TStatEntry> stats;   // link targets
+    std::unordered_map<std::string, int64_t> resources;  // resolved resource path -> size
+    std::unordered_set<std::string> htmlExtensions;      // upper-cased
+
+    void Reset() {
+        pages.clear();
+        stats.clear();
+        resources.clear();
+        htmlExtensions.clear();
+        for (const std::string& e : EnvSettings.HtmlExtensions) htmlExtensions.insert(AnsiUpper(e));
+    }
+    void Release() {
+        // Swapped out so that the memory of a big run is given back.
+        std::unordered_set<std::string>().swap(pages);
+        std::unordered_map<std::string, TStatEntry>().swap(stats);
+        std::unordered_map<std::string, int64_t>().swap(resources);
+    }
+    // FileList is the truth; the set only speeds up the look-up.
+    void SyncPages() {
+        if (pages.size() == static_cast<size_t>(FileList.Count())) return;
+        pages.clear();
+        for (const THTMLFileInfo* p : FileList)
+            if (p) pages.insert(p->FileName);
+    }
+};
+
+TRunState g_run;
+
+class TRunScope {
+public:
+    TRunScope() : owner_(!g_run.active) {
+        if (owner_) {
+            g_run.Reset();
+            g_run.active = true;
+        }
+    }
+    ~TRunScope() {
+        if (owner_) {
+            g_run.active = false;
+            g_run.Release();
+        }
+    }
+    TRunScope(const TRunScope&) = delete;
+    TRunScope& operator=(const TRunScope&) = delete;
+
+private:
+    bool owner_;
+};
+
+const TStatEntry& StatCached(const std::string& path) {
+    auto it = g_run.stats.find(path);
+    if (it != g_run.stats.end()) return it->second;
+    platform::FileInfo fi = platform::Stat(path);
+    TStatEntry e;
+    e.exists = fi.exists;
+    e.isDir = fi.isDir;
+    e.isRegular = fi.isRegular;
+    e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
+    return g_run.stats.emplace(path, e).first->second;
+}
+
+bool HasWildcard(std::string_view name) {
+    return name.find('*') != std::string_view::npos || name.find('?') != std::string_view::npos;
+}
+
+// Size of the entry a resource path names, -1 when there is none. A last
+// element with "*" or "?" that names no entry as written is matched in its
+// folder, first match in name order.
+int64_t ResourceSize(const std::string& path) {
+    auto it = g_run.resources.find(path);
+    if (it != g_run.resources.end()) return it->second;
+    int64_t size = StatCached(path).size;
+    if (size < 0 && HasWildcard(platform::ExtractFileName(path))) {
+        std::string real = FindRealName(path);
+        if (!real.empty()) size = StatCached(platform::ExtractFilePath(path) + real).size;
+    }
+    g_run.resources.emplace(path, size);
+    return size;
+}
+
+// Closes a descriptor however the read ends.
+class TFd {
+public:
+    explicit TFd(int fd) : fd_(fd) {}
+    ~TFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int get() const { return fd_; }
+    // Closes now; errno is kept for the caller when it fails.
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void ThrowReadError(const std::string& path, const std::string& detail) {
+    throw EReadError(MsgCannotRead() + ": " + path + " (" + detail + ")", path);
+}
+
+// The packed DOS date (high word) and time (low word) of a moment, in local
+// time; 0 outside the years DOS can hold.
+uint32_t DosDateTime(time_t t) {
+    struct tm lt;
+    if (!localtime_r(&t, &lt)) return 0;
+    int year = lt.tm_year + 1900;
+    if (year < 1980 || year > 2107) return 0;
+    uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((lt.tm_mon + 1) << 5) | lt.tm_mday);
+    uint32_t time = static_cast<uint32_t>((lt.tm_hour << 11) | (lt.tm_min << 5) | (lt.tm_sec / 2));
+    return (date << 16) | time;
+}
+
+// A page whose scan is going on, or is suspended while a page it links to
+// is measured.
+struct TPageFrame {
+    THTMLFileInfo* Info = nullptr;  // owned by FileList
+    std::string Text;               // Shift-JIS
+    TTagScanBuffer Buf;
+    THTMLLinkResult Token;
+    bool TitlePending = false;
+    bool AfterLink = false;  // a followed link has just been measured
+    std::unordered_set<std::string> RefKeys;  // resource comparison keys
+    std::unordered_set<std::string> UrlKeys;  // AnsiUpper of URLList entries
+};
+
+// Steps of measuring one page up to the start of its scan. Null when there
+// is nothing to scan: the page was measured before, cannot be opened, or is
+// empty.
+std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TProgressSink& FileSink,
+                                      const TProgressSink& WarningSink) {
+    StripFileURL(path);
+    path = platform::ExpandFileName(path);
+    g_run.SyncPages();
+    if (g_run.pages.count(path)) return nullptr;
+    if (FileSink) FileSink(path);
+
+    auto native = platform::ToNative(path);
+    // Non-blocking, so that a FIFO cannot hold the run; only regular files
+    // are pages (a folder, FIFO or device "cannot be opened").
+    TFd fd(native ? ::open(native->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1);
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        AddProblem(MsgCannotOpen(), "", path, StopFlag, WarningSink);
+        return nullptr;
+    }
+
+    auto* info = new THTMLFileInfo;
+    info->FileName = path;
+    info->FileDate = DosDateTime(st.st_mtime);
+    info->HTMLSize = info->TotalSize = static_cast<int64_t>(st.st_size);
+    FileList.Add(info);
+    g_run.pages.insert(path);
+    auto* self = new THTMLFileInfo;
+    self->FileName = path;
+    self->TotalSize = info->HTMLSize;
+    self->IsHTML = true;
+    info->Items.Add(self);
+
+    if (info->HTMLSize == 0) {
+        if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
+        return nullptr;
+    }
+    std::string text(static_cast<size_t>(info->HTMLSize), '\0');
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::read(fd.get(), text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowReadError(path, std::strerror(errno));
+        }
+        if (n == 0) ThrowReadError(path, SJ("ファイルが途中で終わっています"));
+        done += static_cast<size_t>(n);
+    }
+    if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
+
+    int code = EnvSettings.DocumentEncoding;
+    if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(text);
+    info->KanjiCode = static_cast<uint8_t>(code);
+    if (code == Jis) text = JISToSJIS(text);
+    else if (code == Euc) text = EUCToSJIS(text);
+
+    auto frame = std::make_unique<TPageFrame>();
+    frame->Info = info;
+    frame->Text = std::move(text);
+    frame->Buf.Data = frame->Text.data();
+    frame->Buf.Pos = 0;
+    frame->Buf.Len = static_cast<int64_t>(frame->Text.size());
+    InitLinkResult(frame->Token);
+    return frame;
+}
+
+enum class TTokenOutcome { Next, EndPage, Follow };
+
+bool IsOutsideUrl(std::string_view ref) {
+    return StartsTextSjis(ref, "HTTP:") || StartsTextSjis(ref, "HTTPS:") || StartsTextSjis(ref, "FTP:");
+}
+
+void CutAtHash(std::string& s) {
+    size_t hash = SjisFind(s, '#');
+    if (hash != std::string::npos) s.resize(hash);
+}
+
+TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
+                          std::string& target, bool& StopFlag, const TProgressSink& WarningSink) {
+    const std::string& page = f.Info->FileName;
+    const std::string upperRaw = AnsiUpper(raw);
+    if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
+    if (IsOutsideUrl(raw)) {
+        std::string url = raw;
+        CutAtHash(url);
+        if (f.UrlKeys.insert(AnsiUpper(url)).second) f.Info->URLList.push_back(std::move(url));
+    }
+    if (IsHrefSkip(ref)) return TTokenOutcome::Next;
+    ref = ReplaceAlias(ref);
+    CutAtHash(ref);
+    WarnLocalFile(ref, page, StopFlag, WarningSink);
+    ResolveReference(ref, page);
+    target = std::move(ref);
+
+    bool isHtml = false;
+    if (StatCached(target).isDir) {
+        isHtml = true;
+        if (target.back() != '/') target += '/';
+        if (StatCached(target + "index.html").isRegular) target += "index.html";
+        else if (StatCached(target + "index.htm").isRegular) target += "index.htm";
+    } else {
+        std::string ext = platform::ExtractFileExt(target);
+        isHtml = !ext.empty() && g_run.htmlExtensions.count(AnsiUpper(ext)) != 0;
+    }
+    if (!isHtml) return TTokenOutcome::Next;
+
+    const TStatEntry& st = StatCached(target);
+    if (st.exists && !st.isDir) {
+        if (EnvSettings.LinkEnabled) {
+            if (EnvSettings.FollowOtherFolders || target.compare(0, root.size(), root) == 0)
+                return TTokenOutcome::Follow;
+            AddProblem(MsgOtherFolder(), page, target, StopFlag, WarningSink);
+        }
+        return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+    }
+    f.Info->NotFoundList.push_back(target);
+    AddProblem(MsgNotFound(), page, target, StopFlag, WarningSink);
+    return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+}
+
+TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, const TProgressSink& WarningSink) {
+    const std::string& page = f.Info->FileName;
+    if (IsImgSkip(ref)) return TTokenOutcome::Next;
+    ref = ReplaceAlias(ref);
+    WarnLocalFile(ref, page, StopFlag, WarningSink);
+
+    // Keyed against the current folder, not the page: two spellings that
+    // reach one file through different relative paths count twice.
+    std::string key = ref;
+    SjisReplaceChar(key, '\\', '/');
+    if (!f.RefKeys.insert(platform::ExpandFileName(key)).second) return TTokenOutcome::Next;
+
+    int64_t size = 0;
+    if (!ref.empty()) {
+        ResolveReference(ref, page);
+        size = ResourceSize(ref);
+    }
+    if (size < 0) {
+        f.Info->NotFoundList.push_back(ref);
+        AddProblem(MsgNotFound(), page, ref, StopFlag, WarningSink);
+        return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+    }
+    auto* part = new THTMLFileInfo;
+    part->FileName = ref.empty() ? std::string() : platform::ExpandFileName(ref);
+    part->TotalSize = size;
+    f.Info->TotalSize += size;
+    f.Info->Items.Add(part);
+    return TTokenOutcome::Next;
+}
+
+TTokenOutcome ProcessToken(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
+                           const TProgressSink& WarningSink) {
+    THTMLLinkResult& t = f.Token;
+    THTMLFileInfo& info = *f.Info;
+
+    if (info.Title.empty()) {
+        if (!f.TitlePending) {
+            f.TitlePending = SameTextSjis(t.TokenText, "<TITLE>");
+        } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
+            info.Title = t.TokenText;
+            for (char& c : info.Title)
+                if (static_cast<unsigned char>(c) < 32) c = ' ';
+            f.TitlePending = false;
+        }
+    }
+
+    if (t.LinkType == ltMeta) {
+        size_t at = std::string::npos;
+        if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
+        if (at != std::string::npos) {
+            t.Value1 = t.Value2.substr(at + 4);
+            t.LinkType = ltLink;
+        } else {
+            t.Value1.clear();
+        }
+    }
+    if (t.Value1.empty()) return TTokenOutcome::Next;
+
+    std::string raw = t.Value1;
+    std::string ref = UnescapeAttrValue(raw);
+    if (t.LinkType == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
+    if (t.LinkType == ltImage || t.LinkType == ltEmbed)
+        return ProcessResource(f, std::move(ref), StopFlag, WarningSink);
+    return TTokenOutcome::Next;
+}
+
+// Before a page is suspended for a linked one: only LineNo and InXMP of the
+// token carry over to the next call, so the texts need not stay in memory
+// while a long chain of pages is open.
+void ShrinkToken(THTMLLinkResult& t) {
+    std::string().swap(t.Value1);
+    std::string().swap(t.Value2);
+    std::string().swap(t.TokenText);
+    std::string().swap(t.TagName);
+}
+
+// Scans the page of the first frame and every page its links lead to. The
+// linked pages sit on an explicit stack: the order of pages, problems and
+// stop checks is the one a recursive descent gives, without its depth limit.
+void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& StopFlag,
+              const TProgressSink& FileSink, const TProgressSink& WarningSink) {
+    std::vector<std::unique_ptr<TPageFrame>> stack;
+    stack.push_back(std::move(first));
+    std::string target;
+    while (!stack.empty()) {
+        TPageFrame& f = *stack.back();
+        if (f.AfterLink) {
+            // Back from the linked page: a stop ends this page without the
+            // interruption line (the page that noticed it has given one).
+            f.AfterLink = false;
+            if (StopFlag) {
+                stack.pop_back();
+                continue;
+            }
+        } else {
+            f.Buf.Data = f.Text.data();
+            const int64_t before = f.Buf.Pos;
+            GetHTMLTag(f.Buf, f.Token, LinkTagTable, LinkTagCount, StopFlag);
+            // Every token moves on; should one ever not, the page ends
+            // rather than the run hanging.
+            if (f.Buf.Pos == before && !StopFlag) f.Buf.Pos = f.Buf.Len;
+            TTokenOutcome outcome = ProcessToken(f, root, target, StopFlag, WarningSink);
+            if (outcome == TTokenOutcome::EndPage) {
+                stack.pop_back();
+                continue;
+            }
+            if (outcome == TTokenOutcome::Follow) {
+                f.AfterLink = true;
+                ShrinkToken(f.Token);
+                auto child = BeginPage(target, StopFlag, FileSink, WarningSink);
+                if (child) stack.push_back(std::move(child));
+                continue;
+            }
+        }
+        if (f.Buf.Pos < f.Buf.Len && !StopFlag) continue;
+        if (StopFlag && WarningSink) WarningSink(InterruptedLine(f.Info->FileName));
+        stack.pop_back();
+    }
+}
+
+using TVisitedFolders = std::unordered_set<TFolderId, TFolderIdHash>;
+
+void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& FolderSink,
+              const TProgressSink& WarningSink, TVisitedFolders& visited) {
+    if (FolderSink) FolderSink(path);
+    if (StopFlag) return;
+    const std::string dir = platform::IncludeTrailingSeparator(path);
+    platform::FileInfo self = platform::Stat(dir);
+    if (self.isDir && !visited.insert({self.dev, self.ino}).second) return;
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDirectory(dir, entries)) return;
+    for (const platform::DirEntry& e : entries) {
+        if (e.isDir) {
+            if (!e.nameConverts) {
+                AddProblem(MsgNameNotSjis(), "", dir + e.name, StopFlag, WarningSink);
+            } else if (!visited.count({e.dev, e.ino})) {
+                SearchIn(dir + e.name, StopFlag, FolderSink, WarningSink, visited);
+            }
+            if (StopFlag) return;
+        } else if (g_run.htmlExtensions.count(AnsiUpper(platform::ExtractFileExt(e.name)))) {
+            if (e.nameConverts) {
+                SearchList.push_back(dir + e.name);
+            } else {
+                AddProblem(MsgNameNotSjis(), "", dir + e.name, StopFlag, WarningSink);
+                if (StopFlag) return;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+const std::string& MsgCannotOpen() { return SJ("ファイルを開けません"); }
+const std::string& MsgNotFound() { return SJ("ファイルが見つかりません"); }
+const std::string& MsgOtherFolder() { return SJ("別フォルダなのでスキップします"); }
+const std::string& MsgLocalFile() { return SJ("ローカルファイルが指定されています"); }
+const std::string& MsgNameNotSjis() { return SJ("ファイル名を Shift-JIS で表せません"); }
+
+std::string InterruptedLine(const std::string& page) {
+    return SJ("警告(") + page + SJ("): 計測は中断されました。");
+}
+
+void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target,
+                bool& StopFlag, const TProgressSink& WarningSink) {
+    (void)StopFlag;  // read by the callers after the sink had its chance to set it
+    if (WarningSink) {
+        std::string line;
+        line.reserve(Message.size() + Target.size() + Page.size() + 6);
+        line += Message;
+        line += ": ";
+        line += Target;
+        if (!Page.empty()) {
+            line += " at ";
+            line += Page;
+        }
+        WarningSink(line);
+    }
+    auto* rec = new THTMLFileInfo;
+    rec->FileName = Page;
+    rec->LinkName = Target;
+    ErrorLog.Add(rec);
+}
+
+void WarnLocalFile(const std::string& Ref, const std::string& Page, bool& StopFlag,
+                   const TProgressSink& WarningSink) {
+    if (Ref.size() > 7 && StartsTextSjis(Ref, "FILE:")) AddProblem(MsgLocalFile(), Page, Ref, StopFlag, WarningSink);
+}
+
+void SearchFolder(const std::string& Path, bool& StopFlag, const TProgressSink& FolderSink,
+                  const TProgressSink& WarningSink) {
+    TRunScope scope;
+    if (platform::FileExists(Path)) {
+        SearchList.push_back(Path);
+        return;
+    }
+    TVisitedFolders visited;
+    SearchIn(Path, StopFlag, FolderSink, WarningSink, visited);
+}
+
+void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFlag,
+                 const TProgressSink& FileSink, const TProgressSink& WarningSink) {
+    TRunScope scope;
+    auto first = BeginPage(Path, StopFlag, FileSink, WarningSink);
+    if (first) RunPages(Root, std::move(first), StopFlag, FileSink, WarningSink);
+}
+
+void MeasureAll(bool& StopFlag, const TProgressSink& FolderSink, const TProgressSink& FileSink,
+                const TProgressSink& WarningSink) {
+    StopFlag = false;
+    FileList.Clear();
+    ErrorLog.Clear();
+    SearchList.clear();
+    TRunScope scope;
+    for (const std::string& entry : InputList) SearchFolder(entry, StopFlag, FolderSink, WarningSink);
+    if (StopFlag) return;
+    for (size_t i = 0; i < SearchList.size(); ++i) {
+        // Inputs are full paths; a relative one is expanded so that the
+        // root-folder test compares like with like.
+        const std::string root =
+            platform::IncludeTrailingSeparator(platform::ExpandFileName(platform::ExtractFilePath(SearchList[i])));
+        MeasureFile(root, SearchList[i], StopFlag, FileSink, WarningSink);
+        if (StopFlag) return;
+    }
 }
