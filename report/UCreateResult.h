@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 // The weight of Size bytes in the unit of EnvSettings.FileSizeDisp (bytes,
 // bytes/KB/MB, grams, g/Kg/t); empty for an unknown display mode.
@@ -12,3 +14,61 @@ std::string FormatWeight(int64_t Size);
 // The time Size bytes take at EnvSettings.Bps bits per second, such as
 // " 1分 23.33秒" (CP932). Empty when the line speed is not positive.
 std::string FormatLoadTime(int64_t Size);
+
+// ---------------------------------------------------------------------------
+// Reports of the last run: the plain-text report (file and clipboard) and the
+// HTML report. Lines are CP932 without line ends; files get CR LF after
+// every line. Building a report sorts each page's Items and URLList in the
+// model, so the lists and the reports show the same order.
+
+// A report file that could not be created or written. what() is the CP932
+// message "ﾌｧｲﾙ <name> を作成できません" the export command shows.
+class EFileCreateError : public std::runtime_error {
+public:
+    explicit EFileCreateError(const std::string& fileName);
+    const std::string& FileName() const { return fileName_; }
+
+private:
+    std::string fileName_;
+};
+
+// "YYYY/MM/DD H:MM:SS": now, in local time; when SOURCE_DATE_EPOCH holds an
+// integer, that moment in UTC instead, so reports can be compared byte for
+// byte.
+std::string ReportDateTimeText();
+
+// The name of EnvSettings.SortType for the sort line of the reports.
+std::string SortTypeCaption();
+
+// Appends the whole text report.
+void BuildTextReport(std::vector<std::string>& Lines);
+// Builds the text report and writes it to the file, replacing it as a whole
+// (never half-written). True when written; throws EFileCreateError otherwise.
+bool SaveTextReport(const std::string& FileName);
+// Builds the text report and hands it to the clipboard, CR LF after every
+// line. False when there is no clipboard.
+bool CopyTextReport();
+
+// The table of checked pages; HTMLMode adds the anchors and file links the
+// preformatted HTML report uses.
+void AddCheckedFileTable(std::vector<std::string>& Lines, bool HTMLMode);
+// One table of parts per page, with shares of the page's weight.
+void AddResourceTables(std::vector<std::string>& Lines, bool HTMLMode);
+// The outside URLs of each page that has any.
+void AddOtherURLLists(std::vector<std::string>& Lines);
+// The missing files of each page that has any.
+void AddErrorLists(std::vector<std::string>& Lines);
+
+// The path part of a file: address: the characters % blank # < > [ ] ^ `
+// { | } ~ escaped as %XX (never the trail byte of a double-byte character),
+// one leading "/" dropped, so that "file:///" + the result names the file.
+std::string FilePathToURL(const std::string& Path);
+
+// Appends the whole HTML report, in table or preformatted layout by
+// EnvSettings.ExportUseTable.
+void BuildHTMLReport(std::vector<std::string>& Lines);
+// Builds the HTML report and writes it like SaveTextReport.
+bool SaveHTMLReport(const std::string& FileName);
+
+// The lines joined, each followed by CR LF.
+std::string JoinReportLines(const std::vector<std::string>& Lines);
