@@ -1,0 +1,409 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/UHTMLList.h"
+#include "outside/UCreateWLS.h"
+#include "outside/YKWLSLib.h"
+#include "platform/Dialogs.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "settings/Uenviron.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string Sj(const char* utf8) { return Utf8ToCp932Literal(utf8); }
+
+// The lines of a new item for an address, CR LF ended.
+std::string NewItemText(const std::string& a) {
+    return "<NAME>" + a + "\r\n<URL>" + a + "\r\n<OPTION>\r\n<TIME>no date\r\n<SIZE>no size\r\n<COMMENT>\r\n";
+}
+
+// ---------------------------------------------------------------------------
+// Reading and writing items
+
+TEST(WlsReader, IsLenient) {
+    // LF and CR LF mixed, blank lines, URL before NAME, no TIME, a last line
+    // without a line end.
+    std::vector<TWlsItem> items = ReadWlsItems(
+        "<URL>http://x/\n\n<NAME>X\r\n<OPTION>o\r\n<SIZE>12\n<COMMENT>c\n"
+        "plain name\n<url>lower\n<NAME>third\n<TIME>t");
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(WriteWlsItems({items[0]}),
+              "<NAME>X\r\n<URL>http://x/\r\n<OPTION>o\r\n<TIME>\r\n<SIZE>12\r\n<COMMENT>c\r\n");
+    // A line without a tag is a name line; tags are case-sensitive, so
+    // "<url>" is one too and, the name being taken, starts the next item.
+    EXPECT_EQ(items[1][wfName], "<NAME>plain name");
+    EXPECT_EQ(items[1][wfURL], "<URL>");
+    EXPECT_EQ(items[2][wfName], "<NAME><url>lower");
+    EXPECT_EQ(items[2][wfTime], "<TIME>");
+    EXPECT_TRUE(ReadWlsItems("\r\n\n\r\n").empty());
+    EXPECT_EQ(WriteWlsItems({items[3]}), "<NAME>third\r\n<URL>\r\n<OPTION>\r\n<TIME>t\r\n<SIZE>\r\n<COMMENT>\r\n");
+}
+
+TEST(WlsReader, RepeatedFieldStartsTheNextItem) {
+    std::vector<TWlsItem> items = ReadWlsItems("<URL>a\n<URL>b\n<COMMENT>c\n<NAME>n\n<COMMENT>d\n");
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0][wfURL], "<URL>a");
+    EXPECT_EQ(items[0][wfName], "<NAME>");
+    EXPECT_EQ(items[1][wfURL], "<URL>b");
+    EXPECT_EQ(items[1][wfComment], "<COMMENT>c");
+    EXPECT_EQ(items[1][wfName], "<NAME>n");
+    EXPECT_EQ(items[2][wfComment], "<COMMENT>d");
+    EXPECT_EQ(items[2][wfURL], "<URL>");
+}
+
+TEST(WlsReader, BytesPassThroughUnchanged) {
+    // Shift-JIS, a lone CR and a NUL byte are text of the line.
+    const std::string name = "<NAME>" + Sj("表示ポ") + "a\rb" + std::string(1, '\0');
+    std::vector<TWlsItem> items = ReadWlsItems(name + "\r\n<URL>u\r\r\n");
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0][wfName], name);
+    EXPECT_EQ(items[0][wfURL], "<URL>u\r");
+    EXPECT_EQ(ReadWlsItems(WriteWlsItems(items)), items);
+}
+
+// ---------------------------------------------------------------------------
+// Updating the item file
+
+class UpdateWls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = EnvSettings;
+        FileList.Clear();
+        EnvSettings.WlsKeepInfo = false;
+        EnvSettings.WlsRemoveURL = false;
+        EnvSettings.WwwcRunningCheck = true;
+        platform::SetWwwcRunningHook([this] {
+            ++checks_;
+            if (running_.empty()) return false;
+            bool r = running_.front();
+            running_.pop_front();
+            return r;
+        });
+        SetMessageBoxHook([this](const TMessageRequest& r) {
+            boxes_.push_back(r);
+            if (answers_.empty()) return r.defaultButton;
+            TMsgResult a = answers_.front();
+            answers_.pop_front();
+            return a;
+        });
+        path_ = *platform::FromNative(dir_ / "items.wls");
+    }
+    void TearDown() override {
+        SetMessageBoxHook({});
+        platform::SetWwwcRunningHook({});
+        FileList.Clear();
+        EnvSettings = saved_;
+    }
+
+    static void AddPage(const std::string& name, const Strings& urls) {
+        auto* page = new THTMLFileInfo;
+        page->FileName = name;
+        page->URLList = urls;
+        FileList.Add(page);
+    }
+
+    std::string FileText() const { return ReadNative(dir_ / "items.wls"); }
+
+    // Names in the folder besides the item file: no intermediate may stay.
+    Strings Leftovers() const {
+        std::vector<platform::DirEntry> entries;
+        platform::ListDirectory(*platform::FromNative(dir_.path()), entries);
+        Strings names;
+        for (const auto& e : entries)
+            if (e.name != "items.wls") names.push_back(e.name);
+        return names;
+    }
+
+    Strings Texts() const {
+        Strings t;
+        for (const auto& b : boxes_) t.push_back(b.text);
+        return t;
+    }
+
+    TEnvSettings saved_;
+    TempDir dir_;
+    std::string path_;
+    std::deque<bool> running_;
+    int checks_ = 0;
+    std::vector<TMessageRequest> boxes_;
+    std::deque<TMsgResult> answers_;
+};
+
+const std::string kPrefix = "WWWC アイテム情報ファイル(*.WLS) ";
+
+TEST_F(UpdateWls, FragmentsDroppedCaseKept) {
+    AddPage("/srv/a.htm", {"http://a.example/p#top", "http://A.example/p", "ftp://f.example/"});
+    AddPage("/srv/b.htm", {"http://a.example/p", "http://a.example/q#x#y"});
+    dir_.Write("items.wls", NewItemText("http://old.example/"));
+    UpdateWlsFile(path_);
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/p") + NewItemText("http://A.example/p") +
+                              NewItemText("ftp://f.example/") + NewItemText("http://a.example/q"));
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_EQ(CollectWlsAddresses().size(), 4u);
+}
+
+TEST_F(UpdateWls, NoLinksWithoutKeepingGivesAnEmptyFile) {
+    AddPage("/srv/a.htm", {});
+    dir_.Write("items.wls", NewItemText("http://old.example/"));
+    UpdateWlsFile(path_);
+    EXPECT_EQ(FileText(), "");
+    EXPECT_TRUE(platform::FileExists(path_));
+}
+
+TEST_F(UpdateWls, KeepingOldItems) {
+    AddPage("/srv/a.htm", {"http://new.example/", "http://keep.example/", "HTTP://KEEP.example/"});
+    const std::string old =
+        "<URL>http://gone.example/\r\n<NAME>Gone\r\n<OPTION>x\r\n<SIZE>5\r\n<COMMENT>\r\n"
+        "just a name\n"
+        "<NAME>Kept\n<URL>http://keep.example/\n<OPTION>\n<TIME>t\n<SIZE>s\n<COMMENT>c\n";
+    const std::string goneBack = "<NAME>Gone\r\n<URL>http://gone.example/\r\n<OPTION>x\r\n<TIME>\r\n<SIZE>5\r\n<COMMENT>\r\n";
+    const std::string nameOnly = "<NAME>just a name\r\n<URL>\r\n<OPTION>\r\n<TIME>\r\n<SIZE>\r\n<COMMENT>\r\n";
+    const std::string kept = "<NAME>Kept\r\n<URL>http://keep.example/\r\n<OPTION>\r\n<TIME>t\r\n<SIZE>s\r\n<COMMENT>c\r\n";
+    EnvSettings.WlsKeepInfo = true;
+
+    // Every old item, in order, then the addresses not yet there.
+    dir_.Write("items.wls", old);
+    UpdateWlsFile(path_);
+    EXPECT_EQ(FileText(), goneBack + nameOnly + kept + NewItemText("http://new.example/") +
+                              NewItemText("HTTP://KEEP.example/"));
+
+    // Only old items whose URL line matches an address exactly.
+    EnvSettings.WlsRemoveURL = true;
+    dir_.Write("items.wls", old);
+    UpdateWlsFile(path_);
+    EXPECT_EQ(FileText(), kept + NewItemText("http://new.example/") + NewItemText("HTTP://KEEP.example/"));
+
+    // Removing without keeping changes nothing: the old file is not read.
+    EnvSettings.WlsKeepInfo = false;
+    dir_.Write("items.wls", old);
+    UpdateWlsFile(path_);
+    EXPECT_EQ(FileText(), NewItemText("http://new.example/") + NewItemText("http://keep.example/") +
+                              NewItemText("HTTP://KEEP.example/"));
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(UpdateWls, KeepingWithoutAnOldFileWritesTheNewItems) {
+    EnvSettings.WlsKeepInfo = true;
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    UpdateWlsFile(path_);
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
+}
+
+TEST_F(UpdateWls, KeepsTheFileMode) {
+    const std::string native = dir_.Write("items.wls", "");
+    ::chmod(native.c_str(), 0640);
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    UpdateWlsFile(path_);
+    struct stat st;
+    ASSERT_EQ(::stat(native.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
+}
+
+TEST_F(UpdateWls, EmptyPathIsReported) {
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    UpdateWlsFile("");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].kind, TMsgKind::Error);
+    EXPECT_EQ(boxes_[0].buttons, TMsgButtons::OK);
+    EXPECT_EQ(boxes_[0].text, Sj((kPrefix + "が指定されていません。").c_str()));
+    EXPECT_EQ(checks_, 0);
+}
+
+TEST_F(UpdateWls, LockedFileIsLeftUntouched) {
+    const std::string old = NewItemText("http://old.example/");
+    const std::string native = dir_.Write("items.wls", old);
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    const std::string locked = Sj((kPrefix + "がロックされているため更新できませんでした。").c_str());
+
+    ::chmod(native.c_str(), 0444);
+    UpdateWlsFile(path_);
+    EXPECT_EQ(Texts(), Strings{locked});
+    EXPECT_EQ(boxes_[0].kind, TMsgKind::Error);
+    EXPECT_EQ(FileText(), old);
+    EXPECT_TRUE(Leftovers().empty());
+
+    // A folder that cannot be written locks the file in it too.
+    ::chmod(native.c_str(), 0644);
+    const std::string sub = dir_.Write("ro/items.wls", old);
+    const std::string subFolder = dir_ / "ro";
+    ::chmod(subFolder.c_str(), 0555);
+    UpdateWlsFile(*platform::FromNative(sub));
+    EXPECT_EQ(Texts(), (Strings{locked, locked}));
+    EXPECT_EQ(ReadNative(sub), old);
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(*platform::FromNative(subFolder), entries);
+    EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST_F(UpdateWls, UnreadableOldFileIsReported) {
+    EnvSettings.WlsKeepInfo = true;
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    const std::string cannotOpen = Sj((kPrefix + "がロックされているため開けません。").c_str());
+    // A link to nothing cannot be opened; a pipe would never end: neither
+    // may hang or be replaced.
+    ASSERT_EQ(::symlink((dir_ / "nothing").c_str(), (dir_ / "items.wls").c_str()), 0);
+    UpdateWlsFile(path_);
+    EXPECT_EQ(Texts(), Strings{cannotOpen});
+    ::unlink((dir_ / "items.wls").c_str());
+    ASSERT_EQ(::mkfifo((dir_ / "items.wls").c_str(), 0644), 0);
+    UpdateWlsFile(path_);
+    EXPECT_EQ(Texts(), (Strings{cannotOpen, cannotOpen}));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(UpdateWls, MissingFolderIsReported) {
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    UpdateWlsFile(*platform::FromNative(dir_ / "no/such/items.wls"));
+    EXPECT_EQ(Texts(), Strings{Sj((kPrefix + "ファイルの更新に失敗しました。").c_str())});
+    // A folder in place of the file is not replaced.
+    dir_.MakeDir("items.wls");
+    UpdateWlsFile(path_);
+    EXPECT_EQ(boxes_.size(), 2u);
+    EXPECT_TRUE(platform::DirectoryExists(path_));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    const std::string old = NewItemText("http://old.example/");
+    dir_.Write("items.wls", old);
+
+    // Cancel: nothing written.
+    running_ = {true};
+    answers_ = {TMsgResult::Cancel};
+    UpdateWlsFile(path_);
+    ASSERT_EQ(boxes_.size(), 1u);
+    const TMessageRequest& r = boxes_[0];
+    EXPECT_EQ(r.kind, TMsgKind::Warning);
+    EXPECT_EQ(r.buttons, TMsgButtons::RetryIgnoreCancel);
+    EXPECT_EQ(r.defaultButton, TMsgResult::Retry);
+    EXPECT_EQ(r.unattended, TMsgResult::Ignore);
+    EXPECT_EQ(r.helpContext, 10008);
+    EXPECT_EQ(r.text, Sj("WWWCが起動しています。WWWCを終了させてください。\n\n(環境設定でこの警告ダイアログを非表示にできます)"));
+    EXPECT_EQ(FileText(), old);
+
+    // Retry while it runs, then it has gone: written after three looks.
+    boxes_.clear();
+    checks_ = 0;
+    running_ = {true, true, false};
+    answers_ = {TMsgResult::Retry, TMsgResult::Retry};
+    UpdateWlsFile(path_);
+    EXPECT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(checks_, 3);
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
+
+    // Ignore: written although it runs.
+    dir_.Write("items.wls", old);
+    boxes_.clear();
+    running_ = {true, true};
+    answers_ = {TMsgResult::Ignore};
+    UpdateWlsFile(path_);
+    EXPECT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
+
+    // Switched off: not even looked for.
+    dir_.Write("items.wls", old);
+    EnvSettings.WwwcRunningCheck = false;
+    checks_ = 0;
+    UpdateWlsFile(path_);
+    EXPECT_EQ(checks_, 0);
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(UpdateWls, WithoutAWindowTheWarningIsShownOnceAndTheRunGoesOn) {
+    SetMessageBoxHook({});
+    platform::SetWwwcRunningHook([this] {
+        ++checks_;
+        return true;  // never goes away
+    });
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    testing::internal::CaptureStderr();
+    UpdateWlsFile(path_);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(checks_, 1);
+    EXPECT_NE(err.find("WWWC"), std::string::npos);
+    EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
+}
+
+TEST_F(UpdateWls, IntermediateNameTakesTheNextFreeNumber) {
+    const std::string folder = *platform::FromNative(dir_.path());
+    EXPECT_EQ(WlsIntermediateName(path_, 0xABCD), folder + "/0000ABCD.~LS");
+    dir_.Write("0000ABCD.~LS", "");
+    dir_.MakeDir("0000ABCE.~LS");
+    EXPECT_EQ(WlsIntermediateName(path_, 0xABCD), folder + "/0000ABCF.~LS");
+    EXPECT_EQ(WlsIntermediateName(path_, 0xFFFFFFFF), folder + "/FFFFFFFF.~LS");
+    // An earlier intermediate file is left alone by an update.
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    UpdateWlsFile(path_);
+    EXPECT_EQ(Leftovers(), (Strings{"0000ABCD.~LS", "0000ABCE.~LS"}));
+}
+
+// ---------------------------------------------------------------------------
+// Looking for a running WWWC
+
+TEST(WwwcProcess, ExecutableNames) {
+    for (const char* yes : {"wwwc", "WWWC", "wwwc.exe", "WwWc.ExE", "/opt/wwwc", "C:\\Program Files\\WWWC\\wwwc.exe",
+                            "z:/x\\WWWC.EXE"})
+        EXPECT_TRUE(platform::IsWwwcExecutableName(yes)) << yes;
+    for (const char* no : {"", "wwwc2", "wwwc.ex", "xwwwc", "wwwc.exe/", "wine", "C:\\wwwc\\other.exe"})
+        EXPECT_FALSE(platform::IsWwwcExecutableName(no)) << no;
+}
+
+// Waits a few seconds for the check to give the wanted answer.
+bool EventuallyRunning(bool wanted) {
+    for (int k = 0; k < 200; ++k) {
+        if (platform::IsWwwcRunning() == wanted) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST(WwwcProcess, FindsARealProcessByNameOrArgv0) {
+    platform::SetWwwcRunningHook({});
+    if (platform::IsWwwcRunning()) GTEST_SKIP() << "a WWWC process runs on this machine";
+
+    // By the kernel's name of the process.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::prctl(PR_SET_NAME, "WWWC.exe");
+        for (;;) ::pause();
+    }
+    EXPECT_TRUE(EventuallyRunning(true));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(EventuallyRunning(false));
+
+    // By a Windows program path in argv[0], as Wine starts it.
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl("/bin/sleep", "C:\\Program Files\\WWWC\\wwwc.exe", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    EXPECT_TRUE(EventuallyRunning(true));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(EventuallyRunning(false));
+}
+
+}  // namespace
