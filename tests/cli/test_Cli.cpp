@@ -244,6 +244,11 @@ TEST_F(Cli, WlsFileReceivesTheOutsideAddresses) {
     std::string wls = ReadNative(t / "items.wls");
     EXPECT_TRUE(Contains(wls, "<URL>http://example.com/\r\n")) << wls;
     EXPECT_TRUE(Contains(wls, "<URL>ftp://f.example/\r\n"));
+
+    // An item file that cannot be written is a failed output.
+    r = Run({"--wls", "no/such/folder/items.wls", "--quiet", "a.html"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Contains(r.err, "WWWC")) << r.err;
 }
 
 // --- settings --------------------------------------------------------------------
