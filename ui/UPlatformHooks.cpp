@@ -1,0 +1,92 @@
+#include "ui/UPlatformHooks.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QMessageBox>
+#include <QPushButton>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/BusyCursor.h"
+#include "platform/Clipboard.h"
+#include "platform/Dialogs.h"
+#include "ui/QtText.h"
+
+namespace {
+
+QMessageBox::Icon IconOf(TMsgKind kind) {
+    switch (kind) {
+        case TMsgKind::Error: return QMessageBox::Critical;
+        case TMsgKind::Warning: return QMessageBox::Warning;
+        case TMsgKind::Information: return QMessageBox::Information;
+        case TMsgKind::Confirmation: break;
+    }
+    return QMessageBox::Question;
+}
+
+struct TButtonDef {
+    TMsgResult result;
+    std::string caption;  // CP932
+    QMessageBox::ButtonRole role;
+};
+
+std::vector<TButtonDef> ButtonsOf(TMsgButtons buttons) {
+    switch (buttons) {
+        case TMsgButtons::OK: return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
+        case TMsgButtons::OKCancel:
+            return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole},
+                    {TMsgResult::Cancel, SJ("ｷｬﾝｾﾙ"), QMessageBox::RejectRole}};
+        case TMsgButtons::YesNo:
+            return {{TMsgResult::Yes, SJ("はい(&Y)"), QMessageBox::YesRole},
+                    {TMsgResult::No, SJ("いいえ(&N)"), QMessageBox::NoRole}};
+        case TMsgButtons::RetryIgnoreCancel:
+            return {{TMsgResult::Retry, SJ("再試行(&R)"), QMessageBox::AcceptRole},
+                    {TMsgResult::Ignore, SJ("無視(&I)"), QMessageBox::AcceptRole},
+                    {TMsgResult::Cancel, SJ("中止(&A)"), QMessageBox::RejectRole}};
+    }
+    return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
+}
+
+TMsgResult ShowBox(const TMessageRequest& request, const std::function<void(int)>& help) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setIcon(IconOf(request.kind));
+    box.setWindowTitle(Q(request.caption.empty() ? MessageCaption(request.kind) : request.caption));
+    box.setText(Q(request.text));
+    std::map<QAbstractButton*, TMsgResult> results;
+    QPushButton* escapeButton = nullptr;
+    for (const TButtonDef& def : ButtonsOf(request.buttons)) {
+        QPushButton* b = box.addButton(Q(def.caption), def.role);
+        results[b] = def.result;
+        if (def.result == request.defaultButton) box.setDefaultButton(b);
+        if (def.result == TMsgResult::Cancel || def.result == TMsgResult::No) escapeButton = b;
+    }
+    QPushButton* helpButton = nullptr;
+    if (request.helpContext != 0)
+        helpButton = box.addButton(Q(SJ("ﾍﾙﾌﾟ(&H)")), QMessageBox::HelpRole);
+    if (escapeButton) box.setEscapeButton(escapeButton);
+    // The Help button shows help and leaves the question open.
+    do {
+        box.exec();
+        if (box.clickedButton() == helpButton && help) help(request.helpContext);
+    } while (helpButton && box.clickedButton() == helpButton);
+    auto it = results.find(box.clickedButton());
+    if (it != results.end()) return it->second;
+    // Closed by the window's close box or Escape without a cancel button.
+    return escapeButton ? results[escapeButton] : request.defaultButton;
+}
+
+}  // namespace
+
+void InstallMessageBoxHook(std::function<void(int)> help) {
+    SetMessageBoxHook([help](const TMessageRequest& request) { return ShowBox(request, help); });
+}
+
+void InstallPlatformHooks(std::function<void(int)> help) {
+    InstallMessageBoxHook(std::move(help));
+    platform::SetBusyCursorHooks([] { QApplication::setOverrideCursor(Qt::WaitCursor); },
+                                 [] { QApplication::restoreOverrideCursor(); });
+    platform::SetClipboardHook([](const std::string& cp932) { QApplication::clipboard()->setText(Q(cp932)); });
+}
