@@ -1,0 +1,237 @@
+// Run control: starting a measurement, locking the window while it runs,
+// the progress sinks, Break, and filling the lists when it ends. Also the
+// input preparation every start request goes through.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolButton>
+#include <QUrl>
+#include <exception>
+
+#include "engine/UDecodeHTML.h"
+#include "engine/UHTMLList.h"
+#include "engine/UInputList.h"
+#include "engine/UInputResolve.h"
+#include "outside/UCreateWLS.h"
+#include "platform/Dialogs.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "ui/QtText.h"
+#include "ui/UControls.h"
+#include "ui/UnitMain.h"
+
+// --- input preparation --------------------------------------------------------------------------
+
+std::string TFormMain::PrepareInput(const std::string& text) {
+    const TResolvedInput input = ResolveInput(text);
+    if (input.Path.empty()) return input.Path;
+    Edit1->setText(Q(input.Path));
+    if (input.Exists) AddToHistory(input.Path);
+    return input.Path;
+}
+
+// --- progress sinks --------------------------------------------------------------------------------
+
+void TFormMain::ReportFile(const std::string& path) {
+    QCoreApplication::processEvents();
+    ++FileCount;
+    StatusBar1->SetPanelText(0, std::to_string(FileCount) + SJ(" ファイル"));
+    StatusBar1->SetPanelText(3, path);
+    StatusBar1->repaint();
+}
+
+void TFormMain::ReportFolderSearch(const std::string& path) {
+    QCoreApplication::processEvents();
+    StatusBar1->SetPanelText(0, SJ("フォルダ検索中"));
+    StatusBar1->SetPanelText(3, path);
+    StatusBar1->repaint();
+}
+
+void TFormMain::ReportWarning(const std::string& line) {
+    QCoreApplication::processEvents();
+    if (warningCap_.Stopped()) return;
+    try {
+        warningCap_.Report(line);
+    } catch (const std::exception&) {
+        // A line that cannot be listed ends the listing, as the cap does.
+        warningCap_.Stop();
+        WarningCount = warningCap_.Count();
+        WarningsStopped = true;
+        ShowMessage(TMsgKind::Error, TWarningCap::Notice());
+        return;
+    }
+    WarningCount = warningCap_.Count();
+    WarningsStopped = warningCap_.Stopped();
+    ErrorListBox->repaint();
+    StatusBar1->repaint();
+}
+
+void TFormMain::AddProblemLine(const std::string& line) {
+    const int width = ErrorListBox->fontMetrics().horizontalAdvance(Q(line)) + 16;
+    if (width >= ErrorListExtent) {
+        ErrorListBox->SetHorizontalExtent(width);
+        ErrorListExtent = width;
+    }
+    ErrorListBox->AddItem(line);
+}
+
+// --- starting and stopping ---------------------------------------------------------------------------
+
+void TFormMain::LockControls(bool running) {
+    for (QMenu* m : {Menu_File, Menu_Sort, Menu_Option, Menu_Help}) m->menuAction()->setEnabled(!running);
+    Menu_Abort->setVisible(running);
+    for (QWidget* w : {static_cast<QWidget*>(BrowseBtn), static_cast<QWidget*>(StartBtn),
+                       static_cast<QWidget*>(EnvBtn), static_cast<QWidget*>(LinkBtn),
+                       static_cast<QWidget*>(SortBySize), static_cast<QWidget*>(SortByTime),
+                       static_cast<QWidget*>(SortByName), static_cast<QWidget*>(SortByImgs),
+                       static_cast<QWidget*>(Edit1)})
+        w->setEnabled(!running);
+    HistoryBtn->setEnabled(!running && !History().empty());
+    BreakBtn->setEnabled(running);
+}
+
+void TFormMain::StartMeasurement() {
+    if (Running || InputList.empty()) return;
+    Running = true;
+    setAcceptDrops(false);
+    if (isMinimized()) showNormal();
+    ShownIndex = -1;
+    HTMLListBox->Clear();
+    HTMLSource->Clear();
+    ErrorListBox->Clear();
+    WarningsStopped = false;
+    warningCap_.Reset();
+    ErrorListExtent = 0;
+    ErrorListBox->SetHorizontalExtent(0);
+    FileCount = 0;
+    WarningCount = 0;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    LockControls(true);
+    StatusBar1->SetPanelText(1, std::to_string(0) + SJ(" 警告"));
+    StopFlag = false;
+
+    // The page to select afterwards; Linux names compare exactly.
+    const std::string selectPath = platform::ExpandFileName(FromQ(Edit1->text()));
+    FirstFile = InputList.front();
+
+    std::string failure;
+    bool failed = false;
+    try {
+        RunEngine(
+            StopFlag, [this](const std::string& p) { ReportFolderSearch(p); },
+            [this](const std::string& p) { ReportFile(p); }, [this](const std::string& l) { ReportWarning(l); });
+        if (EnvSettings.WlsEnabled) UpdateWlsFile(EnvSettings.WlsFileName);
+    } catch (const std::exception& e) {
+        failed = true;
+        failure = e.what();
+    } catch (...) {
+        failed = true;
+    }
+    FinishMeasurement(selectPath);
+    if (failed) ShowMessage(TMsgKind::Error, failure.empty() ? SJ("計測中にエラーが発生しました。") : failure);
+    if (closePending_) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void TFormMain::FinishMeasurement(const std::string& selectPath) {
+    LockControls(false);
+
+    HTMLListBox->BeginUpdate();
+    for (int i = 0; i < FileList.Count(); ++i) HTMLListBox->AddItem(std::string());
+    HTMLListBox->EndUpdate();
+    HTMLListBox->SetItemIndex(-1);
+    SortFileList();
+    for (int i = 0; i < FileList.Count(); ++i)
+        if (FileList[i]->FileName == selectPath) {
+            HTMLListBox->SetItemIndex(i);
+            break;
+        }
+    SortParts();
+    ShowParts();
+
+    HTMLListBox->setFocus();
+    setAcceptDrops(true);
+    QApplication::restoreOverrideCursor();
+
+    if (EnvSettings.MessageBeep) QApplication::beep();
+    if (EnvSettings.MessageDialog) ShowMessage(TMsgKind::Information, SJ("測定は終了しました。"));
+    Running = false;
+}
+
+void TFormMain::StartBtnClick() {
+    StopAutoScroll();
+    if (Running) return;
+    const std::string text = FromQ(Edit1->text());
+    // A folder test finds the folder itself, with or without the separator.
+    if (!text.empty() && (platform::FileExists(text) || platform::DirectoryExists(text))) {
+        InputList.assign(1, text);
+        StartMeasurement();
+    } else {
+        ShowMessage(TMsgKind::Error, SJ("ファイルが見つかりません") + "\n\n" + text);
+    }
+}
+
+void TFormMain::StartBtn2Click() {
+    if (Running) return;
+    const std::string path = PrepareInput(FromQ(Edit1->text()));
+    if (!path.empty()) StartBtnClick();
+}
+
+void TFormMain::BreakBtnClick() {
+    StopAutoScroll();
+    StopFlag = true;
+}
+
+// --- other ways in ----------------------------------------------------------------------------------------
+
+void TFormMain::ProcessCommandLine(const std::vector<std::string>& args) {
+    if (args.empty() || Running) return;
+    InputList.clear();
+    for (std::string arg : args) {
+        if (arg.size() > 2 && arg.front() == '"' && arg.back() == '"') arg = arg.substr(1, arg.size() - 2);
+        const std::string path = PrepareInput(arg);
+        if (!path.empty()) InputList.push_back(path);
+    }
+    StartMeasurement();
+}
+
+void TFormMain::ReceiveDroppedFiles(const std::vector<std::string>& paths) {
+    if (Running) return;
+    InputList.clear();
+    for (const std::string& dropped : paths) {
+        const std::string path = PrepareInput(dropped);
+        if (!path.empty()) InputList.push_back(path);
+    }
+    raise();
+    activateWindow();
+    StartMeasurement();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (Running || !event->mimeData()->hasUrls()) return;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (!url.isLocalFile()) return;
+    event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const QByteArray native = url.toLocalFile().toUtf8();
+        const std::string_view view(native.constData(), static_cast<size_t>(native.size()));
+        const auto cp = platform::FromNative(view);
+        paths.push_back(cp ? *cp : Utf8ToCp932(view));
+    }
+    event->acceptProposedAction();
+    // Measure after the drop has been answered, so the program the files
+    // came from is not kept waiting for the whole run.
+    QMetaObject::invokeMethod(this, [this, paths] { ReceiveDroppedFiles(paths); }, Qt::QueuedConnection);
+}
