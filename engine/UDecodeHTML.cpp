@@ -360,8 +360,11 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
     const TStatEntry& st = StatCached(target);
     if (st.exists && !st.isDir) {
         if (EnvSettings.LinkEnabled) {
+            // After Break a page still handles its first token; starting the
+            // linked page then would carry the run on down a chain of pages
+            // that each begin with a link, so a stopped run follows nothing.
             if (EnvSettings.FollowOtherFolders || target.compare(0, root.size(), root) == 0)
-                return TTokenOutcome::Follow;
+                return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Follow;
             AddProblem(MsgOtherFolder(), page, target, StopFlag, WarningSink);
         }
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
@@ -468,10 +471,12 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
         } else {
             f.Buf.Data = f.Text.data();
             const int64_t before = f.Buf.Pos;
+            const bool xmpContent = f.Token.InXMP;
             GetHTMLTag(f.Buf, f.Token, LinkTagTable, LinkTagCount, StopFlag);
-            // Every token moves on; should one ever not, the page ends
-            // rather than the run hanging.
-            if (f.Buf.Pos == before && !StopFlag) f.Buf.Pos = f.Buf.Len;
+            // Every token moves on, except the empty content of "<XMP></XMP>"
+            // (the end tag follows in the next call); should one ever not,
+            // the page ends rather than the run hanging.
+            if (f.Buf.Pos == before && !StopFlag && !xmpContent) f.Buf.Pos = f.Buf.Len;
             TTokenOutcome outcome = ProcessToken(f, root, target, StopFlag, WarningSink);
             if (outcome == TTokenOutcome::EndPage) {
                 stack.pop_back();

@@ -485,6 +485,29 @@ TEST_F(MeasureRun, AStoppedPageStillProcessesItsFirstToken) {
     EXPECT_EQ(lines, std::vector<std::string>{NotFound("first.gif", "b.html")});
 }
 
+TEST_F(MeasureRun, AStoppedPageDoesNotStartTheLinkOfItsFirstToken) {
+    // Every page begins with a link: after Break no further page is begun.
+    t.Write("a.html", "<A HREF=b.html></A>");
+    t.Write("b.html", "<A HREF=c.html></A>");
+    t.Write("c.html", "<A HREF=d.html></A>");
+    t.Write("d.html", "x");
+    onFile = [this](const std::string& s) {
+        if (s == P("b.html")) stop = true;
+    };
+    Run({"a.html"});
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"a.html", "b.html"}));
+    EXPECT_EQ(files.size(), 2u);
+}
+
+TEST_F(MeasureRun, EmptyXmpContentDoesNotEndThePage) {
+    t.Write("x.gif", "12345");
+    t.Write("a.html", "<XMP></XMP><IMG SRC=x.gif>");
+    Run({"a.html"});
+    ASSERT_EQ(FileList.Count(), 1);
+    EXPECT_EQ(FileList[0]->Items.Count(), 2);
+    EXPECT_EQ(FileList[0]->TotalSize, 26 + 5);
+}
+
 TEST_F(MeasureRun, StopRightAfterAProblemEndsTheRunWithoutInterruptionLine) {
     t.Write("a.html", "<A HREF=b.html></A><IMG SRC=a1.gif>");
     t.Write("b.html", "<IMG SRC=b1.gif><IMG SRC=b2.gif>");
