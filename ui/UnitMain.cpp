@@ -322,7 +322,9 @@ void TFormMain::CreateControls() {
 
     StatusBar1->OnPress = [this] { StopAutoScroll(); };
 
-    // The window sees the keys of its controls first.
+    // The window sees the keys of its controls first (and its own when no
+    // control has the focus); keys it handles go no further.
+    installEventFilter(this);
     for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(HistoryBtn),
                        static_cast<QWidget*>(BrowseBtn), static_cast<QWidget*>(StartBtn),
                        static_cast<QWidget*>(BreakBtn), static_cast<QWidget*>(LinkBtn), static_cast<QWidget*>(EnvBtn),

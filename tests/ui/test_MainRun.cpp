@@ -119,10 +119,17 @@ private slots:
             form->StartBtnClick();
             QCOMPARE(FileList.Count(), pages);
             QVERIFY(Messages().empty());
+            // The shortcuts of the locked menus do nothing either.
+            const int sortType = EnvSettings.SortType;
+            QTest::keyClick(form->HTMLListBox, Qt::Key_2, Qt::AltModifier);
+            QTest::keyClick(form->HTMLListBox, Qt::Key_X, Qt::AltModifier);
+            QCOMPARE(EnvSettings.SortType, sortType);
         });
         form->StartBtnClick();
         QVERIFY(checked);
         QVERIFY(!form->Running);
+        QVERIFY(form->isVisible());
+        QVERIFY(FileList.Count() >= 5);
     }
 
     void breakStopsAtTheNextSink() {
@@ -166,6 +173,28 @@ private slots:
         form->StartBtnClick();
         QVERIFY(!form->WarningsStopped);
         QCOMPARE(form->ErrorListBox->Count(), ErrorLog.Count());
+    }
+
+    void itemFileIsWrittenAfterAStoppedRun() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        const QString wls = TestDir().filePath("items.wls");
+        QFile::remove(wls);
+        EnvSettings.WlsEnabled = true;
+        EnvSettings.WlsFileName = FromQ(wls);
+        EnvSettings.WwwcRunningCheck = false;
+        form->PrepareInput(SourcePath("examples/site/index.html"));
+        // Stopped while the first page begins: the file is written all the same.
+        DuringRun([&] { form->BreakBtnClick(); });
+        form->StartBtnClick();
+        QCOMPARE(FileList.Count(), 1);
+        QVERIFY(QFile::exists(wls));
+        // A whole run puts the outside addresses in.
+        form->StartBtnClick();
+        QFile file(wls);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("http://www.example.com/"));
+        QVERIFY(Messages().empty());
     }
 
     void anEngineErrorStillFinishesTheRun() {
