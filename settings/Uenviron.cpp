@@ -122,6 +122,16 @@ std::string SettingsFileNameFrom(const std::string& envIni, const std::string& e
     return JoinNative(JoinNative(config, "velmoran"), kIniName);
 }
 
+bool IsInstalledProgramFolder(const std::string& exeDir) {
+    std::string dir = exeDir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    const std::string bin = "/bin";
+    if (dir.size() < bin.size() || dir.compare(dir.size() - bin.size(), bin.size(), bin) != 0) return false;
+    struct stat st;
+    std::string share = dir.substr(0, dir.size() - bin.size()) + "/share/velmoran";
+    return ::stat(share.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string SettingsFileName() {
     std::string envIni = Getenv("VELMORAN_INI");
     if (!envIni.empty() && envIni[0] != '/') envIni = JoinNative(g_startDir, envIni);
@@ -129,7 +139,8 @@ std::string SettingsFileName() {
     bool writable = false;
     if (envIni.empty()) {
         exeDir = ExeDir();
-        writable = !exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0;
+        writable = !exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0 &&
+                   !IsInstalledProgramFolder(exeDir);
         if (!writable) {
             xdg = Getenv("XDG_CONFIG_HOME");
             home = HomeDir();

@@ -127,9 +127,15 @@ inline constexpr int32_t FileSizeDispCount = 4;
 // ---------------------------------------------------------------------------
 // The settings file.
 
+// True when the program folder is an installed layout (".../bin" beside a
+// "share/velmoran" folder): such a folder belongs to the system's packages,
+// so the settings go to the user's folder even when root could write there.
+bool IsInstalledProgramFolder(const std::string& exeDir);
+
 // Where the settings live (CP932): $VELMORAN_INI when set (a relative name
 // is taken against the folder the program was started in); else VELMORAN.INI
-// in the program's folder when that folder is writable; else
+// in the program's folder when that folder is writable and not an installed
+// program folder; else
 // $XDG_CONFIG_HOME/velmoran/VELMORAN.INI (XDG_CONFIG_HOME defaulting to
 // ~/.config).
 std::string SettingsFileName();

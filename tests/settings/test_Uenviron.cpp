@@ -103,6 +103,18 @@ TEST(SettingsFileName, EnvironmentThenProgramFolderThenXdg) {
               "/home/u/.config/velmoran/VELMORAN.INI");
 }
 
+TEST(SettingsFileName, InstalledProgramFoldersAreNotSettingsFolders) {
+    TempDir t;
+    t.MakeDir("usr/bin");
+    t.MakeDir("usr/share/velmoran");
+    t.MakeDir("build");
+    EXPECT_TRUE(IsInstalledProgramFolder(t / "usr/bin"));
+    EXPECT_TRUE(IsInstalledProgramFolder(t / "usr/bin/"));
+    EXPECT_FALSE(IsInstalledProgramFolder(t / "build"));
+    t.MakeDir("opt/bin");  // a bin folder without the program's shared files
+    EXPECT_FALSE(IsInstalledProgramFolder(t / "opt/bin"));
+}
+
 TEST_F(SettingsFile, NameFromTheEnvironmentIsCp932) {
     std::string native = t_ / "\xE8\xA8\xAD\xE5\xAE\x9A.ini";  // 設定.ini
     ::setenv("VELMORAN_INI", native.c_str(), 1);
