@@ -47,6 +47,10 @@ TResolvedInput ResolveInput(const std::string& text) {
         if (path.empty()) return r;
         StripFileURL(path);
         if (IsInternetAddress(path)) return Refuse();
+        // A relative address is taken against the current folder, like a
+        // typed path; expanded now, so that moving the current folder below
+        // cannot make the run measure another file than the one found.
+        path = platform::ExpandFileName(path);
     }
 
     if (!platform::FileExists(path)) {

@@ -150,6 +150,26 @@ TEST_F(InputResolve, InternetShortcutFilesNameTheirTarget) {
     EXPECT_EQ(boxes.size(), 1u);
 }
 
+
+// A relative address in the file used to come back relative while the
+// current folder moved to its folder, so the run looked for another file
+// than the one found and measured nothing.
+TEST_F(InputResolve, InternetShortcutRelativeAddressesComeBackAsFullPaths) {
+    t.Write("links/rel.url", "[InternetShortcut]\r\nURL=site/a.html\r\n");
+    t.Write("links/relfolder.url", "[InternetShortcut]\r\nURL=site/../site\r\n");
+    ASSERT_TRUE(platform::SetCurrentDir(base + "/"));
+
+    TResolvedInput r = ResolveInput(P("links/rel.url"));
+    EXPECT_EQ(r.Path, P("site/a.html"));
+    EXPECT_TRUE(r.Exists);
+    EXPECT_EQ(platform::GetCurrentDir(), P("site"));
+    EXPECT_TRUE(platform::FileExists(r.Path));
+
+    ASSERT_TRUE(platform::SetCurrentDir(base + "/"));
+    r = ResolveInput(P("links/relfolder.url"));
+    EXPECT_EQ(r.Path, P("site/"));
+    EXPECT_TRUE(r.IsFolder);
+}
 TEST_F(InputResolve, ShellShortcutsAreFollowedOnlyWhenSwitchedOn) {
     t.Write("to-a.lnk", ShortcutTo(P("site/a.html")));
     EnvSettings.LnkFlag = true;
