@@ -53,6 +53,26 @@ void OnInterrupt(int) {
 // A native (UTF-8) argument as CP932, or nothing when it has no such form.
 std::optional<std::string> ArgToCp932(const std::string& arg) { return Utf8ToCp932Strict(arg); }
 
+// Writes report lines to stdout as they are made: as the report file holds
+// them (CP932, CR LF), or converted to UTF-8 with LF for a terminal.
+class TStdoutSink : public TReportSink {
+public:
+    explicit TStdoutSink(bool utf8) : utf8_(utf8) {}
+    void Line(std::string_view line) override {
+        if (utf8_) {
+            const std::string text = Cp932ToUtf8(line);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            std::fputc('\n', stdout);
+        } else {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fwrite("\r\n", 1, 2, stdout);
+        }
+    }
+
+private:
+    bool utf8_;
+};
+
 class TCli {
 public:
     explicit TCli(const TOptions& o) : o_(o), term_(o.encoding == "sjis", !o.quiet) {}
@@ -66,6 +86,9 @@ private:
     void Finish();
     void WriteOutputs();
     bool WriteOutput(const std::string& name, const std::string& bytes);
+    // Flushes what report sinks wrote to stdout; false (and status 2) when
+    // any of it could not be written.
+    bool FinishStdout();
     void Fail(const std::string& cp932) {
         term_.Line(cp932);
         status_ = kExitFailure;
@@ -251,6 +274,12 @@ void TCli::Finish() {
     }
 }
 
+bool TCli::FinishStdout() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    Fail(SJ("標準出力に書けません"));
+    return false;
+}
+
 bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
     if (name == "-") {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -277,14 +306,13 @@ void TCli::WriteOutputs() {
         s.error = runError_;
         json = BuildResultJson(s);
     }
-    auto report = [&](const std::string& name, void (*build)(std::vector<std::string>&),
-                      bool (*save)(const std::string&)) {
+    auto report = [&](const std::string& name, void (*build)(TReportSink&), bool (*save)(const std::string&)) {
         if (name.empty()) return;
         try {
             if (name == "-") {
-                std::vector<std::string> lines;
-                build(lines);
-                WriteOutput(name, JoinReportLines(lines));
+                TStdoutSink out(false);
+                build(out);
+                FinishStdout();
             } else {
                 save(name);
             }
@@ -301,15 +329,9 @@ void TCli::WriteOutputs() {
         WriteOutput(problemsFile_, bytes);
     }
     if (textFile_.empty() && htmlFile_.empty() && jsonFile_.empty() && problemsFile_.empty()) {
-        std::vector<std::string> lines;
-        BuildTextReport(lines);
-        std::string out;
-        if (o_.encoding == "sjis") {
-            out = JoinReportLines(lines);
-        } else {
-            for (const std::string& l : lines) out += Cp932ToUtf8(l) + "\n";
-        }
-        WriteOutput("-", out);
+        TStdoutSink out(o_.encoding != "sjis");
+        BuildTextReport(out);
+        FinishStdout();
     }
 }
 

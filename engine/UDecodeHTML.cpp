@@ -56,6 +56,11 @@ bool StripFileURL(std::string& path) {
     return true;
 }
 
+namespace {
+// The folder test of ResolveReference; a run answers it from its stat cache.
+bool IsFolderForResolve(const std::string& path);
+}  // namespace
+
 void ResolveReference(std::string& ref, const std::string& pagePath) {
     if (ref.empty()) return;
     // Converted first so that "..\" segments take part in the expansion.
@@ -67,7 +72,7 @@ void ResolveReference(std::string& ref, const std::string& pagePath) {
     } else {
         ref = platform::ExpandFileName(platform::ExtractFilePath(pagePath) + ref);
     }
-    if (!ref.empty() && ref.back() != '/' && platform::DirectoryExists(ref)) ref += '/';
+    if (!ref.empty() && ref.back() != '/' && IsFolderForResolve(ref)) ref += '/';
 }
 
 std::string ReplaceAlias(const std::string& ref) {
@@ -117,13 +122,20 @@ struct TFolderIdHash {
     }
 };
 
+// A resource as a part record names it.
+struct TResourceEntry {
+    int64_t size = -1;     // -1: not found
+    std::string fullName;  // the expanded path of the part record
+};
+
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
-    std::unordered_set<std::string> pages;               // FileName of every FileList record
-    std::unordered_map<std::string, TStatEntry> stats;   // link targets
-    std::unordered_map<std::string, int64_t> resources;  // resolved resource path -> size
-    std::unordered_set<std::string> htmlExtensions;      // upper-cased
+    std::unordered_set<std::string> pages;                      // FileName of every FileList record
+    std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
+    std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
+    std::unordered_set<std::string> htmlExtensions;             // upper-cased
+    std::string scratch;  // reused per link, so that no token allocates for it
 
     void Reset() {
         pages.clear();
@@ -136,7 +148,7 @@ struct TRunState {
         // Swapped out so that the memory of a big run is given back.
         std::unordered_set<std::string>().swap(pages);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
-        std::unordered_map<std::string, int64_t>().swap(resources);
+        std::unordered_map<std::string, TResourceEntry>().swap(resources);
     }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
@@ -182,24 +194,59 @@ const TStatEntry& StatCached(const std::string& path) {
     return g_run.stats.emplace(path, e).first->second;
 }
 
+}  // namespace
+
+namespace {
+
+bool IsFolderForResolve(const std::string& path) {
+    return g_run.active ? StatCached(path).isDir : platform::DirectoryExists(path);
+}
+
 bool HasWildcard(std::string_view name) {
     return name.find('*') != std::string_view::npos || name.find('?') != std::string_view::npos;
 }
 
-// Size of the entry a resource path names, -1 when there is none. A last
+// The entry a resource path names: size -1 when there is none. A last
 // element with "*" or "?" that names no entry as written is matched in its
 // folder, first match in name order.
-int64_t ResourceSize(const std::string& path) {
+const TResourceEntry& Resource(const std::string& path) {
     auto it = g_run.resources.find(path);
     if (it != g_run.resources.end()) return it->second;
-    int64_t size = StatCached(path).size;
-    if (size < 0 && HasWildcard(platform::ExtractFileName(path))) {
+    TResourceEntry e;
+    e.size = StatCached(path).size;
+    if (e.size < 0 && HasWildcard(platform::ExtractFileName(path))) {
         std::string real = FindRealName(path);
-        if (!real.empty()) size = StatCached(platform::ExtractFilePath(path) + real).size;
+        if (!real.empty()) e.size = StatCached(platform::ExtractFilePath(path) + real).size;
     }
-    g_run.resources.emplace(path, size);
-    return size;
+    if (e.size >= 0) e.fullName = platform::ExpandFileName(path);
+    return g_run.resources.emplace(path, std::move(e)).first->second;
 }
+
+// The keys already met in one page. Pages hold a handful, and a long chain
+// of suspended pages holds one set per page, so a few keys sit in a plain
+// vector; a page with many switches to hashing to stay linear.
+class TKeySet {
+public:
+    // False when the key was there already.
+    bool Insert(std::string key) {
+        if (big_) return big_->insert(std::move(key)).second;
+        for (const std::string& k : small_)
+            if (k == key) return false;
+        if (small_.size() < kSmallMax) {
+            small_.push_back(std::move(key));
+            return true;
+        }
+        big_ = std::make_unique<std::unordered_set<std::string>>(std::make_move_iterator(small_.begin()),
+                                                                 std::make_move_iterator(small_.end()));
+        std::vector<std::string>().swap(small_);
+        return big_->insert(std::move(key)).second;
+    }
+
+private:
+    static constexpr size_t kSmallMax = 16;
+    std::vector<std::string> small_;
+    std::unique_ptr<std::unordered_set<std::string>> big_;
+};
 
 // Closes a descriptor however the read ends.
 class TFd {
@@ -239,16 +286,31 @@ uint32_t DosDateTime(time_t t) {
 }
 
 // A page whose scan is going on, or is suspended while a page it links to
-// is measured.
+// is measured. A chain of linked pages keeps one frame per page, so it
+// holds only what the scan needs to go on: the token record is shared by
+// all pages, each keeping the two fields that carry over between tokens.
 struct TPageFrame {
     THTMLFileInfo* Info = nullptr;  // owned by FileList
-    std::string Text;               // Shift-JIS
+    std::string Text;               // Shift-JIS; the part before Buf.Pos may be cut off
     TTagScanBuffer Buf;
-    THTMLLinkResult Token;
+    int64_t LineNo = 1;
+    bool InXMP = false;
     bool TitlePending = false;
     bool AfterLink = false;  // a followed link has just been measured
-    std::unordered_set<std::string> RefKeys;  // resource comparison keys
-    std::unordered_set<std::string> UrlKeys;  // AnsiUpper of URLList entries
+    TKeySet RefKeys;         // resource comparison keys
+    TKeySet UrlKeys;         // AnsiUpper of URLList entries
+
+    // Before the page waits for a linked one: once half of the text has been
+    // scanned, the scanned part is dropped (a token never looks back before
+    // its own start). Halving keeps the copying linear in the page's size.
+    void Suspend() {
+        if (Buf.Pos <= 0 || Buf.Pos < Buf.Len - Buf.Pos) return;
+        Text.erase(0, static_cast<size_t>(Buf.Pos));
+        Text.shrink_to_fit();
+        Buf.Len -= Buf.Pos;
+        Buf.Pos = 0;
+        Buf.Data = Text.data();
+    }
 };
 
 // Steps of measuring one page up to the start of its scan. Null when there
@@ -313,7 +375,6 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     frame->Buf.Data = frame->Text.data();
     frame->Buf.Pos = 0;
     frame->Buf.Len = static_cast<int64_t>(frame->Text.size());
-    InitLinkResult(frame->Token);
     return frame;
 }
 
@@ -328,15 +389,29 @@ void CutAtHash(std::string& s) {
     if (hash != std::string::npos) s.resize(hash);
 }
 
+// Upper-cases ASCII letters into a reused buffer, as AnsiUpper does.
+void UpperInto(std::string& out, std::string_view s) {
+    out.assign(s);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(out[i]);
+        if (IsSjisLead(c) && i + 1 < out.size()) {
+            ++i;
+        } else if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 32);
+        }
+    }
+}
+
 TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
                           std::string& target, bool& StopFlag, const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
-    const std::string upperRaw = AnsiUpper(raw);
+    std::string& upperRaw = g_run.scratch;
+    UpperInto(upperRaw, raw);
     if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
     if (IsOutsideUrl(raw)) {
         std::string url = raw;
         CutAtHash(url);
-        if (f.UrlKeys.insert(AnsiUpper(url)).second) f.Info->URLList.push_back(std::move(url));
+        if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
     }
     if (IsHrefSkip(ref)) return TTokenOutcome::Next;
     ref = ReplaceAlias(ref);
@@ -384,12 +459,15 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, co
     // reach one file through different relative paths count twice.
     std::string key = ref;
     SjisReplaceChar(key, '\\', '/');
-    if (!f.RefKeys.insert(platform::ExpandFileName(key)).second) return TTokenOutcome::Next;
+    if (!f.RefKeys.Insert(platform::ExpandFileName(key))) return TTokenOutcome::Next;
 
     int64_t size = 0;
+    const std::string* fullName = nullptr;
     if (!ref.empty()) {
         ResolveReference(ref, page);
-        size = ResourceSize(ref);
+        const TResourceEntry& res = Resource(ref);
+        size = res.size;
+        fullName = &res.fullName;
     }
     if (size < 0) {
         f.Info->NotFoundList.push_back(ref);
@@ -397,16 +475,15 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, co
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
     }
     auto* part = new THTMLFileInfo;
-    part->FileName = ref.empty() ? std::string() : platform::ExpandFileName(ref);
+    if (fullName) part->FileName = *fullName;
     part->TotalSize = size;
     f.Info->TotalSize += size;
     f.Info->Items.Add(part);
     return TTokenOutcome::Next;
 }
 
-TTokenOutcome ProcessToken(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
-                           const TProgressSink& WarningSink) {
-    THTMLLinkResult& t = f.Token;
+TTokenOutcome ProcessToken(TPageFrame& f, THTMLLinkResult& t, const std::string& root, std::string& target,
+                           bool& StopFlag, const TProgressSink& WarningSink) {
     THTMLFileInfo& info = *f.Info;
 
     if (info.Title.empty()) {
@@ -432,22 +509,12 @@ TTokenOutcome ProcessToken(TPageFrame& f, const std::string& root, std::string& 
     }
     if (t.Value1.empty()) return TTokenOutcome::Next;
 
-    std::string raw = t.Value1;
+    const std::string& raw = t.Value1;
     std::string ref = UnescapeAttrValue(raw);
     if (t.LinkType == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
     if (t.LinkType == ltImage || t.LinkType == ltEmbed)
         return ProcessResource(f, std::move(ref), StopFlag, WarningSink);
     return TTokenOutcome::Next;
-}
-
-// Before a page is suspended for a linked one: only LineNo and InXMP of the
-// token carry over to the next call, so the texts need not stay in memory
-// while a long chain of pages is open.
-void ShrinkToken(THTMLLinkResult& t) {
-    std::string().swap(t.Value1);
-    std::string().swap(t.Value2);
-    std::string().swap(t.TokenText);
-    std::string().swap(t.TagName);
 }
 
 // Scans the page of the first frame and every page its links lead to. The
@@ -458,6 +525,8 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
     std::vector<std::unique_ptr<TPageFrame>> stack;
     stack.push_back(std::move(first));
     std::string target;
+    THTMLLinkResult token;
+    InitLinkResult(token);
     while (!stack.empty()) {
         TPageFrame& f = *stack.back();
         if (f.AfterLink) {
@@ -471,20 +540,24 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
         } else {
             f.Buf.Data = f.Text.data();
             const int64_t before = f.Buf.Pos;
-            const bool xmpContent = f.Token.InXMP;
-            GetHTMLTag(f.Buf, f.Token, LinkTagTable, LinkTagCount, StopFlag);
+            const bool xmpContent = f.InXMP;
+            token.LineNo = f.LineNo;
+            token.InXMP = f.InXMP;
+            GetHTMLTag(f.Buf, token, LinkTagTable, LinkTagCount, StopFlag);
+            f.LineNo = token.LineNo;
+            f.InXMP = token.InXMP;
             // Every token moves on, except the empty content of "<XMP></XMP>"
             // (the end tag follows in the next call); should one ever not,
             // the page ends rather than the run hanging.
             if (f.Buf.Pos == before && !StopFlag && !xmpContent) f.Buf.Pos = f.Buf.Len;
-            TTokenOutcome outcome = ProcessToken(f, root, target, StopFlag, WarningSink);
+            TTokenOutcome outcome = ProcessToken(f, token, root, target, StopFlag, WarningSink);
             if (outcome == TTokenOutcome::EndPage) {
                 stack.pop_back();
                 continue;
             }
             if (outcome == TTokenOutcome::Follow) {
                 f.AfterLink = true;
-                ShrinkToken(f.Token);
+                f.Suspend();
                 auto child = BeginPage(target, StopFlag, FileSink, WarningSink);
                 if (child) stack.push_back(std::move(child));
                 continue;

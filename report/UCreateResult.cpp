@@ -88,7 +88,26 @@ std::string FormatLoadTime(int64_t Size) {
 
 namespace {
 
-using Lines_t = std::vector<std::string>;
+// The builders hand every line to a sink as it is made, so that a report
+// of a big run need not be held whole; the vector forms collect them.
+class TVectorSink : public TReportSink {
+public:
+    explicit TVectorSink(std::vector<std::string>& lines) : lines_(lines) {}
+    void Line(std::string_view line) override { lines_.emplace_back(line); }
+
+private:
+    std::vector<std::string>& lines_;
+};
+
+// The lines joined, each followed by CR LF, as the report file holds them.
+class TJoinSink : public TReportSink {
+public:
+    void Line(std::string_view line) override {
+        text.append(line);
+        text += "\r\n";
+    }
+    std::string text;
+};
 
 const char* const kSeparator = "----------------------------------------------------------------------";
 
@@ -149,10 +168,10 @@ bool AnyNotFound() {
 
 const std::string& NoneText() { return SJ("*** ありません"); }
 
-void AddSectionHead(Lines_t& Lines, const std::string& title) {
-    Lines.emplace_back();
-    Lines.emplace_back(kSeparator);
-    Lines.push_back(title);
+void AddSectionHead(TReportSink& Lines, const std::string& title) {
+    Lines.Line({});
+    Lines.Line(kSeparator);
+    Lines.Line(title);
 }
 
 // The link of the preformatted tables: H5 + address + H6 + name + H7.
@@ -179,9 +198,11 @@ bool ExistingFileWritable(const std::string& path) {
     return (st.st_mode & 0222) != 0 && ::access(native->c_str(), W_OK) == 0;
 }
 
-void WriteReportFile(const std::string& path, const Lines_t& lines) {
+void WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
     if (path.empty() || !ExistingFileWritable(path)) throw EFileCreateError(path);
-    if (!platform::WriteFileAtomic(path, JoinReportLines(lines))) throw EFileCreateError(path);
+    TJoinSink joined;
+    build(joined);
+    if (!platform::WriteFileAtomic(path, joined.text)) throw EFileCreateError(path);
 }
 
 }  // namespace
@@ -224,7 +245,7 @@ std::string SortTypeCaption() {
     }
 }
 
-std::string JoinReportLines(const Lines_t& Lines) {
+std::string JoinReportLines(const std::vector<std::string>& Lines) {
     size_t n = 0;
     for (const std::string& l : Lines) n += l.size() + 2;
     std::string out;
@@ -258,8 +279,8 @@ std::string FilePathToURL(const std::string& Path) {
     return out;
 }
 
-void AddCheckedFileTable(Lines_t& Lines, bool HTMLMode) {
-    Lines.push_back(SJ("順位   ファイルサイズ        読み込み時間  画像数  エラー ファイル名"));
+void AddCheckedFileTable(TReportSink& Lines, bool HTMLMode) {
+    Lines.Line(SJ("順位   ファイルサイズ        読み込み時間  画像数  エラー ファイル名"));
     for (int i = 0; i < FileList.Count(); ++i) {
         const THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
@@ -272,86 +293,86 @@ void AddCheckedFileTable(Lines_t& Lines, bool HTMLMode) {
         line += Cat({Field(i + 1, 4), " ", Field(FormatWeight(page.TotalSize), 16), " ",
                      Field(FormatLoadTime(page.TotalSize), 19), " ", Field(page.Items.Count() - 1, 7), " ",
                      Field(static_cast<int64_t>(page.NotFoundList.size()), 7), " ", name});
-        Lines.push_back(std::move(line));
+        Lines.Line(std::move(line));
     }
 }
 
-void AddResourceTables(Lines_t& Lines, bool HTMLMode) {
+void AddResourceTables(TReportSink& Lines, bool HTMLMode) {
     for (int i = 0; i < FileList.Count(); ++i) {
         THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         if (HTMLMode) {
-            Lines.emplace_back("<BR>");
-            Lines.emplace_back("<hr width=\"40%\" align=\"left\">");
-            Lines.emplace_back("<PRE>");
-            Lines.push_back(Cat({"<a NAME=\"SOURCE", index, "\">", SJ("調査したHTMLファイル: "), "</a>",
+            Lines.Line("<BR>");
+            Lines.Line("<hr width=\"40%\" align=\"left\">");
+            Lines.Line("<PRE>");
+            Lines.Line(Cat({"<a NAME=\"SOURCE", index, "\">", SJ("調査したHTMLファイル: "), "</a>",
                                  "<a href=\"#MASTER", index, "\">", SJ("↑"), "</a> ",
                                  PreFileLink(page.FileName)}));
         } else {
-            Lines.emplace_back();
-            Lines.push_back(SJ("調査したHTMLファイル: ") + page.FileName);
+            Lines.Line({});
+            Lines.Line(SJ("調査したHTMLファイル: ") + page.FileName);
         }
-        Lines.push_back(SJ("ファイル数:  ") + std::to_string(page.Items.Count()));
-        Lines.push_back(SJ("順位   ファイルサイズ        読み込み時間    割合 ファイル名"));
+        Lines.Line(SJ("ファイル数:  ") + std::to_string(page.Items.Count()));
+        Lines.Line(SJ("順位   ファイルサイズ        読み込み時間    割合 ファイル名"));
         SortPageItems(page);
         for (int j = 0; j < page.Items.Count(); ++j) {
             const THTMLFileInfo& part = *page.Items[j];
-            Lines.push_back(Cat({Field(j + 1, 4), " ", Field(FormatWeight(part.TotalSize), 16), " ",
+            Lines.Line(Cat({Field(j + 1, 4), " ", Field(FormatWeight(part.TotalSize), 16), " ",
                                  Field(FormatLoadTime(part.TotalSize), 19), " ",
                                  ShareText(part.TotalSize, page.TotalSize), " ",
                                  HTMLMode ? PreFileLink(part.FileName) : part.FileName}));
         }
-        Lines.push_back(Cat({SJ("合計"), " ", Field(FormatWeight(page.TotalSize), 16), " ",
+        Lines.Line(Cat({SJ("合計"), " ", Field(FormatWeight(page.TotalSize), 16), " ",
                              Field(FormatLoadTime(page.TotalSize), 19)}));
-        if (HTMLMode) Lines.emplace_back("</PRE>");
+        if (HTMLMode) Lines.Line("</PRE>");
     }
 }
 
-void AddOtherURLLists(Lines_t& Lines) {
+void AddOtherURLLists(TReportSink& Lines) {
     for (THTMLFileInfo* page : FileList) {
         if (page->URLList.empty()) continue;
-        Lines.emplace_back();
-        Lines.push_back(SJ("リンク数:") + std::to_string(page->URLList.size()));
-        Lines.push_back(page->FileName);
+        Lines.Line({});
+        Lines.Line(SJ("リンク数:") + std::to_string(page->URLList.size()));
+        Lines.Line(page->FileName);
         SortPageURLs(*page);
-        Lines.insert(Lines.end(), page->URLList.begin(), page->URLList.end());
+        for (const std::string& url : page->URLList) Lines.Line(url);
     }
 }
 
-void AddErrorLists(Lines_t& Lines) {
+void AddErrorLists(TReportSink& Lines) {
     for (const THTMLFileInfo* page : FileList) {
         if (page->NotFoundList.empty()) continue;
-        Lines.emplace_back();
-        Lines.push_back(SJ("エラー数:") + std::to_string(page->NotFoundList.size()));
-        Lines.push_back(page->FileName);
-        Lines.insert(Lines.end(), page->NotFoundList.begin(), page->NotFoundList.end());
+        Lines.Line({});
+        Lines.Line(SJ("エラー数:") + std::to_string(page->NotFoundList.size()));
+        Lines.Line(page->FileName);
+        for (const std::string& missing : page->NotFoundList) Lines.Line(missing);
     }
 }
 
-void BuildTextReport(Lines_t& Lines) {
+void BuildTextReport(TReportSink& Lines) {
     platform::TBusyCursor busy;
-    Lines.emplace_back(VersionText);
-    Lines.emplace_back();
-    Lines.push_back(ReportDateTimeText());
-    Lines.push_back(SJ("ソート形式 ") + SortTypeCaption());
-    Lines.push_back(SJ("回線速度   ") + EnvSettings.BpsCaption);
+    Lines.Line(VersionText);
+    Lines.Line({});
+    Lines.Line(ReportDateTimeText());
+    Lines.Line(SJ("ソート形式 ") + SortTypeCaption());
+    Lines.Line(SJ("回線速度   ") + EnvSettings.BpsCaption);
 
     if (EnvSettings.ExportUrlList) {
         AddSectionHead(Lines, SJ("入力されたHTMLファイル"));
         if (!InputList.empty()) {
-            Lines.push_back(SJ("ファイル数:") + std::to_string(InputList.size()));
-            Lines.insert(Lines.end(), InputList.begin(), InputList.end());
+            Lines.Line(SJ("ファイル数:") + std::to_string(InputList.size()));
+            for (const std::string& input : InputList) Lines.Line(input);
         } else {
-            Lines.push_back(NoneText());
+            Lines.Line(NoneText());
         }
     }
     if (EnvSettings.ExportHtmlList) {
         AddSectionHead(Lines, SJ("チェックしたHTMLファイル"));
         if (FileList.Count() > 0) {
-            Lines.push_back(SJ("ファイル数:") + std::to_string(FileList.Count()));
+            Lines.Line(SJ("ファイル数:") + std::to_string(FileList.Count()));
             AddCheckedFileTable(Lines, false);
         } else {
-            Lines.push_back(NoneText());
+            Lines.Line(NoneText());
         }
     }
     if (EnvSettings.ExportHtmlRes) {
@@ -359,192 +380,195 @@ void BuildTextReport(Lines_t& Lines) {
         if (FileList.Count() > 0)
             AddResourceTables(Lines, false);
         else
-            Lines.push_back(NoneText());
+            Lines.Line(NoneText());
     }
     if (EnvSettings.ExportOtherUrl) {
         AddSectionHead(Lines, SJ("他のURLへのリンク"));
         if (AnyURLs())
             AddOtherURLLists(Lines);
         else
-            Lines.push_back(NoneText());
+            Lines.Line(NoneText());
     }
     if (EnvSettings.ExportError) {
         AddSectionHead(Lines, SJ("エラー"));
         if (AnyNotFound())
             AddErrorLists(Lines);
         else
-            Lines.push_back(NoneText());
+            Lines.Line(NoneText());
     }
-    Lines.emplace_back(kSeparator);
-    Lines.push_back(ClosingLine());
+    Lines.Line(kSeparator);
+    Lines.Line(ClosingLine());
+}
+
+void BuildTextReport(std::vector<std::string>& Lines) {
+    TVectorSink sink(Lines);
+    BuildTextReport(sink);
 }
 
 bool SaveTextReport(const std::string& FileName) {
     platform::TBusyCursor busy;
-    Lines_t lines;
-    BuildTextReport(lines);
-    WriteReportFile(FileName, lines);
+    WriteReportFile(FileName, BuildTextReport);
     return true;
 }
 
 bool CopyTextReport() {
     platform::TBusyCursor busy;
-    Lines_t lines;
-    BuildTextReport(lines);
-    return platform::SetClipboardText(JoinReportLines(lines));
+    TJoinSink joined;
+    BuildTextReport(joined);
+    return platform::SetClipboardText(joined.text);
 }
 
 namespace {
 
-void AddHtmlSectionHead(Lines_t& Lines, const std::string& title) {
-    Lines.emplace_back("<hr>");
-    Lines.emplace_back("<br>");
-    Lines.push_back(title + "<br>");
+void AddHtmlSectionHead(TReportSink& Lines, const std::string& title) {
+    Lines.Line("<hr>");
+    Lines.Line("<br>");
+    Lines.Line(title + "<br>");
 }
 
 std::string NoneLineHtml() { return NoneText() + "<br>"; }
 
 std::string Td(std::string_view text) { return Cat({"<td>", text, "</td>"}); }
 
-void AddHtmlCheckedTable(Lines_t& Lines) {
-    Lines.emplace_back("<table border=1>");
-    Lines.emplace_back("<tr>");
+void AddHtmlCheckedTable(TReportSink& Lines) {
+    Lines.Line("<table border=1>");
+    Lines.Line("<tr>");
     for (const std::string& head : {SJ("順位"), SJ("ファイルサイズ"), SJ("読み込み時間"), SJ("画像数"),
                                     SJ("エラー"), SJ("ファイル名")})
-        Lines.push_back(Td(head));
-    Lines.emplace_back("</tr>");
+        Lines.Line(Td(head));
+    Lines.Line("</tr>");
     for (int i = 0; i < FileList.Count(); ++i) {
         const THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
-        Lines.emplace_back("<tr>");
-        Lines.push_back(Td(std::to_string(i + 1)));
-        Lines.push_back(Td(FormatWeight(page.TotalSize)));
-        Lines.push_back(Td(FormatLoadTime(page.TotalSize)));
-        Lines.push_back(Td(std::to_string(page.Items.Count() - 1)));
-        Lines.push_back(Td(std::to_string(page.NotFoundList.size())));
-        Lines.push_back(Cat({"<td><a href=\"#SOURCE", index, "\">", SJ("↓"), "</a>"}));
-        Lines.push_back(Cat({"<a NAME=\"MASTER", index, "\"></a>"}));
-        Lines.push_back(HtmlFileLink(page.FileName) + "</a></td>");
-        Lines.emplace_back("</tr>");
+        Lines.Line("<tr>");
+        Lines.Line(Td(std::to_string(i + 1)));
+        Lines.Line(Td(FormatWeight(page.TotalSize)));
+        Lines.Line(Td(FormatLoadTime(page.TotalSize)));
+        Lines.Line(Td(std::to_string(page.Items.Count() - 1)));
+        Lines.Line(Td(std::to_string(page.NotFoundList.size())));
+        Lines.Line(Cat({"<td><a href=\"#SOURCE", index, "\">", SJ("↓"), "</a>"}));
+        Lines.Line(Cat({"<a NAME=\"MASTER", index, "\"></a>"}));
+        Lines.Line(HtmlFileLink(page.FileName) + "</a></td>");
+        Lines.Line("</tr>");
     }
-    Lines.emplace_back("</table>");
+    Lines.Line("</table>");
 }
 
-void AddHtmlResourceTables(Lines_t& Lines) {
+void AddHtmlResourceTables(TReportSink& Lines) {
     for (int i = 0; i < FileList.Count(); ++i) {
         THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
-        Lines.push_back(Cat({"<a NAME=\"SOURCE", index, "\">"}));
-        Lines.emplace_back("<br>");
-        Lines.push_back(Cat({SJ("ファイル数:"), std::to_string(page.Items.Count()), "<br>"}));
-        Lines.emplace_back("</a>");
-        Lines.emplace_back("<table border=1>");
-        Lines.emplace_back("<tr>");
-        Lines.emplace_back("<TD COLSPAN=\"5\">");
-        Lines.push_back(Cat({"<a href=\"#MASTER", index, "\">", SJ("↑"), "</a>"}));
-        Lines.push_back(HtmlFileLink(page.FileName) + "</a></td>");
-        Lines.emplace_back("</tr>");
-        Lines.emplace_back("<tr>");
+        Lines.Line(Cat({"<a NAME=\"SOURCE", index, "\">"}));
+        Lines.Line("<br>");
+        Lines.Line(Cat({SJ("ファイル数:"), std::to_string(page.Items.Count()), "<br>"}));
+        Lines.Line("</a>");
+        Lines.Line("<table border=1>");
+        Lines.Line("<tr>");
+        Lines.Line("<TD COLSPAN=\"5\">");
+        Lines.Line(Cat({"<a href=\"#MASTER", index, "\">", SJ("↑"), "</a>"}));
+        Lines.Line(HtmlFileLink(page.FileName) + "</a></td>");
+        Lines.Line("</tr>");
+        Lines.Line("<tr>");
         for (const std::string& head :
              {SJ("順位"), SJ("ファイルサイズ"), SJ("読み込み時間"), SJ("割合"), SJ("ファイル名")})
-            Lines.push_back(Td(head));
-        Lines.emplace_back("</tr>");
+            Lines.Line(Td(head));
+        Lines.Line("</tr>");
         SortPageItems(page);
         for (int j = 0; j < page.Items.Count(); ++j) {
             const THTMLFileInfo& part = *page.Items[j];
-            Lines.emplace_back("<tr>");
-            Lines.push_back(Td(std::to_string(j + 1)));
-            Lines.push_back(Td(FormatWeight(part.TotalSize)));
-            Lines.push_back(Td(FormatLoadTime(part.TotalSize)));
-            Lines.push_back(Td(ShareText(part.TotalSize, page.TotalSize)));
-            Lines.push_back(Cat({"<td>", HtmlFileLink(part.FileName), "</a></td>"}));
-            Lines.emplace_back("</tr>");
+            Lines.Line("<tr>");
+            Lines.Line(Td(std::to_string(j + 1)));
+            Lines.Line(Td(FormatWeight(part.TotalSize)));
+            Lines.Line(Td(FormatLoadTime(part.TotalSize)));
+            Lines.Line(Td(ShareText(part.TotalSize, page.TotalSize)));
+            Lines.Line(Cat({"<td>", HtmlFileLink(part.FileName), "</a></td>"}));
+            Lines.Line("</tr>");
         }
-        Lines.emplace_back("<tr>");
-        Lines.push_back(Td(SJ("合計")));
-        Lines.push_back(Td(FormatWeight(page.TotalSize)));
-        Lines.push_back(Td(FormatLoadTime(page.TotalSize)));
-        Lines.emplace_back("<td>N/A</td>");
-        Lines.emplace_back("<td>N/A</td>");
-        Lines.emplace_back("</tr>");
-        Lines.emplace_back("</table>");
+        Lines.Line("<tr>");
+        Lines.Line(Td(SJ("合計")));
+        Lines.Line(Td(FormatWeight(page.TotalSize)));
+        Lines.Line(Td(FormatLoadTime(page.TotalSize)));
+        Lines.Line("<td>N/A</td>");
+        Lines.Line("<td>N/A</td>");
+        Lines.Line("</tr>");
+        Lines.Line("</table>");
     }
 }
 
 // The frame around one page's block of the outside-URL and error sections.
-void OpenPageBlock(Lines_t& Lines, bool table, const std::string& fileName) {
-    Lines.emplace_back("<br>");
+void OpenPageBlock(TReportSink& Lines, bool table, const std::string& fileName) {
+    Lines.Line("<br>");
     if (table) {
-        Lines.emplace_back("<table border=1>");
-        Lines.emplace_back("<tr>");
-        Lines.emplace_back("<td>");
+        Lines.Line("<table border=1>");
+        Lines.Line("<tr>");
+        Lines.Line("<td>");
     } else {
-        Lines.emplace_back("<hr width=\"40%\" align=\"left\">");
+        Lines.Line("<hr width=\"40%\" align=\"left\">");
     }
-    Lines.push_back(SJ("元ファイル<br>"));
-    Lines.push_back(HtmlFileLink(fileName) + "</a><br>");
-    Lines.emplace_back("<br>");
+    Lines.Line(SJ("元ファイル<br>"));
+    Lines.Line(HtmlFileLink(fileName) + "</a><br>");
+    Lines.Line("<br>");
 }
 
-void ClosePageBlock(Lines_t& Lines, bool table) {
+void ClosePageBlock(TReportSink& Lines, bool table) {
     if (!table) return;
-    Lines.emplace_back("</td>");
-    Lines.emplace_back("</tr>");
-    Lines.emplace_back("</table>");
+    Lines.Line("</td>");
+    Lines.Line("</tr>");
+    Lines.Line("</table>");
 }
 
 }  // namespace
 
-void BuildHTMLReport(Lines_t& Lines) {
+void BuildHTMLReport(TReportSink& Lines) {
     platform::TBusyCursor busy;
     const bool table = EnvSettings.ExportUseTable;
     const std::string title = VersionText;
 
-    Lines.emplace_back("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">");
-    Lines.emplace_back("<html>");
-    Lines.emplace_back("<head>");
-    Lines.emplace_back("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">");
-    Lines.push_back(Cat({"<title>", title, SJ(" 測定結果</title>")}));
-    Lines.emplace_back("</head>");
-    Lines.emplace_back("<body>");
-    Lines.push_back(Cat({"<center>", title, SJ(" 測定結果</center>")}));
-    Lines.emplace_back("<br>");
-    Lines.push_back(ReportDateTimeText() + "<br>");
-    Lines.emplace_back("<pre>");
-    Lines.push_back(SJ("ソート形式 ") + SortTypeCaption());
-    Lines.push_back(SJ("回線速度   ") + EnvSettings.BpsCaption);
-    Lines.emplace_back("</pre>");
+    Lines.Line("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">");
+    Lines.Line("<html>");
+    Lines.Line("<head>");
+    Lines.Line("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">");
+    Lines.Line(Cat({"<title>", title, SJ(" 測定結果</title>")}));
+    Lines.Line("</head>");
+    Lines.Line("<body>");
+    Lines.Line(Cat({"<center>", title, SJ(" 測定結果</center>")}));
+    Lines.Line("<br>");
+    Lines.Line(ReportDateTimeText() + "<br>");
+    Lines.Line("<pre>");
+    Lines.Line(SJ("ソート形式 ") + SortTypeCaption());
+    Lines.Line(SJ("回線速度   ") + EnvSettings.BpsCaption);
+    Lines.Line("</pre>");
 
     if (EnvSettings.ExportUrlList) {
         AddHtmlSectionHead(Lines, SJ("入力されたHTMLファイル"));
         if (InputList.empty()) {
-            Lines.push_back(NoneLineHtml());
+            Lines.Line(NoneLineHtml());
         } else {
-            Lines.emplace_back("<br>");
-            Lines.push_back(Cat({SJ("ファイル数:"), std::to_string(InputList.size()), "<BR>"}));
-            for (const std::string& input : InputList) Lines.push_back(HtmlFileLink(input) + "</a><br>");
+            Lines.Line("<br>");
+            Lines.Line(Cat({SJ("ファイル数:"), std::to_string(InputList.size()), "<BR>"}));
+            for (const std::string& input : InputList) Lines.Line(HtmlFileLink(input) + "</a><br>");
         }
     }
     if (EnvSettings.ExportHtmlList) {
         AddHtmlSectionHead(Lines, SJ("チェックしたHTMLファイル"));
         if (FileList.Count() == 0) {
-            Lines.push_back(NoneLineHtml());
+            Lines.Line(NoneLineHtml());
         } else {
-            Lines.emplace_back("<br>");
-            Lines.push_back(Cat({SJ("ファイル数:"), std::to_string(FileList.Count()), "<br>"}));
+            Lines.Line("<br>");
+            Lines.Line(Cat({SJ("ファイル数:"), std::to_string(FileList.Count()), "<br>"}));
             if (table) {
                 AddHtmlCheckedTable(Lines);
             } else {
-                Lines.emplace_back("<PRE>");
+                Lines.Line("<PRE>");
                 AddCheckedFileTable(Lines, true);
-                Lines.emplace_back("</PRE>");
+                Lines.Line("</PRE>");
             }
         }
     }
     if (EnvSettings.ExportHtmlRes) {
         AddHtmlSectionHead(Lines, SJ("HTMLリソース"));
         if (FileList.Count() == 0)
-            Lines.push_back(NoneLineHtml());
+            Lines.Line(NoneLineHtml());
         else if (table)
             AddHtmlResourceTables(Lines);
         else
@@ -553,15 +577,15 @@ void BuildHTMLReport(Lines_t& Lines) {
     if (EnvSettings.ExportOtherUrl) {
         AddHtmlSectionHead(Lines, SJ("他のURLへのリンク"));
         if (!AnyURLs()) {
-            Lines.push_back(NoneLineHtml());
+            Lines.Line(NoneLineHtml());
         } else {
             for (THTMLFileInfo* page : FileList) {
                 if (page->URLList.empty()) continue;
                 OpenPageBlock(Lines, table, page->FileName);
-                Lines.push_back(Cat({SJ("リンク先:"), std::to_string(page->URLList.size()), "<br>"}));
+                Lines.Line(Cat({SJ("リンク先:"), std::to_string(page->URLList.size()), "<br>"}));
                 SortPageURLs(*page);
                 for (const std::string& url : page->URLList)
-                    Lines.push_back(Cat({"<a href=\"", url, "\" TARGET=\"LINK\">", url, "</a><br>"}));
+                    Lines.Line(Cat({"<a href=\"", url, "\" TARGET=\"LINK\">", url, "</a><br>"}));
                 ClosePageBlock(Lines, table);
             }
         }
@@ -569,28 +593,51 @@ void BuildHTMLReport(Lines_t& Lines) {
     if (EnvSettings.ExportError) {
         AddHtmlSectionHead(Lines, SJ("エラー"));
         if (!AnyNotFound()) {
-            Lines.push_back(NoneLineHtml());
+            Lines.Line(NoneLineHtml());
         } else {
             for (const THTMLFileInfo* page : FileList) {
                 if (page->NotFoundList.empty()) continue;
                 OpenPageBlock(Lines, table, page->FileName);
-                Lines.push_back(Cat({SJ("エラーリンク:"), std::to_string(page->NotFoundList.size()), "<br>"}));
-                for (const std::string& missing : page->NotFoundList) Lines.push_back(missing + "<br>");
+                Lines.Line(Cat({SJ("エラーリンク:"), std::to_string(page->NotFoundList.size()), "<br>"}));
+                for (const std::string& missing : page->NotFoundList) Lines.Line(missing + "<br>");
                 ClosePageBlock(Lines, table);
             }
         }
     }
 
-    Lines.emplace_back("<hr>");
-    Lines.push_back(ClosingLine());
-    Lines.emplace_back("</body>");
-    Lines.emplace_back("</HTML>");
+    Lines.Line("<hr>");
+    Lines.Line(ClosingLine());
+    Lines.Line("</body>");
+    Lines.Line("</HTML>");
+}
+
+void BuildHTMLReport(std::vector<std::string>& Lines) {
+    TVectorSink sink(Lines);
+    BuildHTMLReport(sink);
 }
 
 bool SaveHTMLReport(const std::string& FileName) {
     platform::TBusyCursor busy;
-    Lines_t lines;
-    BuildHTMLReport(lines);
-    WriteReportFile(FileName, lines);
+    WriteReportFile(FileName, BuildHTMLReport);
     return true;
+}
+
+void AddCheckedFileTable(std::vector<std::string>& Lines, bool HTMLMode) {
+    TVectorSink sink(Lines);
+    AddCheckedFileTable(sink, HTMLMode);
+}
+
+void AddResourceTables(std::vector<std::string>& Lines, bool HTMLMode) {
+    TVectorSink sink(Lines);
+    AddResourceTables(sink, HTMLMode);
+}
+
+void AddOtherURLLists(std::vector<std::string>& Lines) {
+    TVectorSink sink(Lines);
+    AddOtherURLLists(sink);
+}
+
+void AddErrorLists(std::vector<std::string>& Lines) {
+    TVectorSink sink(Lines);
+    AddErrorLists(sink);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The weight of Size bytes in the unit of EnvSettings.FileSizeDisp (bytes,
@@ -40,8 +41,17 @@ std::string ReportDateTimeText();
 // The name of EnvSettings.SortType for the sort line of the reports.
 std::string SortTypeCaption();
 
+// Receives report lines one by one as they are made (CP932, no line end),
+// so that the report of a big run can be written out without being held.
+class TReportSink {
+public:
+    virtual ~TReportSink() = default;
+    virtual void Line(std::string_view line) = 0;
+};
+
 // Appends the whole text report.
 void BuildTextReport(std::vector<std::string>& Lines);
+void BuildTextReport(TReportSink& Sink);
 // Builds the text report and writes it to the file, replacing it as a whole
 // (never half-written). True when written; throws EFileCreateError otherwise.
 bool SaveTextReport(const std::string& FileName);
@@ -52,12 +62,16 @@ bool CopyTextReport();
 // The table of checked pages; HTMLMode adds the anchors and file links the
 // preformatted HTML report uses.
 void AddCheckedFileTable(std::vector<std::string>& Lines, bool HTMLMode);
+void AddCheckedFileTable(TReportSink& Sink, bool HTMLMode);
 // One table of parts per page, with shares of the page's weight.
 void AddResourceTables(std::vector<std::string>& Lines, bool HTMLMode);
+void AddResourceTables(TReportSink& Sink, bool HTMLMode);
 // The outside URLs of each page that has any.
 void AddOtherURLLists(std::vector<std::string>& Lines);
+void AddOtherURLLists(TReportSink& Sink);
 // The missing files of each page that has any.
 void AddErrorLists(std::vector<std::string>& Lines);
+void AddErrorLists(TReportSink& Sink);
 
 // The path part of a file: address: the characters % blank # < > [ ] ^ `
 // { | } ~ escaped as %XX (never the trail byte of a double-byte character),
@@ -67,6 +81,7 @@ std::string FilePathToURL(const std::string& Path);
 // Appends the whole HTML report, in table or preformatted layout by
 // EnvSettings.ExportUseTable.
 void BuildHTMLReport(std::vector<std::string>& Lines);
+void BuildHTMLReport(TReportSink& Sink);
 // Builds the HTML report and writes it like SaveTextReport.
 bool SaveHTMLReport(const std::string& FileName);
 
