@@ -1,0 +1,502 @@
+// The configuration dialog: settings into the controls and back, the
+// enabling rules, the four list editors, the keys that end the dialog, the
+// pickers, help topics, and the settings file written on OK.
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "UiTestSupport.h"
+#include "platform/Profile.h"
+#include "settings/UConfig.h"
+
+using namespace uitest;
+
+namespace {
+
+QString U(const char* utf8) { return Q(Sj(utf8)); }
+
+// A main window stand-in that notes being asked for its sections.
+struct FakeWindow : TSettingsWindow {
+    int historySaved = 0;
+    void ApplyNoFile() override {}
+    void LoadHistory(const TIniFile&) override {}
+    void ApplyWindowSection(const TIniFile&) override {}
+    void ShowWindow() override {}
+    void FillInputFromHistory() override {}
+    void LoadFinished() override {}
+    void SaveHistory(TIniFile&) override { ++historySaved; }
+    void SaveWindowSection(TIniFile&) override {}
+};
+
+TFConfig* Shown() {
+    TFConfig* d = ConfigDialog();
+    for (QLineEdit* e : {d->HTMExtEdit, d->HREFSkipEdit, d->IMGSkipEdit, d->AliasEditSou, d->AliasEditDes}) e->clear();
+    d->show();
+    return d;
+}
+
+void Type(QLineEdit* edit, const char* utf8) { edit->setText(U(utf8)); }
+
+std::vector<std::string> Sjs(std::initializer_list<const char*> items) {
+    std::vector<std::string> out;
+    for (const char* s : items) out.push_back(Sj(s));
+    return out;
+}
+
+}  // namespace
+
+class TestConfigDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { SetUpEnvironment(); }
+    void init() {
+        ResetState();
+        FileDialogHook = {};
+        ConfigHelpHook = {};
+        ConfigDialog()->Window = nullptr;
+    }
+    void cleanup() {
+        if (TFConfig* d = ConfigDialog(); d->isVisible()) d->CancelButtonClick();
+    }
+
+    void tabsCaptionAndFixedSize() {
+        TFConfig* d = Shown();
+        QCOMPARE(d->windowTitle(), U("環境設定"));
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        const char* names[] = {"TabStandard", "TabSheet1", "TabTool", "TabHTMLExt", "TabHREFSkip", "TabIMGSkip", "TabAlias"};
+        const char* captions[] = {"一般", "計測設定", "ツール", "HTML拡張子", "HREFスキップ", "IMGスキップ", "エイリアス"};
+        QCOMPARE(d->PageControl1->count(), 7);
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(d->PageControl1->widget(i)->objectName(), QString::fromLatin1(names[i]));
+            QCOMPARE(d->PageControl1->tabText(i), U(captions[i]));
+            QCOMPARE(d->PageControl1->isTabVisible(i), i != 1);
+        }
+        QVERIFY(!d->CheckBox9->isVisible());
+        QCOMPARE(d->GUI_EnvWWWCWLSEnabled->text(), U("WWWCアイテム情報ファイル(*.WLS) を作成する"));
+        QCOMPARE(d->AliasDefauld->text(), U("デフォルト(&D)"));
+        QCOMPARE(d->findChild<QCheckBox*>("HREFSkipListEnabled"), d->HREFSkipListEnabled);
+    }
+
+    void settingsFillTheControlsAtEveryShow() {
+        EnvSettings.BrowserProgram = Sj("/opt/ブラウザ/bin/web");
+        EnvSettings.BrowserDDE = 0;
+        EnvSettings.EscKeyAction = 2;
+        EnvSettings.FollowOtherFolders = false;
+        EnvSettings.DocumentEncoding = Euc;
+        EnvSettings.ErrorLogLimit = false;
+        EnvSettings.ErrorLogMax = 5000;
+        EnvSettings.WlsFileName = Sj("/home/u/アイテム.WLS");
+        EnvSettings.HtmlExtensions = Sjs({".html", ".HTM", ".asp"});
+        EnvSettings.Aliases = Sjs({"/~u/;/home/u/public_html/"});
+        TFConfig* d = Shown();
+        QCOMPARE(d->GUI_EnvPrgBrowser->text(), U("/opt/ブラウザ/bin/web"));
+        QVERIFY(d->RadioButton2->isChecked());
+        QCOMPARE(d->GUI_EnvEscKeyAction->ItemIndex(), 2);
+        QVERIFY(d->GUI_AnotherFolder->isChecked());
+        QCOMPARE(d->RadioGroup_CharSet->ItemIndex(), 2);
+        QVERIFY(d->GUI_EnvErrorLogLimitOff->isChecked());
+        QCOMPARE(d->GUI_EnvErrorLogMax->value(), 1000);
+        QCOMPARE(d->GUI_EnvWWWCWLSFileName->text(), U("/home/u/アイテム.WLS"));
+        // Sorted without regard to case.
+        QCOMPARE(d->HTMExtList->Entries(), Sjs({".asp", ".HTM", ".html"}));
+        QCOMPARE(d->AliasList->Entries(), EnvSettings.Aliases);
+        d->CancelButtonClick();
+
+        // The next opening shows the settings as they are then.
+        EnvSettings.ErrorLogMax = 0;
+        EnvSettings.DocumentEncoding = Auto;
+        EnvSettings.HtmlExtensions = Sjs({".htm"});
+        Shown();
+        QCOMPARE(d->GUI_EnvErrorLogMax->value(), 1);
+        QCOMPARE(d->RadioGroup_CharSet->ItemIndex(), 0);
+        QCOMPARE(d->HTMExtList->count(), 1);
+    }
+
+    void wwwcControlsFollowTheirSwitches() {
+        EnvSettings.WlsEnabled = false;
+        EnvSettings.WlsKeepInfo = false;
+        TFConfig* d = Shown();
+        QList<QWidget*> inside = {d->GUI_EnvWWWCWLSLabel, d->GUI_EnvWWWCWLSFileName, d->GUI_EnvWWWCWLSDialog,
+                                  d->GUI_EnvWWWCWLSKeepInfo, d->GUI_EnvWWWCWLSRemoveURL, d->GUI_EnvWWWCExecute};
+        for (QWidget* w : inside) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(d->GUI_EnvWWWCWLSEnabled->isEnabled());
+
+        d->GUI_EnvWWWCWLSEnabled->click();
+        for (QWidget* w : inside) QCOMPARE(w->isEnabled(), w != d->GUI_EnvWWWCWLSRemoveURL);
+        d->GUI_EnvWWWCWLSKeepInfo->click();
+        QVERIFY(d->GUI_EnvWWWCWLSRemoveURL->isEnabled());
+        d->GUI_EnvWWWCWLSKeepInfo->click();
+        QVERIFY(!d->GUI_EnvWWWCWLSRemoveURL->isEnabled());
+        d->GUI_EnvWWWCWLSKeepInfo->click();
+        d->GUI_EnvWWWCWLSEnabled->click();
+        for (QWidget* w : inside) QVERIFY(!w->isEnabled());
+    }
+
+    void spinEditAndBrowserFieldFollowTheirRadioButtons() {
+        EnvSettings.ErrorLogLimit = true;
+        EnvSettings.BrowserDDE = 1;
+        TFConfig* d = Shown();
+        QVERIFY(d->GUI_EnvErrorLogMax->isEnabled());
+        d->GUI_EnvErrorLogLimitOff->click();
+        QVERIFY(!d->GUI_EnvErrorLogMax->isEnabled());
+        d->GUI_EnvErrorLogLimitOn->click();
+        QVERIFY(d->GUI_EnvErrorLogMax->isEnabled());
+
+        QVERIFY(d->RadioButton1->isChecked());
+        QVERIFY(!d->GUI_EnvPrgBrowser->isEnabled());
+        QVERIFY(!d->GUI_EnvPrgBrowserDialog->isEnabled());
+        d->RadioButton2->click();
+        QVERIFY(d->GUI_EnvPrgBrowser->isEnabled());
+        QVERIFY(d->GUI_EnvPrgBrowserDialog->isEnabled());
+        QVERIFY(d->GUI_EnvPrgText->isEnabled());
+        d->RadioButton1->click();
+        QVERIFY(!d->GUI_EnvPrgBrowser->isEnabled());
+    }
+
+    void lnkCheckboxWithoutShortcutSupport() {
+        EnvSettings.NoShortcutSupport = true;
+        EnvSettings.LnkFlag = true;
+        TFConfig* d = Shown();
+        QVERIFY(!d->GUI_EnvLnkFlag->isChecked());
+        QVERIFY(!d->GUI_EnvLnkFlag->isEnabled());
+        d->OkButtonClick();
+        QVERIFY(EnvSettings.LnkFlag);
+    }
+
+    void extensionList() {
+        TFConfig* d = Shown();
+        QCOMPARE(d->HTMExtList->Entries(), Sjs({".htm", ".html"}));
+        Type(d->HTMExtEdit, "  shtml ");
+        d->HTMExtAdd->click();
+        Type(d->HTMExtEdit, "HTM");
+        d->HTMExtAdd->click();
+        Type(d->HTMExtEdit, ".HTML");
+        d->HTMExtAdd->click();
+        Type(d->HTMExtEdit, "   ");
+        d->HTMExtAdd->click();
+        Type(d->HTMExtEdit, "ｐｈｐ表");
+        d->HTMExtAdd->click();
+        QCOMPARE(d->HTMExtList->Entries(), Sjs({".htm", ".html", ".shtml", ".ｐｈｐ表"}));
+        // The scroll width follows the widest entry.
+        const QFontMetrics fm(d->HTMExtList->font());
+        QCOMPARE(d->HTMExtList->HorizontalExtent(), fm.horizontalAdvance(U(".ｐｈｐ表")) + 16);
+    }
+
+    void skipLists() {
+        TFConfig* d = Shown();
+        Type(d->IMGSkipEdit, " http: ");
+        d->IMGSkipAdd->click();
+        Type(d->IMGSkipEdit, "HTTP:");
+        d->IMGSkipAdd->click();
+        Type(d->IMGSkipEdit, "\t ");
+        d->IMGSkipAdd->click();
+        QCOMPARE(d->IMGSkipList->Entries(), Sjs({"/", "http:"}));
+        Type(d->IMGSkipEdit, " cid: ");
+        d->IMGSkipAdd->click();
+        QCOMPARE(d->IMGSkipList->Entries(), Sjs({"/", "cid:", "http:"}));
+
+        const int before = d->HREFSkipList->count();
+        Type(d->HREFSkipEdit, "MAILTO:");
+        d->HREFSkipAdd->click();
+        Type(d->HREFSkipEdit, "  ");
+        d->HREFSkipAdd->click();
+        QCOMPARE(d->HREFSkipList->count(), before);
+        Type(d->HREFSkipEdit, "javascript:");
+        d->HREFSkipAdd->click();
+        QCOMPARE(d->HREFSkipList->count(), before + 1);
+    }
+
+    void aliasesReplaceBySource() {
+        TFConfig* d = Shown();
+        Type(d->AliasEditSou, " /~user/ ");
+        Type(d->AliasEditDes, " /srv/user/ ");
+        d->AliasAdd->click();
+        Type(d->AliasEditSou, "/cgi/");
+        Type(d->AliasEditDes, "");
+        d->AliasAdd->click();
+        QCOMPARE(d->AliasList->Entries(), Sjs({"/cgi/;", "/~user/;/srv/user/"}));
+
+        Type(d->AliasEditSou, "/~USER/");
+        Type(d->AliasEditDes, "/home/user/");
+        d->AliasAdd->click();
+        QCOMPARE(d->AliasList->Entries(), Sjs({"/cgi/;", "/~USER/;/home/user/"}));
+
+        Type(d->AliasEditSou, "  ");
+        Type(d->AliasEditDes, "/x/");
+        d->AliasAdd->click();
+        QCOMPARE(d->AliasList->count(), 2);
+    }
+
+    void clickingAnEntryCopiesItIntoTheFields() {
+        EnvSettings.Aliases = Sjs({"/a/;/b/", "no-separator"});
+        TFConfig* d = Shown();
+        d->PageControl1->setCurrentWidget(d->TabAlias);
+        QTest::qWait(0);
+        auto clickRow = [](TSortedListBox* list, int row) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        };
+        clickRow(d->AliasList, 0);
+        QCOMPARE(d->AliasEditSou->text(), U("/a/"));
+        QCOMPARE(d->AliasEditDes->text(), U("/b/"));
+        clickRow(d->AliasList, 1);
+        QCOMPARE(d->AliasEditSou->text(), QString());
+        QCOMPARE(d->AliasEditDes->text(), U("no-separator"));
+
+        d->PageControl1->setCurrentWidget(d->TabHTMLExt);
+        QTest::qWait(0);
+        clickRow(d->HTMExtList, 1);
+        QCOMPARE(d->HTMExtEdit->text(), U(".html"));
+    }
+
+    void removeDeletesTheSelectedEntries() {
+        TFConfig* d = Shown();
+        d->HREFSkipList->clearSelection();
+        d->HREFSkipRemove->click();
+        QCOMPARE(d->HREFSkipList->count(), 14);
+        d->HREFSkipList->item(0)->setSelected(true);
+        d->HREFSkipList->item(3)->setSelected(true);
+        const std::string first = d->HREFSkipList->Entry(0), fourth = d->HREFSkipList->Entry(3);
+        d->HREFSkipRemove->click();
+        QCOMPARE(d->HREFSkipList->count(), 12);
+        QCOMPARE(d->HREFSkipList->IndexOfUpper(AnsiUpper(first)), -1);
+        QCOMPARE(d->HREFSkipList->IndexOfUpper(AnsiUpper(fourth)), -1);
+        // Nothing is copied before OK.
+        QCOMPARE(EnvSettings.HrefSkipPrefixes.size(), size_t(14));
+    }
+
+    void defaultAsksAndResetsTheLiveListEvenWhenCancelled() {
+        EnvSettings.HtmlExtensions = Sjs({".php"});
+        EnvSettings.HrefSkipPrefixes = Sjs({"x:"});
+        EnvSettings.ImgSkipPrefixes = Sjs({"y:"});
+        EnvSettings.Aliases = Sjs({"a;b"});
+        EnvSettings.AliasEnabled = false;
+        TFConfig* d = Shown();
+        d->HTMExtDefault->click();
+        d->HREFSkipDefault->click();
+        d->IMGSkipDefault->click();
+        d->AliasDefauld->click();
+        QCOMPARE(Messages().size(), size_t(4));
+        for (const TMessageRequest& m : Messages()) {
+            QCOMPARE(m.kind, TMsgKind::Information);
+            QCOMPARE(m.buttons, TMsgButtons::OKCancel);
+        }
+        QCOMPARE(Messages()[0].text, Sj("設定をクリアします。よろしいですか？"));
+        QCOMPARE(Messages()[1].text, Sj("設定を初期値に戻します。よろしいですか？"));
+        QCOMPARE(Messages()[2].text, Sj("設定をクリアします。よろしいですか？"));
+        QCOMPARE(Messages()[3].text, Sj("設定をクリアします。よろしいですか？"));
+        QCOMPARE(d->HTMExtList->Entries(), Sjs({".htm", ".html"}));
+        QCOMPARE(d->AliasList->count(), 0);
+        d->CancelButtonClick();
+
+        QCOMPARE(EnvSettings.HtmlExtensions, TEnvSettings::DefaultHtmlExtensions());
+        QCOMPARE(EnvSettings.HrefSkipPrefixes, TEnvSettings::DefaultHrefSkipPrefixes());
+        QCOMPARE(EnvSettings.ImgSkipPrefixes, TEnvSettings::DefaultImgSkipPrefixes());
+        QVERIFY(EnvSettings.Aliases.empty());
+        QVERIFY(!EnvSettings.AliasEnabled);
+    }
+
+    void defaultAnsweredWithCancelKeepsTheList() {
+        EnvSettings.HtmlExtensions = Sjs({".php"});
+        SetMessageBoxHook([](const TMessageRequest& r) {
+            Messages().push_back(r);
+            return TMsgResult::Cancel;
+        });
+        TFConfig* d = Shown();
+        d->HTMExtDefault->click();
+        SetUpEnvironment();
+        QCOMPARE(Messages().size(), size_t(1));
+        QCOMPARE(d->HTMExtList->Entries(), Sjs({".php"}));
+        QCOMPARE(EnvSettings.HtmlExtensions, Sjs({".php"}));
+    }
+
+    void okCopiesEverythingBackAndWritesTheSettingsFile() {
+        FakeWindow window;
+        TFConfig* d = Shown();
+        d->Window = &window;
+        d->GUI_EnvPrgText->setText(U("/usr/bin/エディタ"));
+        d->RadioButton2->click();
+        d->GUI_EnvMultiOpen->setChecked(true);
+        d->GUI_EnvEscKeyAction->SetItemIndex(0);
+        d->GUI_AnotherFolder->setChecked(true);
+        d->RadioGroup_CharSet->SetItemIndex(3);
+        d->GUI_EnvErrorLogMax->setValue(250);
+        d->GUI_EnvWWWCWLSEnabled->click();
+        d->GUI_EnvWWWCWLSFileName->setText(U("/tmp/a b.WLS"));
+        d->IMGSkipListEnabled->setChecked(false);
+        Type(d->HTMExtEdit, "shtml");
+        d->HTMExtAdd->click();
+        d->OkButtonClick();
+
+        QVERIFY(!d->isVisible());
+        QCOMPARE(EnvSettings.EditorProgram, Sj("/usr/bin/エディタ"));
+        QCOMPARE(EnvSettings.BrowserDDE, 0);
+        QVERIFY(EnvSettings.MultiExec);
+        QCOMPARE(EnvSettings.EscKeyAction, 0);
+        QVERIFY(!EnvSettings.FollowOtherFolders);
+        QCOMPARE(EnvSettings.DocumentEncoding, Sjis);
+        QCOMPARE(EnvSettings.ErrorLogMax, 250);
+        QVERIFY(EnvSettings.WlsEnabled);
+        QCOMPARE(EnvSettings.WlsFileName, Sj("/tmp/a b.WLS"));
+        QVERIFY(!EnvSettings.ImgSkipEnabled);
+        QCOMPARE(EnvSettings.HtmlExtensions, Sjs({".htm", ".html", ".shtml"}));
+
+        TIniFile ini(FromQ(IniPath()));
+        QCOMPARE(ini.ReadString("PROGRAMS", "HTML", ""), Sj("/usr/bin/エディタ"));
+        QCOMPARE(ini.ReadInteger("CONFIG", "ERRORLOGMAX", 0), 250);
+        QCOMPARE(ini.ReadString("WWWC", "FileName", ""), Sj("/tmp/a b.WLS"));
+        QCOMPARE(ini.ReadInteger("EXTLIST", "COUNT", 0), 3);
+        QCOMPARE(window.historySaved, 1);
+    }
+
+    void enterInAnEntryFieldConfirmsTheDialogWithoutAdding() {
+        TFConfig* d = Shown();
+        d->PageControl1->setCurrentWidget(d->TabHTMLExt);
+        d->HTMExtEdit->setFocus();
+        Type(d->HTMExtEdit, "shtml");
+        d->GUI_EnvMessageBeep->setChecked(true);
+        QTest::keyClick(d->HTMExtEdit, Qt::Key_Return);
+        QVERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+        QVERIFY(EnvSettings.MessageBeep);
+        QCOMPARE(EnvSettings.HtmlExtensions, Sjs({".htm", ".html"}));
+        QVERIFY(QFile::exists(IniPath()));
+    }
+
+    void enterOnAnyButtonIsOkAndEscapeCancels() {
+        TFConfig* d = Shown();
+        d->GUI_EnvMessageBeep->setChecked(true);
+        QTest::keyClick(d->CancelButton, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!d->isVisible());
+        QVERIFY(EnvSettings.MessageBeep);
+
+        Shown();
+        d->GUI_EnvMessageBeep->setChecked(false);
+        Type(d->HTMExtEdit, "asp");
+        d->HTMExtAdd->click();
+        QTest::keyClick(d->HTMExtList, Qt::Key_Escape);
+        QVERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Rejected));
+        QVERIFY(EnvSettings.MessageBeep);
+        QCOMPARE(EnvSettings.HtmlExtensions, Sjs({".htm", ".html"}));
+
+        // Shift+Enter is not a confirmation.
+        Shown();
+        QTest::keyClick(d->GUI_EnvPrgText, Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(d->isVisible());
+        QTest::keyClick(d->GUI_EnvWWWCWLSFileName, Qt::Key_Escape, Qt::ShiftModifier);
+        QVERIFY(d->isVisible());
+    }
+
+    void spinEditTextIsBoundedAndANonNumberGivesOne() {
+        TFConfig* d = Shown();
+        auto* spinText = d->GUI_EnvErrorLogMax->findChild<QLineEdit*>();
+        QVERIFY(spinText);
+        spinText->selectAll();
+        QTest::keyClicks(d->GUI_EnvErrorLogMax, "5000");
+        QTest::keyClick(d->GUI_EnvErrorLogMax, Qt::Key_Return);
+        QVERIFY(!d->isVisible());
+        QVERIFY(EnvSettings.ErrorLogMax >= 1 && EnvSettings.ErrorLogMax <= 1000);
+
+        Shown();
+        spinText->selectAll();
+        QTest::keyClick(d->GUI_EnvErrorLogMax, Qt::Key_Delete);
+        QCOMPARE(d->GUI_EnvErrorLogMax->cleanText(), QString());
+        QTest::keyClick(d->GUI_EnvErrorLogMax, Qt::Key_Return);
+        QCOMPARE(EnvSettings.ErrorLogMax, 1);
+    }
+
+    void programPickersFillTheirRow() {
+        std::vector<TFileDialogRequest> asked;
+        std::optional<QString> answer = QStringLiteral("/usr/bin/ブラウザ");
+        FileDialogHook = [&](const TFileDialogRequest& r) {
+            asked.push_back(r);
+            return answer;
+        };
+        EnvSettings.BrowserDDE = 0;
+        TFConfig* d = Shown();
+        d->GUI_EnvPrgBrowserDialog->click();
+        QCOMPARE(d->GUI_EnvPrgBrowser->text(), QStringLiteral("/usr/bin/ブラウザ"));
+        answer.reset();
+        d->GUI_EnvPrgImageDialog->click();
+        QCOMPARE(d->GUI_EnvPrgImage->text(), QString());
+        answer = QStringLiteral("/x/edit");
+        d->GUI_EnvPrgTextDialog->click();
+        QCOMPARE(d->GUI_EnvPrgText->text(), QStringLiteral("/x/edit"));
+
+        QCOMPARE(asked.size(), size_t(3));
+        QCOMPARE(asked[0].title, U("Web ブラウザ設定"));
+        QCOMPARE(asked[1].title, U("画像ファイル設定"));
+        QCOMPARE(asked[2].title, U("HTML エディタ設定"));
+        QVERIFY(!asked[0].save);
+        QCOMPARE(asked[0].filters.first(), U("実行ファイル (*.EXE)"));
+        QVERIFY(asked[0].filters.contains(asked[0].selectedFilter));
+        QVERIFY(asked[0].selectedFilter.endsWith(QStringLiteral("(*)")));
+
+        answer = QStringLiteral("/home/u/items.WLS");
+        d->GUI_EnvWWWCWLSEnabled->setChecked(true);
+        d->GUI_EnvWWWCWLSEnabledClick();
+        d->GUI_EnvWWWCWLSDialog->click();
+        QCOMPARE(d->GUI_EnvWWWCWLSFileName->text(), QStringLiteral("/home/u/items.WLS"));
+        QVERIFY(asked.back().save);
+        QCOMPARE(asked.back().title, U("WWWC アイテム情報ファイル"));
+        QCOMPARE(asked.back().defaultSuffix, QStringLiteral("WLS"));
+        QCOMPARE(asked.back().initialName, QStringLiteral("*.WLS"));
+    }
+
+    void helpButtonOpensTheTopicOfTheTab() {
+        std::vector<int> topics;
+        ConfigHelpHook = [&](int context) { topics.push_back(context); };
+        TFConfig* d = Shown();
+        for (QWidget* tab : {d->TabStandard, d->TabTool, d->TabHTMLExt, d->TabHREFSkip, d->TabIMGSkip, d->TabAlias}) {
+            d->PageControl1->setCurrentWidget(tab);
+            d->HelpButton->click();
+        }
+        QCOMPARE(topics, (std::vector<int>{10012, 10014, 10015, 10016, 10017, 10145}));
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->property("helpContext").toInt(), 10145);
+        QCOMPARE(d->AliasEditDes->property("helpContext").toInt(), 10139);
+        QCOMPARE(d->IMGSkipDefault->property("helpContext").toInt(), 10131);
+    }
+
+    void showConfigDialogReusesTheDialogAndEmptiesTheFields() {
+        FakeWindow window;
+        TFConfig* d = ConfigDialog();
+        d->PageControl1->setCurrentWidget(d->TabIMGSkip);
+        d->IMGSkipEdit->setText(QStringLiteral("left over"));
+        d->AliasEditDes->setText(QStringLiteral("left over"));
+        QString seenEdit = QStringLiteral("unset");
+        QWidget* seenTab = nullptr;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<TFConfig*>(QApplication::activeModalWidget());
+            QVERIFY(shown == d);
+            seenEdit = shown->IMGSkipEdit->text() + shown->AliasEditDes->text();
+            seenTab = shown->PageControl1->currentWidget();
+            QTest::keyClick(shown->PageControl1, Qt::Key_Escape);
+        });
+        ShowConfigDialog(nullptr, &window);
+        QCOMPARE(seenEdit, QString());
+        QCOMPARE(seenTab, d->TabIMGSkip);
+        QCOMPARE(ConfigDialog(), d);
+        QCOMPARE(window.historySaved, 0);
+        QVERIFY(!QFile::exists(IniPath()));
+
+        // OK from the modal dialog saves with the window's sections.
+        QTimer::singleShot(0, [] {
+            auto* shown = qobject_cast<TFConfig*>(QApplication::activeModalWidget());
+            QVERIFY(shown);
+            shown->OkButton->click();
+        });
+        ShowConfigDialog(nullptr, &window);
+        QCOMPARE(window.historySaved, 1);
+        QVERIFY(QFile::exists(IniPath()));
+    }
+};
+
+QTEST_MAIN(TestConfigDialog)
+#include "test_config_dialog.moc"
