@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <cstdio>
 #include <string>
@@ -60,8 +61,23 @@ public:
     explicit TStdoutSink(bool utf8) : utf8_(utf8) {}
     void Line(std::string_view line) override {
         if (utf8_) {
-            const std::string text = Cp932ToUtf8(line);
-            std::fwrite(text.data(), 1, text.size(), stdout);
+            // Report lines are mostly ASCII: only the runs of other
+            // characters go through the converter.
+            size_t i = 0;
+            while (i < line.size()) {
+                size_t j = i;
+                while (j < line.size() && static_cast<unsigned char>(line[j]) < 0x80) ++j;
+                std::fwrite(line.data() + i, 1, j - i, stdout);
+                i = j;
+                // A double-byte character's trail byte may look like ASCII.
+                while (j < line.size() && static_cast<unsigned char>(line[j]) >= 0x80)
+                    j += IsSjisLead(static_cast<unsigned char>(line[j])) && j + 1 < line.size() ? 2 : 1;
+                if (j > i) {
+                    const std::string text = Cp932ToUtf8(line.substr(i, j - i));
+                    std::fwrite(text.data(), 1, text.size(), stdout);
+                }
+                i = j;
+            }
             std::fputc('\n', stdout);
         } else {
             std::fwrite(line.data(), 1, line.size(), stdout);
@@ -394,5 +410,10 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
     TCli cli(o);
-    return cli.Run();
+    const int status = cli.Run();
+    // The model of a big run goes with the process instead of being freed
+    // record by record; every output has been written and closed by now.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }

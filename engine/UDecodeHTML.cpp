@@ -16,6 +16,7 @@
 #include "engine/UCharRefs.h"
 #include "engine/UHTMLList.h"
 #include "engine/UInputList.h"
+#include "engine/UPathExpand.h"
 #include "engine/YKHTMLTagDecode.h"
 #include "engine/YKKanjiLib.h"
 #include "outside/YKFileUtils.h"
@@ -70,7 +71,15 @@ void ResolveReference(std::string& ref, const std::string& pagePath) {
     } else if (ref.size() >= 8 && StartsTextSjis(ref, "FILE:")) {
         ref.erase(0, 5);
     } else {
-        ref = platform::ExpandFileName(platform::ExtractFilePath(pagePath) + ref);
+        const size_t slash = pagePath.rfind('/');
+        if (slash != std::string::npos && pagePath[0] == '/') {
+            // The page's folder is a full path: no current folder involved.
+            std::string full;
+            ExpandFileNameInto(full, ref, std::string_view(pagePath).substr(0, slash + 1));
+            ref.swap(full);
+        } else {
+            ref = platform::ExpandFileName(platform::ExtractFilePath(pagePath) + ref);
+        }
     }
     if (!ref.empty() && ref.back() != '/' && IsFolderForResolve(ref)) ref += '/';
 }
@@ -135,9 +144,15 @@ struct TRunState {
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
     std::unordered_set<std::string> htmlExtensions;             // upper-cased
-    std::string scratch;  // reused per link, so that no token allocates for it
+    // Reused buffers, so that no token allocates for them.
+    std::string upperScratch;
+    std::string pathScratch;
+    const std::string* lastStatKey = nullptr;  // the entry StatCached returned last
+    const TStatEntry* lastStat = nullptr;
 
     void Reset() {
+        lastStatKey = nullptr;
+        lastStat = nullptr;
         pages.clear();
         stats.clear();
         resources.clear();
@@ -146,6 +161,8 @@ struct TRunState {
     }
     void Release() {
         // Swapped out so that the memory of a big run is given back.
+        lastStatKey = nullptr;
+        lastStat = nullptr;
         std::unordered_set<std::string>().swap(pages);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
@@ -183,15 +200,22 @@ private:
 };
 
 const TStatEntry& StatCached(const std::string& path) {
+    // A link's target is asked about several times in a row.
+    if (g_run.lastStatKey && *g_run.lastStatKey == path) return *g_run.lastStat;
     auto it = g_run.stats.find(path);
-    if (it != g_run.stats.end()) return it->second;
-    platform::FileInfo fi = platform::Stat(path);
-    TStatEntry e;
-    e.exists = fi.exists;
-    e.isDir = fi.isDir;
-    e.isRegular = fi.isRegular;
-    e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
-    return g_run.stats.emplace(path, e).first->second;
+    if (it == g_run.stats.end()) {
+        platform::FileInfo fi = platform::Stat(path);
+        TStatEntry e;
+        e.exists = fi.exists;
+        e.isDir = fi.isDir;
+        e.isRegular = fi.isRegular;
+        e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
+        it = g_run.stats.emplace(path, e).first;
+    }
+    // Nodes of the map never move, so the pointers stay valid.
+    g_run.lastStatKey = &it->first;
+    g_run.lastStat = &it->second;
+    return it->second;
 }
 
 }  // namespace
@@ -228,24 +252,33 @@ const TResourceEntry& Resource(const std::string& path) {
 class TKeySet {
 public:
     // False when the key was there already.
-    bool Insert(std::string key) {
-        if (big_) return big_->insert(std::move(key)).second;
+    bool Insert(std::string_view key) {
+        if (big_) {
+            if (big_->find(key) != big_->end()) return false;
+            big_->emplace(key);
+            return true;
+        }
         for (const std::string& k : small_)
             if (k == key) return false;
         if (small_.size() < kSmallMax) {
-            small_.push_back(std::move(key));
+            small_.emplace_back(key);
             return true;
         }
-        big_ = std::make_unique<std::unordered_set<std::string>>(std::make_move_iterator(small_.begin()),
-                                                                 std::make_move_iterator(small_.end()));
+        big_ = std::make_unique<TBig>(std::make_move_iterator(small_.begin()), std::make_move_iterator(small_.end()));
         std::vector<std::string>().swap(small_);
-        return big_->insert(std::move(key)).second;
+        big_->emplace(key);
+        return true;
     }
 
 private:
+    struct THash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    using TBig = std::unordered_set<std::string, THash, std::equal_to<>>;
     static constexpr size_t kSmallMax = 16;
     std::vector<std::string> small_;
-    std::unique_ptr<std::unordered_set<std::string>> big_;
+    std::unique_ptr<TBig> big_;
 };
 
 // Closes a descriptor however the read ends.
@@ -319,7 +352,8 @@ struct TPageFrame {
 std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TProgressSink& FileSink,
                                       const TProgressSink& WarningSink) {
     StripFileURL(path);
-    path = platform::ExpandFileName(path);
+    ExpandFileNameInto(g_run.pathScratch, path, platform::GetCurrentDir());
+    path.swap(g_run.pathScratch);
     g_run.SyncPages();
     if (g_run.pages.count(path)) return nullptr;
     if (FileSink) FileSink(path);
@@ -405,7 +439,7 @@ void UpperInto(std::string& out, std::string_view s) {
 TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
                           std::string& target, bool& StopFlag, const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
-    std::string& upperRaw = g_run.scratch;
+    std::string& upperRaw = g_run.upperScratch;
     UpperInto(upperRaw, raw);
     if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
     if (IsOutsideUrl(raw)) {
@@ -421,18 +455,20 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
     target = std::move(ref);
 
     bool isHtml = false;
-    if (StatCached(target).isDir) {
+    const TStatEntry* found = &StatCached(target);
+    if (found->isDir) {
         isHtml = true;
         if (target.back() != '/') target += '/';
         if (StatCached(target + "index.html").isRegular) target += "index.html";
         else if (StatCached(target + "index.htm").isRegular) target += "index.htm";
+        found = &StatCached(target);
     } else {
         std::string ext = platform::ExtractFileExt(target);
         isHtml = !ext.empty() && g_run.htmlExtensions.count(AnsiUpper(ext)) != 0;
     }
     if (!isHtml) return TTokenOutcome::Next;
 
-    const TStatEntry& st = StatCached(target);
+    const TStatEntry& st = *found;
     if (st.exists && !st.isDir) {
         if (EnvSettings.LinkEnabled) {
             // After Break a page still handles its first token; starting the
@@ -459,7 +495,8 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, co
     // reach one file through different relative paths count twice.
     std::string key = ref;
     SjisReplaceChar(key, '\\', '/');
-    if (!f.RefKeys.Insert(platform::ExpandFileName(key))) return TTokenOutcome::Next;
+    ExpandFileNameInto(g_run.pathScratch, key, platform::GetCurrentDir());
+    if (!f.RefKeys.Insert(g_run.pathScratch)) return TTokenOutcome::Next;
 
     int64_t size = 0;
     const std::string* fullName = nullptr;
