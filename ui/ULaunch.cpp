@@ -1,28 +1,45 @@
 #include "ui/ULaunch.h"
 
-#include <QDesktopServices>
 #include <QUrl>
 
-#include "platform/FileSystem.h"
+#include "outside/YKWebBrowser.h"
+#include "platform/Shell.h"
 
 namespace {
 std::function<void(const TLaunchRequest&)>& Hook() {
     static std::function<void(const TLaunchRequest&)> hook;
     return hook;
 }
+std::function<void(const QUrl&)>& UrlHook() {
+    static std::function<void(const QUrl&)> hook;
+    return hook;
+}
 }  // namespace
 
 void SetLaunchHook(std::function<void(const TLaunchRequest&)> hook) { Hook() = std::move(hook); }
+
+void SetUrlHook(std::function<void(const QUrl&)> hook) { UrlHook() = std::move(hook); }
 
 void LaunchFile(const TLaunchRequest& request) {
     if (Hook()) {
         Hook()(request);
         return;
     }
-    std::string target = request.file;
-    if (request.kind == TLaunchKind::Folder) target = platform::ExtractFilePath(target);
-    if (target.empty()) return;
-    auto native = platform::ToNative(target);
-    if (!native) return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(native->c_str())));
+    switch (request.kind) {
+        case TLaunchKind::Browser: OpenInBrowser(request.program, request.file); break;
+        case TLaunchKind::Editor: OpenInEditor(request.file); break;
+        case TLaunchKind::Program: OpenWithProgram(request.program, request.file); break;
+        case TLaunchKind::Folder: OpenFolder(request.file); break;
+    }
+}
+
+void OpenUrl(const QUrl& url) {
+    if (UrlHook()) {
+        UrlHook()(url);
+        return;
+    }
+    // An address is not a file: it goes to the open program as it is.
+    const QByteArray encoded = url.toEncoded();
+    ShowShellError(platform::StartDetached(platform::OpenProgram(),
+                                           {std::string(encoded.constData(), static_cast<size_t>(encoded.size()))}));
 }

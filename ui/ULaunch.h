@@ -1,11 +1,11 @@
-// Handing a file or folder to an outside program. Until the browser and
-// editor launchers take over, every request opens the file with the desktop's
-// default program; the program named in the settings is passed along so the
-// launchers can honour it.
+// Handing a file, folder or address to an outside program: the one place
+// the window's commands go through, so that tests can catch the requests.
 #pragma once
 
 #include <functional>
 #include <string>
+
+class QUrl;
 
 enum class TLaunchKind { Browser, Editor, Program, Folder };
 
@@ -15,8 +15,16 @@ struct TLaunchRequest {
     std::string file;     // CP932 path
 };
 
-// Opens the request's file (for Folder: the folder holding it).
+// Browser: OpenInBrowser(program, file); Editor: OpenInEditor(file), which
+// takes the configured editor itself; Program: OpenWithProgram(program,
+// file); Folder: OpenFolder(file), the folder holding it.
 void LaunchFile(const TLaunchRequest& request);
 
 // Replaces the launching (tests; an empty function restores the default).
 void SetLaunchHook(std::function<void(const TLaunchRequest&)> hook);
+
+// Hands an address (a web page, a mail address, a help page) to the
+// desktop's default action; a start failure shows its error box.
+void OpenUrl(const QUrl& url);
+// Replaces OpenUrl (tests; an empty function restores the default).
+void SetUrlHook(std::function<void(const QUrl&)> hook);
