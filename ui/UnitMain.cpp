@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,6 +14,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegion>
+#include <QScreen>
 #include <QToolButton>
 
 #include "platform/Encoding.h"
@@ -20,8 +22,11 @@
 #include "platform/Profile.h"
 #include "ui/QtText.h"
 #include "ui/UControls.h"
+#include "ui/Intelli.h"
 #include "ui/UFindDialog.h"
 #include "ui/UFonts.h"
+#include "ui/UHelp.h"
+#include "ui/YKIntelli.h"
 
 namespace {
 
@@ -165,19 +170,32 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), RunEngine(MeasureAl
     ConnectLists();
     FindDialog1 = new TFindDialog(this);
     FindDialog1->OnFind = [this] { FindDialog1Find(); };
+    CreateOpenDialog();
 
-    // Help context of the window; help itself arrives with the help menu.
-    setProperty("helpContext", 10145);
+    setProperty("helpContext", HelpMainWindow);
     setWindowTitle(QString::fromLatin1(VersionText));
 
     // The auto-scroll origin mark is a disc parked outside the client area.
     PanelIntelli->setMask(QRegion(-1, -1, 31, 31, QRegion::Ellipse));
     PanelIntelli->move(-PanelIntelli->width(), -PanelIntelli->height());
 
-    Edit1->setProperty("helpContext", 10051);
-    HTMLListBox->setProperty("helpContext", 10069);
-    HTMLSource->setProperty("helpContext", 10074);
-    ErrorListBox->setProperty("helpContext", 10079);
+    WheelRollMessage = RegisterWheelMessages();
+    AutoScroll = new TYKIntelliLib(this);
+    AutoScroll->MarkPanel = PanelIntelli;
+    AutoScroll->SetImage(ImageIntelli);
+    AutoScroll->Form = this;
+    AutoScroll->OnScroll = [this](QWidget* target, int dx, int dy) { AutoScrollStep(target, dx, dy); };
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive) StopAutoScroll();
+    });
+    // Without a button down the pointer's moves still set the cursor shape
+    // of a sticky auto-scroll.
+    for (TOwnerDrawList* list : {HTMLListBox, HTMLSource, ErrorListBox}) list->viewport()->setMouseTracking(true);
+
+    Edit1->setProperty("helpContext", HelpAddressBox);
+    HTMLListBox->setProperty("helpContext", HelpPageList);
+    HTMLSource->setProperty("helpContext", HelpPartsList);
+    ErrorListBox->setProperty("helpContext", HelpProblemList);
 
     TakeButtonLayoutValues();
     ApplyHints(EnvSettings.ShowHint);
@@ -191,6 +209,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), RunEngine(MeasureAl
     setMinimumHeight(kMinWindowHeight);
 
     setAcceptDrops(true);
+    InstallAppKeyFilter();
     warningCap_.SetSink([this](const std::string& line) {
         // The notice comes with the cap already stopped; a listed line
         // updates the count first.
@@ -524,6 +543,17 @@ bool TFormMain::FormKeyDown(QKeyEvent* event) {
             close();
         return true;
     }
+    if (event->key() == Qt::Key_F1 && mods == Qt::NoModifier) {
+        // Help at the focused control's context, else the window's.
+        int context = HelpMainWindow;
+        for (QWidget* w = focusWidget(); w && w != this; w = w->parentWidget())
+            if (w->property("helpContext").isValid()) {
+                context = w->property("helpContext").toInt();
+                break;
+            }
+        ShowHelpContext(context);
+        return true;
+    }
     if (event->key() == Qt::Key_R && mods == Qt::ControlModifier) {
         // During a run the address box is locked; resolving it anew would
         // move the current folder under the measurement.
@@ -554,6 +584,11 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void TFormMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) StopAutoScroll();
+    QMainWindow::changeEvent(event);
+}
+
 void TFormMain::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
@@ -561,17 +596,47 @@ void TFormMain::Shutdown() {
     for (const std::string& file : TempFiles) platform::DeleteFile(file);
     TempFiles.clear();
     setAcceptDrops(false);
+    delete AutoScroll;
+    AutoScroll = nullptr;
+    RemoveAppKeyFilter();
 }
 
-// --- the auto-scroll seam ---------------------------------------------------------------------
+// --- auto-scroll and wheel ----------------------------------------------------------------------
 
-void TFormMain::StopAutoScroll() {}
+void TFormMain::StopAutoScroll() {
+    if (AutoScroll) AutoScroll->Stop();
+}
 
-bool TFormMain::AutoScrollMouseDown(TOwnerDrawList*, QMouseEvent*) { return true; }
+bool TFormMain::AutoScrollMouseDown(TOwnerDrawList* list, QMouseEvent* event) {
+    if (!AutoScroll) return true;
+    return AutoScroll->MouseDown(
+        list, event, [this, list](QMouseEvent* e) { ListMouseDown(list, e); }, this);
+}
 
-bool TFormMain::AutoScrollMouseMove(TOwnerDrawList*, QMouseEvent*) { return true; }
+bool TFormMain::AutoScrollMouseMove(TOwnerDrawList* list, QMouseEvent* event) {
+    return AutoScroll ? AutoScroll->MouseMove(list, event) : true;
+}
 
-bool TFormMain::AutoScrollMouseUp(TOwnerDrawList*, QMouseEvent*) { return true; }
+bool TFormMain::AutoScrollMouseUp(TOwnerDrawList* list, QMouseEvent* event) {
+    return AutoScroll ? AutoScroll->MouseUp(list, event) : true;
+}
+
+void TFormMain::AutoScrollStep(QWidget* target, int, int dy) {
+    if (Running || !AutoScroll) return;
+    const int rows = AutoScrollRows(AutoScroll->Remainder, dy);
+    if (auto* list = qobject_cast<TOwnerDrawList*>(target)) list->SetTopIndex(std::max(0, list->TopIndex() + rows));
+}
+
+void TFormMain::FormMouseWheel(int delta) {
+    if (Running) return;
+    StopAutoScroll();
+    QWidget* focus = focusWidget();
+    TOwnerDrawList* target = nullptr;
+    for (TOwnerDrawList* list : {HTMLListBox, HTMLSource, ErrorListBox})
+        if (focus == list) target = list;
+    if (!target) return;
+    target->SetTopIndex(std::max(0, target->TopIndex() - WheelRows(delta)));
+}
 
 // --- settings file ------------------------------------------------------------------------------
 
@@ -589,10 +654,97 @@ void TFormMain::LoadHistory(const TIniFile& ini) {
     if (!entries.empty()) MakeHistoryItem(Menu_FileReOpen, SJ("(ヒストリをクリア)"), -1);
 }
 
-void TFormMain::ApplyWindowSection(const TIniFile&) {
-    // The saved geometry is applied by the window-placement code; until then
-    // the window opens where the system puts it.
-    ShowWindow();
+namespace {
+
+const char* const kWindowSection = "WINDOW";
+
+// The normal-state rectangle: for a window shown normally its geometry.
+QRect NormalRect(const QWidget* window) {
+    const QRect normal = window->normalGeometry();
+    return normal.isValid() ? normal : window->geometry();
+}
+
+}  // namespace
+
+void SaveWindowPlacement(TIniFile& ini, QWidget* window, const char* section) {
+    const QRect r = NormalRect(window);
+    ini.WriteInteger(section, "NORMALLEFT", r.left());
+    ini.WriteInteger(section, "NORMALTOP", r.top());
+    ini.WriteInteger(section, "NORMALRIGHT", r.left() + r.width());
+    ini.WriteInteger(section, "NORMALBOTTOM", r.top() + r.height());
+}
+
+void LoadWindowPlacement(const TIniFile& ini, QWidget* window, const char* section) {
+    const QRect current = NormalRect(window);
+    const int left = ini.ReadInteger(section, "NORMALLEFT", current.left());
+    const int top = ini.ReadInteger(section, "NORMALTOP", current.top());
+    const int right = ini.ReadInteger(section, "NORMALRIGHT", current.left() + current.width());
+    const int bottom = ini.ReadInteger(section, "NORMALBOTTOM", current.top() + current.height());
+    const QRect normal(left, top, std::max(0, right - left), std::max(0, bottom - top));
+    if (normal == current) return;
+    if (window->isMaximized() || window->isFullScreen()) {
+        // Qt keeps the rectangle to return to only while changing state:
+        // pass through the normal state with the new one.
+        const Qt::WindowStates state = window->windowState();
+        window->setWindowState(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+        window->setGeometry(normal);
+        window->setWindowState(state);
+    } else {
+        window->setGeometry(normal);
+    }
+}
+
+void TFormMain::ApplyWindowSection(const TIniFile& ini) {
+    const char* const w = kWindowSection;
+    int top = ini.ReadInteger(w, "TOP", y());
+    int left = ini.ReadInteger(w, "LEFT", x());
+    int width = ini.ReadInteger(w, "WIDTH", this->width());
+    int height = ini.ReadInteger(w, "HEIGHT", this->height());
+    int screenWidth = 1024;
+    int screenHeight = 768;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        screenWidth = screen->availableGeometry().width();
+        screenHeight = screen->availableGeometry().height();
+    }
+    if (width > screenWidth) width = screenWidth;
+    if (left > screenWidth) left = screenWidth - width;
+    if (height > screenHeight) height = screenHeight;
+    if (top > screenHeight) top = screenHeight - height;
+    if (height < kMinWindowHeight) height = kMinWindowHeight;
+    move(left, top);
+    resize(std::max(1, width), height);
+    // The panels below are sized against the new client area, which a
+    // window not yet shown only gets from its layout.
+    if (layout()) {
+        layout()->invalidate();
+        layout()->activate();
+    }
+    AlignControls();
+
+    SetURLPanelWidth(std::max(16, ini.ReadInteger(w, "URLPANELWIDTH", URLPanel->width())));
+    SetHeaderWidths(ini.ReadInteger(w, "SIZEPANEL", SizePanel->width()),
+                    ini.ReadInteger(w, "TIMEPANEL", TimePanel->width()),
+                    ini.ReadInteger(w, "NAMEPANEL", NamePanel->width()));
+
+    int free = FreeListHeight();
+    int h1 = std::max(kMinListHeight, ini.ReadInteger(w, "HTMLPANELHEIGHT", HTMLListPanel->height()));
+    if (h1 >= free - 64) h1 = free - 64;
+    HTMLListPanel->resize(HTMLListPanel->width(), std::max(0, h1));
+    free -= h1;
+    int h2 = std::max(kMinListHeight, ini.ReadInteger(w, "HTMLSOURCEHEIGHT", HTMLSourcePanel->height()));
+    if (h2 >= free - 32) h2 = free - 32;
+    HTMLSourcePanel->resize(HTMLSourcePanel->width(), std::max(0, h2));
+    AlignControls();
+    LayoutPanels();
+
+    // The rectangle to return to is set before the state, which Qt only
+    // remembers it across.
+    LoadWindowPlacement(ini, this, w);
+    switch (ini.ReadInteger(w, "WINDOWSTATE", 0)) {
+        case 1: showMinimized(); break;  // stays minimised: nothing shows it normally later
+        case 2: showMaximized(); break;
+        default: show(); break;
+    }
 }
 
 void TFormMain::ShowWindow() { show(); }
@@ -607,20 +759,34 @@ void TFormMain::FillInputFromHistory() {
 }
 
 void TFormMain::LoadFinished() {
+    // Speed and size display through their menu handlers, as a click would.
     const int speed = SpeedIndex(EnvSettings.Bps);
     Menu_OptionSpeedNumClick(SpeedItems[static_cast<size_t>(speed >= 0 ? speed : SpeedIndex(DefaultBps))]);
     const int disp = EnvSettings.FileSizeDisp;
     Menu_OptionFileSizeNumClick(FileSizeItems[static_cast<size_t>(disp >= 0 && disp < FileSizeDispCount ? disp : 0)]);
     Menu_OptionLink->setChecked(EnvSettings.LinkEnabled);
     ShowLinkState();
-    Menu_OptionShowHintFlg->setChecked(EnvSettings.ShowHint);
-    ApplyHints(EnvSettings.ShowHint);
+    // The file's mark goes on the entry, and the toggle turns it over once
+    // (the record already holds the turned value).
+    Menu_OptionShowHintFlg->setChecked(!EnvSettings.ShowHint);
+    Menu_OptionShowHintFlg->trigger();
     RefreshStatus();
 }
 
 void TFormMain::SaveHistory(TIniFile& ini) { WriteStringList(ini, "HTMLLIST", "DATA", History()); }
 
-void TFormMain::SaveWindowSection(TIniFile&) {
-    // Written by the window-placement code; until then the WINDOW keys
-    // already in the file are left exactly as they are.
+void TFormMain::SaveWindowSection(TIniFile& ini) {
+    const char* const w = kWindowSection;
+    ini.WriteInteger(w, "TOP", y());
+    ini.WriteInteger(w, "LEFT", x());
+    ini.WriteInteger(w, "WIDTH", width());
+    ini.WriteInteger(w, "HEIGHT", height());
+    ini.WriteInteger(w, "URLPANELWIDTH", URLPanel->width());
+    ini.WriteInteger(w, "HTMLPANELHEIGHT", HTMLListPanel->height());
+    ini.WriteInteger(w, "HTMLSOURCEHEIGHT", HTMLSourcePanel->height());
+    ini.WriteInteger(w, "SIZEPANEL", SizePanel->width());
+    ini.WriteInteger(w, "TIMEPANEL", TimePanel->width());
+    ini.WriteInteger(w, "NAMEPANEL", NamePanel->width());
+    ini.WriteInteger(w, "WINDOWSTATE", isMinimized() ? 1 : isMaximized() ? 2 : 0);
+    SaveWindowPlacement(ini, this, w);
 }

@@ -7,7 +7,9 @@
 // geometry is exactly what the rules give, not what a Qt layout would.
 #pragma once
 
+#include <QKeySequence>
 #include <QMainWindow>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "settings/Uenviron.h"
 
 class QAction;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -28,6 +31,16 @@ class TFindDialog;
 class TOwnerDrawList;
 class TSplitterBar;
 class TStatusPanels;
+class TYKIntelliLib;
+class TIniFile;
+
+// The window's restored (normal-state) rectangle in NORMALLEFT, NORMALTOP,
+// NORMALRIGHT and NORMALBOTTOM of a section (right and bottom exclusive).
+void SaveWindowPlacement(TIniFile& ini, QWidget* window, const char* section);
+// Reads those keys, each defaulting to the current normal rectangle's value,
+// and makes the rectangle the window's normal one (for a window shown
+// normally, its geometry).
+void LoadWindowPlacement(const TIniFile& ini, QWidget* window, const char* section);
 
 class TFormMain : public QMainWindow, public TSettingsWindow {
     Q_OBJECT
@@ -113,6 +126,11 @@ public:
     QMenu* PopupMenu4;  // history button
     QAction* Menu1_Start;
     TFindDialog* FindDialog1;
+    QFileDialog* OpenDialog1;
+    // The middle-button auto-scroll; freed at shutdown.
+    TYKIntelliLib* AutoScroll = nullptr;
+    // The old wheel driver's roll message; never registered here (0).
+    int WheelRollMessage = 0;
 
     // --- state ------------------------------------------------------------------
     bool Running = false;
@@ -194,6 +212,28 @@ public:
     void HistoryItemClick(QAction* item);
     // Loads the link button's glyph from Image3 or Image4.
     void ShowLinkState();
+    // One of the five export entries (its data is the tag 0..4).
+    void Menu_FileExportTxtClick(QAction* item);
+    void Menu_OptionConfigExportClick();
+    void Menu_HelpContentsClick();
+    void Menu_HelpSearchClick();
+    void Menu_HelpHowToClick();
+    void Menu_HelpAboutClick();
+    // The export a tag runs; tests put a recorder in its place.
+    std::function<void(int tag)> ExportRunner;
+
+    // --- shortcuts, wheel --------------------------------------------------------------------
+    // The first main-menu entry (depth first, hidden ones included) carrying
+    // the key, or null; menus holds the menus above it, top down.
+    QAction* ShortcutEntry(const QKeySequence& key, std::vector<QMenu*>* menus = nullptr) const;
+    // Runs the key as the menu does: the menus above the entry run their
+    // click actions top down, a disabled menu or entry ends it there. True
+    // when an entry carries the key (the key is then used up either way).
+    bool DispatchShortcut(const QKeySequence& key);
+    // A wheel event of delta (120 a notch) anywhere in the window.
+    void FormMouseWheel(int delta);
+    // The auto-scroll's scroll step.
+    void AutoScrollStep(QWidget* target, int dx, int dy);
 
     // --- run control -------------------------------------------------------------------------
     // The engine a run calls (MeasureAll); tests put a failing one in its place.
@@ -206,6 +246,9 @@ public:
     void ProcessCommandLine(const std::vector<std::string>& args);
     // Dropped files, in drop order, into InputList, then a run.
     void ReceiveDroppedFiles(const std::vector<std::string>& paths);
+    // A second start's arguments: count and the "|"-separated text (up to
+    // its NUL byte), measured as they are.
+    void ReceiveHandOver(uint32_t count, const std::string& text);
 
     // --- input resolution and history ----------------------------------------------------------
     std::string PrepareInput(const std::string& text);
@@ -215,8 +258,8 @@ public:
     void ClearHistory();
 
     // --- auto-scroll ---------------------------------------------------------------------------
-    // The middle-button auto-scroll is wired in here; until it exists these
-    // end nothing and let every mouse event through.
+    // The list mouse events offered to the auto-scroll; true lets the list
+    // go on with its own handling.
     void StopAutoScroll();
     bool AutoScrollMouseDown(TOwnerDrawList* list, QMouseEvent* event);
     bool AutoScrollMouseMove(TOwnerDrawList* list, QMouseEvent* event);
@@ -234,11 +277,21 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    friend class TAppKeyFilter;
+    // Shortcut keys and the wheel, for every control of the window, before
+    // the control or Qt's own shortcuts see them.
+    bool AppEventFilter(QObject* watched, QEvent* event);
+    void RunMenuClick(QMenu* menu);
+    void ShowPlaceholder();
+    void InstallAppKeyFilter();
+    void RemoveAppKeyFilter();
+    void CreateOpenDialog();
     void CreateControls();
     void CreateMenus();
     void CreatePopupMenus();
@@ -261,4 +314,5 @@ private:
     bool closePending_ = false;
     bool shutDown_ = false;
     QWidget* findTarget_ = nullptr;
+    QObject* appFilter_ = nullptr;
 };

@@ -2,17 +2,24 @@
 // of inputs (the re-open submenu and the history button).
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "engine/UHTMLList.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/Dialogs.h"
 #include "ui/QtText.h"
 #include "ui/UControls.h"
+#include "ui/UHelp.h"
+#include "ui/UVersion.h"
 #include "ui/UnitMain.h"
 
 namespace {
@@ -25,7 +32,108 @@ QString MenuCaption(const std::string& cp932) {
 constexpr int kHistoryMax = 20;
 constexpr int kClearTag = -1;
 
+// The first entry carrying key in menu, depth first; menus collects the
+// menus on the way down to it.
+QAction* FindShortcut(QMenu* menu, const QKeySequence& key, std::vector<QMenu*>& menus) {
+    menus.push_back(menu);
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        if (QMenu* sub = a->menu()) {
+            if (QAction* found = FindShortcut(sub, key, menus)) return found;
+        } else if (!a->shortcut().isEmpty() && a->shortcut() == key) {
+            return a;
+        }
+    }
+    menus.pop_back();
+    return nullptr;
+}
+
 }  // namespace
+
+// Sees every event of the application first and hands the window's keys
+// and wheel events to it, before Qt's shortcut handling and the controls.
+class TAppKeyFilter : public QObject {
+public:
+    explicit TAppKeyFilter(TFormMain* form) : QObject(form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override { return form_->AppEventFilter(watched, event); }
+
+private:
+    TFormMain* form_;
+};
+
+void TFormMain::InstallAppKeyFilter() {
+    if (appFilter_) return;
+    appFilter_ = new TAppKeyFilter(this);
+    qApp->installEventFilter(appFilter_);
+}
+
+void TFormMain::RemoveAppKeyFilter() {
+    if (!appFilter_) return;
+    qApp->removeEventFilter(appFilter_);
+    delete appFilter_;
+    appFilter_ = nullptr;
+}
+
+bool TFormMain::AppEventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress && type != QEvent::Wheel) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+
+    if (type == QEvent::Wheel) {
+        FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence sequence(key->keyCombination());
+    if (!ShortcutEntry(sequence)) return false;
+    // Claiming the override keeps Qt's own shortcut handling (and its
+    // ambiguity between entries sharing a key) out; the press that follows
+    // is the menu's, not the focused control's.
+    if (type == QEvent::KeyPress) DispatchShortcut(sequence);
+    key->accept();
+    return true;
+}
+
+QAction* TFormMain::ShortcutEntry(const QKeySequence& key, std::vector<QMenu*>* menus) const {
+    std::vector<QMenu*> path;
+    QAction* found = nullptr;
+    for (QAction* top : menuBar()->actions()) {
+        if (QMenu* menu = top->menu()) {
+            found = FindShortcut(menu, key, path);
+        } else if (!top->shortcut().isEmpty() && top->shortcut() == key) {
+            found = top;
+        }
+        if (found) break;
+    }
+    if (found && menus) *menus = path;
+    return found;
+}
+
+void TFormMain::RunMenuClick(QMenu* menu) {
+    if (menu == Menu_File)
+        Menu_FileClick();
+    else if (menu->menuAction() && menuBar()->actions().contains(menu->menuAction()))
+        StopAutoScroll();
+}
+
+bool TFormMain::DispatchShortcut(const QKeySequence& key) {
+    std::vector<QMenu*> menus;
+    QAction* entry = ShortcutEntry(key, &menus);
+    if (!entry) return false;
+    for (QMenu* menu : menus) {
+        if (!menu->isEnabled() || !menu->menuAction()->isEnabled()) return true;
+        RunMenuClick(menu);
+    }
+    // A hidden entry reads as disabled; it is only ever hidden, never
+    // switched off, and its twin on the window carries its action.
+    if (entry->isVisible() && !entry->isEnabled()) return true;
+    QAction* twin = qobject_cast<QAction*>(entry->property("twin").value<QObject*>());
+    (!entry->isVisible() && twin ? twin : entry)->trigger();
+    return true;
+}
 
 void TFormMain::CreateMenus() {
     QMenuBar* bar = menuBar();
@@ -35,10 +143,14 @@ void TFormMain::CreateMenus() {
         m->menuAction()->setObjectName(name);
         return m;
     };
-    auto item = [this](QMenu* parent, const char* name, const std::string& caption, const QKeySequence& key = {}) {
+    auto item = [](QMenu* parent, const char* name, const std::string& caption, const QKeySequence& key = {}) {
         QAction* a = parent->addAction(Q(caption));
         a->setObjectName(name);
-        if (!key.isEmpty()) a->setShortcut(key);
+        if (!key.isEmpty()) {
+            a->setShortcut(key);
+            // Shown in the menu, but run by DispatchShortcut only.
+            a->setShortcutContext(Qt::WidgetShortcut);
+        }
         return a;
     };
 
@@ -60,6 +172,7 @@ void TFormMain::CreateMenus() {
         QAction* a = item(Menu_FileExport, "", *caption, QKeySequence(Qt::ALT | key));
         a->setObjectName(QStringLiteral("Menu_FileExport%1").arg(tag));
         a->setData(tag++);
+        connect(a, &QAction::triggered, this, [this, a] { Menu_FileExportTxtClick(a); });
     }
     Menu_File->addSeparator();
     Menu_FileExit = item(Menu_File, "Menu_FileExit", SJ("終了(&X)"), QKeySequence(Qt::ALT | Qt::Key_X));
@@ -76,6 +189,7 @@ void TFormMain::CreateMenus() {
     Menu_SortNoneKey->setObjectName("Menu_SortNoneKey");
     Menu_SortNoneKey->setShortcut(QKeySequence(Qt::ALT | Qt::Key_4));
     addAction(Menu_SortNoneKey);
+    Menu_SortNone->setProperty("twin", QVariant::fromValue<QObject*>(Menu_SortNoneKey));
     Menu_SortSize->setData(0);
     Menu_SortName->setData(1);
     Menu_SortImgs->setData(2);
@@ -128,6 +242,8 @@ void TFormMain::CreateMenus() {
     // Break, on the bar itself and only during a run.
     Menu_Abort = bar->addAction(Q(SJ("中止(&B)")));
     Menu_Abort->setObjectName("Menu_Abort");
+    Menu_Abort->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
+    Menu_Abort->setShortcutContext(Qt::WidgetShortcut);
     Menu_Abort->setVisible(false);
 
     connect(Menu_FileOpen, &QAction::triggered, this, [this] { Menu_FileOpenClick(); });
@@ -137,15 +253,54 @@ void TFormMain::CreateMenus() {
     connect(Menu_OptionShowHintFlg, &QAction::triggered, this, [this] { Menu_OptionShowHintFlgClick(); });
     connect(Menu_OptionLink, &QAction::triggered, this, [this] { Menu_OptionLinkClick(); });
     connect(Menu_OptionConfig, &QAction::triggered, this, [this] { Menu_OptionConfigClick(); });
+    connect(Menu_OptionExport, &QAction::triggered, this, [this] { Menu_OptionConfigExportClick(); });
+    connect(Menu_HelpContents, &QAction::triggered, this, [this] { Menu_HelpContentsClick(); });
+    connect(Menu_HelpSearch, &QAction::triggered, this, [this] { Menu_HelpSearchClick(); });
+    connect(Menu_HelpHowTo, &QAction::triggered, this, [this] { Menu_HelpHowToClick(); });
+    connect(Menu_HelpAbout, &QAction::triggered, this, [this] { Menu_HelpAboutClick(); });
     connect(Menu_Abort, &QAction::triggered, this, [this] { BreakBtnClick(); });
 
+    // Opening a top-level menu runs its click action, as a shortcut key
+    // below it does (DispatchShortcut).
     for (QMenu* m : {Menu_File, Menu_Sort, Menu_Option, Menu_Help})
-        connect(m, &QMenu::aboutToShow, this, [this] { StopAutoScroll(); });
-    connect(Menu_File, &QMenu::aboutToShow, this, [this] { Menu_FileClick(); });
-    // The find entry is judged when the menu opens; Ctrl+F with the menu
-    // closed is judged by Menu_FindClick itself.
-    connect(Menu_File, &QMenu::aboutToHide, this, [this] { Menu_Find->setEnabled(true); });
+        connect(m, &QMenu::aboutToShow, this, [this, m] { RunMenuClick(m); });
+
+    ExportRunner = [this](int) { ShowPlaceholder(); };
 }
+
+void TFormMain::CreateOpenDialog() {
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName("OpenDialog1");
+    OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog1->setOption(QFileDialog::HideNameFilterDetails);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    // The captions as they were; the patterns behind them match any letter
+    // case, as the names of pages copied from elsewhere often are.
+    OpenDialog1->setNameFilters({Q(SJ("HTML 文書(*.htm;html)")) + QStringLiteral(" (*.[Hh][Tt][Mm] *.[Hh][Tt][Mm][Ll])"),
+                                 Q(SJ("すべてのファイル")) + QStringLiteral(" (*)")});
+}
+
+void TFormMain::ShowPlaceholder() {
+    ShowMessage(TMsgKind::Information, SJ("この機能はまだ用意されていません。"));
+}
+
+// --- export and help -------------------------------------------------------------------------------
+
+void TFormMain::Menu_FileExportTxtClick(QAction* item) {
+    if (Running) return;
+    if (ExportRunner) ExportRunner(item->data().toInt());
+}
+
+void TFormMain::Menu_OptionConfigExportClick() {
+    if (Running) return;
+    ShowPlaceholder();
+}
+
+void TFormMain::Menu_HelpContentsClick() { ShowHelpContents(); }
+void TFormMain::Menu_HelpSearchClick() { ShowHelpFinder(); }
+void TFormMain::Menu_HelpHowToClick() { ShowHelpOnHelp(); }
+void TFormMain::Menu_HelpAboutClick() { ShowAboutBox(this); }
 
 // --- option commands ------------------------------------------------------------------------------
 
@@ -184,8 +339,8 @@ void TFormMain::ShowLinkState() {
 void TFormMain::Menu_OptionConfigClick() {
     StopAutoScroll();
     if (Running) return;
-    // The configuration dialog opens here once it exists; the status and the
-    // lists are refreshed after it either way.
+    ShowPlaceholder();
+    // The status and the lists follow whatever the dialog changed.
     RefreshStatus();
 }
 
@@ -205,9 +360,9 @@ void TFormMain::Menu_FindClick() {
 
 void TFormMain::Menu_FileOpenClick() {
     if (Running) return;
-    const QString filter = Q(SJ("HTML 文書(*.htm;html)")) + QStringLiteral(" (*.htm *.html);;") +
-                           Q(SJ("すべてのファイル")) + QStringLiteral(" (*)");
-    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QString(), filter);
+    OpenDialog1->setDirectory(QDir::currentPath());
+    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
+    const QString chosen = OpenDialog1->selectedFiles().constFirst();
     if (chosen.isEmpty()) return;
     const QByteArray native = chosen.toUtf8();
     const auto cp = platform::FromNative(std::string_view(native.constData(), static_cast<size_t>(native.size())));

@@ -97,6 +97,8 @@ void TFormMain::LockControls(bool running) {
 
 void TFormMain::StartMeasurement() {
     if (Running || InputList.empty()) return;
+    // The run's busy cursor must not land on top of the auto-scroll's.
+    StopAutoScroll();
     Running = true;
     setAcceptDrops(false);
     if (isMinimized()) showNormal();
@@ -212,6 +214,29 @@ void TFormMain::ReceiveDroppedFiles(const std::vector<std::string>& paths) {
     }
     raise();
     activateWindow();
+    StartMeasurement();
+}
+
+void TFormMain::ReceiveHandOver(uint32_t count, const std::string& text) {
+    if (Running) return;
+    if (isMinimized()) showNormal();
+    // The second start asked for this window to come forward.
+    raise();
+    activateWindow();
+    // "|" may be the second byte of a double-byte character (ポ): never split there.
+    if (count < 1 || SjisFind(text, '|') == std::string::npos) return;
+    InputList.clear();
+    std::string rest = text;
+    size_t bar;
+    while (!rest.empty() && (bar = SjisFind(rest, '|')) != std::string::npos) {
+        std::string piece = rest.substr(0, bar);
+        if (!piece.empty() && piece.front() == '"' && piece.back() == '"') {
+            piece.erase(0, 1);
+            if (!piece.empty()) piece.pop_back();
+        }
+        InputList.push_back(piece);
+        rest.erase(0, bar + 1);
+    }
     StartMeasurement();
 }
 

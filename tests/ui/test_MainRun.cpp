@@ -361,8 +361,6 @@ private slots:
         QVERIFY(ini.find("COUNT=3\r\n") != std::string::npos);
         QVERIFY(ini.find("DATA00000000=/b/second.html\r\n") != std::string::npos);
         QVERIFY(ini.find("DATA00000001=/a/first.html\r\n") != std::string::npos);
-        // The window section is not the history's business: untouched.
-        QVERIFY(ini.find("[WINDOW]\r\nTOP=12\r\nWIDTH=700\r\n") != std::string::npos);
 
         auto form = ShowWindow();
         QVERIFY(form);

@@ -1,0 +1,178 @@
+// Single-instance mode: the hand-over text and its framing, the receiving
+// window's handling of the pieces, and two real processes of the program,
+// the second handing two files to the first and waiting for that run.
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "UiTestSupport.h"
+#include "ui/UAppMain.h"
+
+using namespace uitest;
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { SetUpEnvironment(); }
+    void init() { ResetState(); }
+
+    // --- the message -----------------------------------------------------------------------------
+
+    void handOverTextEndsEachArgumentWithABar() {
+        const std::string text = HandOverText({"abc", "defg"}, false);
+        QCOMPARE(text, std::string("abc|defg|\0", 10));
+        QCOMPARE(text.size(), size_t(10));
+        QCOMPARE(HandOverText({}, false), std::string(1, '\0'));
+    }
+
+    void shortcutsAndRelativePathsResolveInTheSender() {
+        const std::string dir = SourcePath("examples/site");
+        platform::SetCurrentDir(dir);
+        QCOMPARE(HandOverText({"about.html"}, true), dir + "/about.html|" + std::string(1, '\0'));
+        QCOMPARE(HandOverText({"about.html"}, false), std::string("about.html|") + std::string(1, '\0'));
+    }
+
+    void framingSurvivesPiecesAndRefusesGiants() {
+        const std::string text = HandOverText({"/a/x.html", Sj("/b/ポ.html")}, false);
+        QByteArray wire = EncodeHandOver(2, text);
+        QByteArray buffer;
+        uint32_t count = 0;
+        std::string got;
+        bool tooLong = false;
+        for (int i = 0; i < wire.size() - 1; ++i) {
+            buffer.append(wire.at(i));
+            QVERIFY(!DecodeHandOver(buffer, count, got, tooLong));
+            QVERIFY(!tooLong);
+        }
+        buffer.append(wire.back());
+        QVERIFY(DecodeHandOver(buffer, count, got, tooLong));
+        QCOMPARE(count, 2u);
+        QCOMPARE(got, text);
+        QVERIFY(buffer.isEmpty());
+
+        QByteArray giant = EncodeHandOver(1, "x");
+        giant[4] = char(0x7f);  // announces ~2 GB
+        QVERIFY(!DecodeHandOver(giant, count, got, tooLong));
+        QVERIFY(tooLong);
+    }
+
+    void channelNameCarriesVersionAndUser() {
+        const QString name = InstanceChannelName();
+        QVERIFY(name.startsWith(QString::fromLatin1(VersionText)));
+        QVERIFY(name.endsWith(QStringLiteral("-%1").arg(::getuid())));
+    }
+
+    void withoutSingleInstanceModeEveryStartGoesOn() {
+        EnvSettings.MultiExec = false;
+        TSingleInstance instance;
+        QVERIFY(instance.CheckSingleInstance({"a.html"}));
+        QVERIFY(!instance.Listening());
+        QVERIFY(EnvSettings.RestoreWindow);
+    }
+
+    // --- the receiving window ---------------------------------------------------------------------
+
+    void piecesGoStraightIntoTheRun() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        std::vector<std::string> measured;
+        form->RunEngine = [&](bool&, const TProgressSink&, const TProgressSink&, const TProgressSink&) {
+            measured = InputList;
+        };
+        form->Edit1->setText(QStringLiteral("typed"));
+        const std::string text = "\"/q/a b.html\"|\"|" + Sj("/w/ポ.html") + "|relative.htm|";
+        form->ReceiveHandOver(4, text);
+        QCOMPARE(measured, (std::vector<std::string>{"/q/a b.html", "", Sj("/w/ポ.html"), "relative.htm"}));
+        // Not through the input preparation: no history, the box unchanged.
+        QVERIFY(form->History().empty());
+        QCOMPARE(form->Edit1->text(), QStringLiteral("typed"));
+    }
+
+    void emptyOrBusyHandOversStartNothing() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        int runs = 0;
+        form->RunEngine = [&](bool&, const TProgressSink&, const TProgressSink&, const TProgressSink&) { ++runs; };
+        form->showMinimized();
+        QTRY_VERIFY(form->isMinimized());
+        form->ReceiveHandOver(0, "");
+        QTRY_VERIFY(!form->isMinimized());  // brought back, nothing measured
+        form->ReceiveHandOver(1, "no-bar");
+        QCOMPARE(runs, 0);
+        form->Running = true;
+        form->ReceiveHandOver(1, "/x.html|");
+        form->Running = false;
+        QCOMPARE(runs, 0);
+        form->ReceiveHandOver(1, "/x.html|");
+        QCOMPARE(runs, 1);
+    }
+
+    // --- two processes -----------------------------------------------------------------------------
+
+    void secondStartHandsItsFilesToTheFirst() {
+#ifndef VELMORAN_GUI_PATH
+        QSKIP("the program is not built");
+#else
+        QTemporaryDir dir(TestDir().filePath("instances-XXXXXX"));
+        QVERIFY(dir.isValid());
+        const QString ini = dir.filePath("VELMORAN.INI");
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[SYSTEM]\r\nMULTIEXEC=1\r\n");
+        }
+        const QString tmp = dir.filePath("tmp");
+        QVERIFY(QDir().mkpath(tmp));
+        const QString log = dir.filePath("handover.log");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VELMORAN_INI", ini);
+        env.insert("TMPDIR", tmp);  // the channel lives here, away from any real instance
+        env.insert("VELMORAN_TEST_HANDOVER_LOG", log);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(QStringLiteral(VELMORAN_GUI_PATH), {});
+        QVERIFY(first.waitForStarted());
+        const QString channel = tmp + "/" + InstanceChannelName();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channel), 20000);
+
+        const QString about = QStringLiteral(VELMORAN_SOURCE_DIR "/examples/site/about.html");
+        const QString index = QStringLiteral(VELMORAN_SOURCE_DIR "/examples/site/index.html");
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(VELMORAN_GUI_PATH), {about, index});
+        QVERIFY(second.waitForStarted());
+        QVERIFY(second.waitForFinished(60000));
+        const qint64 secondEnded = QDateTime::currentMSecsSinceEpoch();
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(first.waitForFinished(60000));
+        QCOMPARE(first.exitCode(), 0);
+
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        std::vector<std::string> inputs, pages;
+        qint64 done = -1;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.startsWith("INPUT ")) inputs.push_back(line.mid(6).toStdString());
+            if (line.startsWith("PAGE ")) pages.push_back(line.mid(5).toStdString());
+            if (line.startsWith("DONE ")) done = line.mid(5).toLongLong();
+        }
+        QCOMPARE(inputs, (std::vector<std::string>{about.toStdString(), index.toStdString()}));
+        // The settings file turns link following off: just the two pages.
+        std::sort(pages.begin(), pages.end());
+        QCOMPARE(pages, (std::vector<std::string>{about.toStdString(), index.toStdString()}));
+        // The second process lived until the first had finished the run.
+        QVERIFY(done > 0);
+        QVERIFY(secondEnded >= done);
+#endif
+    }
+};
+
+QTEST_MAIN(TestSingleInstance)
+#include "test_SingleInstance.moc"
