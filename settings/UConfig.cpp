@@ -23,7 +23,7 @@
 #include "ui/QtText.h"
 #include "ui/UFonts.h"
 
-std::function<void(int context)> ConfigHelpHook;
+std::function<void(int context)> DialogHelpHook;
 TFileDialogHook FileDialogHook;
 
 namespace {
@@ -295,7 +295,7 @@ TFConfig::TFConfig(QWidget* parent) : QDialog(parent) {
             return target == GUI_EnvWWWCWLSFileName && GUI_EnvWWWCWLSFileNameKeyPress(key);
         },
         [](int context) {
-            if (ConfigHelpHook) ConfigHelpHook(context);
+            if (DialogHelpHook) DialogHelpHook(context);
         });
 
     FormCreate();
@@ -626,7 +626,7 @@ int TFConfig::CurrentHelpTopic() const {
 }
 
 void TFConfig::HelpButtonClick() {
-    if (ConfigHelpHook) ConfigHelpHook(CurrentHelpTopic());
+    if (DialogHelpHook) DialogHelpHook(CurrentHelpTopic());
 }
 
 bool TFConfig::FormKeyDown(QKeyEvent* key) {

@@ -33,9 +33,10 @@ inline constexpr int HelpContextConfig = 10145;
 // seventh, opens the dialog's own topic.
 inline constexpr int HelpTopicConfigFirstTab = 10012;
 
-// Shows help for a context number. Set by whoever owns the help file; the
-// dialogs only call it.
-extern std::function<void(int context)> ConfigHelpHook;
+// Shows help for a context number: the topic of a dialog's Help button or
+// the context of a control clicked in context-help mode. Set by whoever owns
+// the help file; the configuration and export dialogs only call it.
+extern std::function<void(int context)> DialogHelpHook;
 
 // --- pieces the program's dialogs share -------------------------------------------------------
 

@@ -263,16 +263,6 @@ TEST_F(LauncherTest, OpenWithProgramStartsTheProgramOrTheOpenProgram) {
 
 // --- browser, editor, folder ---------------------------------------------------------------
 
-TEST_F(LauncherTest, BrowserWithoutDdeStartsTheConfiguredProgram) {
-    Messages m;
-    std::string browser = MakeRecorder(t, "browser");
-    std::string file = t.Write("r e p.htm", "x");
-    EnvSettings.BrowserDDE = 0;
-    OpenInBrowser(Cp(browser), Cp(file));
-    EXPECT_EQ(WaitForLog(browser).at(1), file);
-    EXPECT_TRUE(m.seen.empty());
-}
-
 TEST_F(LauncherTest, BrowserByDdeFallsBackToTheShellWhenNoBrowserRuns) {
     Messages m;
     std::string opener = MakeRecorder(t, "opener");
@@ -351,21 +341,6 @@ TEST_F(LauncherTest, EditorFallsBackToAKnownTextEditorThenToOpen) {
     OpenInEditor(Cp(file));
     ASSERT_EQ(m.seen.size(), 1u);
     EXPECT_EQ(m.seen[0].text, Utf8ToCp932Literal("テキストエディタの位置が取得できませんでした。"));
-}
-
-TEST_F(LauncherTest, ConfiguredEditorIsUsedAndReportedWhenMissing) {
-    Messages m;
-    std::string file = t.Write("notes.txt", "x");
-    std::string editor = MakeRecorder(t, "ed");
-    EnvSettings.EditorProgram = Cp(editor);
-    OpenInEditor(Cp(file));
-    EXPECT_EQ(WaitForLog(editor).at(1), file);
-
-    EnvSettings.EditorProgram = Cp(t / "nowhere/ed");
-    OpenInEditor(Cp(file));
-    ASSERT_EQ(m.seen.size(), 1u);
-    EXPECT_EQ(m.seen[0].text,
-              Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + EnvSettings.EditorProgram);
 }
 
 TEST_F(LauncherTest, OpenFolderOpensTheFolderPart) {

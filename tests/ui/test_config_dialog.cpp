@@ -58,7 +58,7 @@ private slots:
     void init() {
         ResetState();
         FileDialogHook = {};
-        ConfigHelpHook = {};
+        DialogHelpHook = {};
         ConfigDialog()->Window = nullptr;
     }
     void cleanup() {
@@ -451,7 +451,7 @@ private slots:
 
     void helpButtonOpensTheTopicOfTheTab() {
         std::vector<int> topics;
-        ConfigHelpHook = [&](int context) { topics.push_back(context); };
+        DialogHelpHook = [&](int context) { topics.push_back(context); };
         TFConfig* d = Shown();
         for (QWidget* tab : {d->TabStandard, d->TabTool, d->TabHTMLExt, d->TabHREFSkip, d->TabIMGSkip, d->TabAlias}) {
             d->PageControl1->setCurrentWidget(tab);
