@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -459,9 +460,17 @@ private slots:
         }
         QCOMPARE(topics, (std::vector<int>{10012, 10014, 10015, 10016, 10017, 10145}));
         QVERIFY(d->isVisible());
-        QCOMPARE(d->property("helpContext").toInt(), 10145);
-        QCOMPARE(d->AliasEditDes->property("helpContext").toInt(), 10139);
         QCOMPARE(d->IMGSkipDefault->property("helpContext").toInt(), 10131);
+
+        // A context-help click on a control asks for its context, or for
+        // the dialog's when the control has none of its own.
+        topics.clear();
+        for (QWidget* w : {static_cast<QWidget*>(d->AliasEditDes), d->findChild<QWidget*>("AliasLabel")}) {
+            QVERIFY(w);
+            QHelpEvent what(QEvent::WhatsThis, QPoint(1, 1), w->mapToGlobal(QPoint(1, 1)));
+            QApplication::sendEvent(w, &what);
+        }
+        QCOMPARE(topics, (std::vector<int>{10139, 10145}));
     }
 
     void showConfigDialogReusesTheDialogAndEmptiesTheFields() {
