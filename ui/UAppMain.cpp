@@ -18,6 +18,8 @@
 #include "outside/YKShortCutLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "report/UExport.h"
+#include "settings/UConfig.h"
 #include "settings/Uenviron.h"
 #include "ui/UFonts.h"
 #include "ui/UHelp.h"
@@ -185,6 +187,12 @@ void TSingleInstance::ReadFrom(QLocalSocket* socket) {
     }
 }
 
+void InstallWindowHooks() {
+    InstallPlatformHooks([](int context) { ShowHelpContext(context); });
+    InstallQtClipboard();
+    DialogHelpHook = [](int context) { ShowHelpContext(context); };
+}
+
 int RunApplication(int argc, char* argv[]) {
     DetectShortcutSupport();
     ReadStartFlags();
@@ -198,9 +206,12 @@ int RunApplication(int argc, char* argv[]) {
     QApplication::setWindowIcon(ProgramIcon());
     SetUpFontAliases();
     QApplication::setFont(WindowFont());
-    InstallPlatformHooks([](int context) { ShowHelpContext(context); });
+    InstallWindowHooks();
 
     TFormMain form;
+    // The two dialogs live as long as the window and keep their state.
+    ConfigDialog(&form);
+    ExportDialog(&form);
     instance.Serve(&form);
     LoadSettings(&form);
     // Without a settings file nothing has shown the window yet; a window

@@ -17,6 +17,11 @@ class TFormMain;
 // The whole program; main() only calls this.
 int RunApplication(int argc, char* argv[]);
 
+// The window's side of the core's seams: message boxes whose Help button
+// opens the help, the busy cursor, the clipboard, and the help of the
+// configuration and export dialogs.
+void InstallWindowHooks();
+
 // The hand-over of a second start: its argument count and its text, each
 // argument (CP932) followed by "|", the whole ended by one NUL byte. With
 // lnkFlag each argument is first resolved as a typed input would be (full

@@ -45,7 +45,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(Q(SJ("ﾊﾞｰｼﾞｮﾝ情報")));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
-    constexpr int width = 298;
+    constexpr int width = 340;
     constexpr int height = 206;
     setFixedSize(width, height);
 

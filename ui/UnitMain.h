@@ -288,7 +288,6 @@ private:
     // the control or Qt's own shortcuts see them.
     bool AppEventFilter(QObject* watched, QEvent* event);
     void RunMenuClick(QMenu* menu);
-    void ShowPlaceholder();
     void InstallAppKeyFilter();
     void RemoveAppKeyFilter();
     void CreateOpenDialog();

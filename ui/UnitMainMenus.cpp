@@ -15,7 +15,8 @@
 #include "engine/UHTMLList.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "platform/Dialogs.h"
+#include "report/UExport.h"
+#include "settings/UConfig.h"
 #include "ui/QtText.h"
 #include "ui/UControls.h"
 #include "ui/UHelp.h"
@@ -265,7 +266,7 @@ void TFormMain::CreateMenus() {
     for (QMenu* m : {Menu_File, Menu_Sort, Menu_Option, Menu_Help})
         connect(m, &QMenu::aboutToShow, this, [this, m] { RunMenuClick(m); });
 
-    ExportRunner = [this](int) { ShowPlaceholder(); };
+    ExportRunner = [this](int tag) { RunExport(tag, this, TempFiles); };
 }
 
 void TFormMain::CreateOpenDialog() {
@@ -281,10 +282,6 @@ void TFormMain::CreateOpenDialog() {
                                  Q(SJ("すべてのファイル")) + QStringLiteral(" (*)")});
 }
 
-void TFormMain::ShowPlaceholder() {
-    ShowMessage(TMsgKind::Information, SJ("この機能はまだ用意されていません。"));
-}
-
 // --- export and help -------------------------------------------------------------------------------
 
 void TFormMain::Menu_FileExportTxtClick(QAction* item) {
@@ -294,7 +291,7 @@ void TFormMain::Menu_FileExportTxtClick(QAction* item) {
 
 void TFormMain::Menu_OptionConfigExportClick() {
     if (Running) return;
-    ShowPlaceholder();
+    ShowExportOptions(this);
 }
 
 void TFormMain::Menu_HelpContentsClick() { ShowHelpContents(); }
@@ -339,7 +336,7 @@ void TFormMain::ShowLinkState() {
 void TFormMain::Menu_OptionConfigClick() {
     StopAutoScroll();
     if (Running) return;
-    ShowPlaceholder();
+    ShowConfigDialog(this, this);
     // The status and the lists follow whatever the dialog changed.
     RefreshStatus();
 }

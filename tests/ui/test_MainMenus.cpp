@@ -3,6 +3,7 @@
 // above first, a disabled menu swallowing the key), the sort, speed, size,
 // hint and link commands, Escape, the open-file dialog, the history pop-up,
 // the help entries and the version box.
+#include <QClipboard>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +15,9 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
+#include "report/UExport.h"
+#include "settings/UConfig.h"
+#include "ui/UAppMain.h"
 #include "ui/UFindDialog.h"
 #include "ui/UHelp.h"
 #include "ui/UVersion.h"
@@ -295,6 +299,58 @@ private slots:
         QVERIFY(!form->Menu_OptionLink->isChecked());
         const QImage off = form->Image3->pixmap().toImage();
         QCOMPARE(form->LinkBtn->icon().pixmap(16, 16).toImage().convertToFormat(off.format()), off);
+    }
+
+    // --- the two dialogs and the export ----------------------------------------------------------
+
+    void configurationCommandShowsTheDialogThenRefreshes() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        form->FileCount = 5;
+        bool shown = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = qobject_cast<TFConfig*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            shown = true;
+            dialog->CancelButton->click();
+        });
+        form->EnvBtn->click();
+        QVERIFY(shown);
+        QCOMPARE(form->StatusBar1->PanelText(0), Sj("5 ファイル"));
+    }
+
+    void exportOptionsEntryShowsTheExportDialog() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        QString title;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = qobject_cast<TFExport*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            title = dialog->windowTitle();
+            dialog->CancelButton->click();
+        });
+        form->Menu_OptionExport->trigger();
+        QCOMPARE(title, Q(Sj("「測定結果を出力」の設定")));
+    }
+
+    void exportKeyPutsTheReportOnTheClipboard() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        InstallQtClipboard();
+        QApplication::clipboard()->clear();
+        EnvSettings.ExportShowConfig = false;
+        AddPage("/s/page.htm", 1000);
+        form->HTMLListBox->setFocus();
+        QTest::keyClick(form->HTMLListBox, Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::clipboard()->text().contains(QStringLiteral("/s/page.htm")));
+    }
+
+    void dialogsAndMessageBoxesOpenTheHelpAtTheirContext() {
+        InstallWindowHooks();
+        SetUpEnvironment();  // the test's own message boxes again
+        QVERIFY(DialogHelpHook);
+        DialogHelpHook(10016);
+        QCOMPARE(LastUrl().fragment(), QStringLiteral("context-10016"));
     }
 
     // --- window keys ------------------------------------------------------------------------------------
