@@ -131,25 +131,6 @@ private slots:
         QVERIFY(!form->Menu_Abort->isVisible());
     }
 
-    void speedMenuHoldsSeventeenEntriesSevenOfThemSlower() {
-        auto form = ShowWindow();
-        QVERIFY(form);
-        QCOMPARE(form->SpeedItems.size(), size_t(17));
-        const QList<QAction*> slower = form->Menu_OptionSpeedSlower->actions();
-        QCOMPARE(form->Menu_OptionSpeedSlower->title(), Q(Sj("もっと遅い！")));
-        QCOMPARE(slower.size(), 7);
-        const int tags[] = {75, 150, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 28800,
-                            33600, 56000, 64000, 128000, 1500000, 6000000};
-        for (int i = 0; i < 17; ++i) {
-            QAction* a = form->SpeedItems[static_cast<size_t>(i)];
-            QCOMPARE(a->data().toInt(), tags[i]);
-            QCOMPARE(slower.contains(a), i < 7);
-        }
-        QCOMPARE(form->SpeedItems[9]->text(), QStringLiteral("192,00 bps"));
-        QCOMPARE(form->FileSizeItems.size(), size_t(4));
-        QCOMPARE(form->FileSizeItems[3]->text(), Q(Sj("グラム/キログラム/トン 混在")));
-    }
-
     // --- the dispatch rule ----------------------------------------------------------------------
 
     void findKeyOnlyWithAFileListActive() {

@@ -74,6 +74,35 @@ private slots:
         QVERIFY(EnvSettings.RestoreWindow);
     }
 
+    void aChannelLeftByACrashIsTakenOver() {
+        QTemporaryDir tmp(TestDir().filePath("stale-XXXXXX"));
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        const QString channel = tmp.path() + "/" + InstanceChannelName();
+        {
+            QFile stale(channel);  // nothing listens behind it
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+        }
+        EnvSettings.MultiExec = true;
+        TSingleInstance instance;
+        QVERIFY(instance.CheckSingleInstance({}));
+        QVERIFY(instance.Listening());
+        QVERIFY(EnvSettings.RestoreWindow);
+        qunsetenv("TMPDIR");
+    }
+
+    void aChannelNobodyAnswersOnRunsWithoutTheSavedWindow() {
+        QTemporaryDir tmp(TestDir().filePath("blocked-XXXXXX"));
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        // Something that can neither be reached nor removed holds the name.
+        QVERIFY(QDir().mkpath(tmp.path() + "/" + InstanceChannelName() + "/x"));
+        EnvSettings.MultiExec = true;
+        TSingleInstance instance;
+        QVERIFY(instance.CheckSingleInstance({"a.html"}));
+        QVERIFY(!instance.Listening());
+        QVERIFY(!EnvSettings.RestoreWindow);
+        qunsetenv("TMPDIR");
+    }
+
     // --- the receiving window ---------------------------------------------------------------------
 
     void piecesGoStraightIntoTheRun() {
