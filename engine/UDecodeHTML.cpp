@@ -352,8 +352,12 @@ struct TPageFrame {
 std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TProgressSink& FileSink,
                                       const TProgressSink& WarningSink) {
     StripFileURL(path);
-    ExpandFileNameInto(g_run.pathScratch, path, platform::GetCurrentDir());
-    path.swap(g_run.pathScratch);
+    // A resolved link is a full path already; expanding it again would
+    // give the same text.
+    if (!IsExpandedPath(path)) {
+        ExpandFileNameInto(g_run.pathScratch, path, platform::GetCurrentDir());
+        path.swap(g_run.pathScratch);
+    }
     g_run.SyncPages();
     if (g_run.pages.count(path)) return nullptr;
     if (FileSink) FileSink(path);
@@ -439,9 +443,12 @@ void UpperInto(std::string& out, std::string_view s) {
 TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
                           std::string& target, bool& StopFlag, const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
-    std::string& upperRaw = g_run.upperScratch;
-    UpperInto(upperRaw, raw);
-    if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
+    // Most links hold no "?", and then no ".cgi?" either.
+    if (raw.find('?') != std::string::npos) {
+        std::string& upperRaw = g_run.upperScratch;
+        UpperInto(upperRaw, raw);
+        if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
+    }
     if (IsOutsideUrl(raw)) {
         std::string url = raw;
         CutAtHash(url);

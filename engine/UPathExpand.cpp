@@ -33,3 +33,19 @@ void ExpandFileNameInto(std::string& out, std::string_view path, std::string_vie
     // Nothing left names the root; a trailing "/" is kept once.
     if (out.empty() || trailing) out += '/';
 }
+
+bool IsExpandedPath(std::string_view path) {
+    if (path.empty() || path[0] != '/') return false;
+    if (path.size() == 1) return true;
+    size_t i = 1;
+    for (;;) {
+        size_t j = path.find('/', i);
+        if (j == std::string_view::npos) j = path.size();
+        const std::string_view seg = path.substr(i, j - i);
+        // An empty segment is allowed only as the one after a final "/".
+        if (seg.empty()) return j == path.size() && i == path.size();
+        if (seg == "." || seg == "..") return false;
+        if (j == path.size()) return true;
+        i = j + 1;
+    }
+}

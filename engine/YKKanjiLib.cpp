@@ -1,5 +1,8 @@
 #include "engine/YKKanjiLib.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 constexpr unsigned char kEsc = 0x1B;
@@ -120,6 +123,21 @@ std::string EUCToSJIS(std::string_view Src) {
     char* o = out.data();
     size_t i = 0;
     while (i < n) {
+        // Runs of ASCII, most of a page's markup, are copied whole.
+        size_t j = i;
+        while (j + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, s + j, 8);
+            if (w & 0x8080808080808080ull) break;
+            j += 8;
+        }
+        while (j < n && s[j] < 0x80) ++j;
+        if (j > i) {
+            std::memcpy(o, s + i, j - i);
+            o += j - i;
+            i = j;
+            continue;
+        }
         const unsigned char b = s[i];
         if (b >= 0xA0) {
             if (i + 1 >= n) break;

@@ -41,3 +41,23 @@ TEST(PathExpand, AgreesWithThePlatformOnRandomPaths) {
         ASSERT_EQ(Expand(p, b), platform::ExpandFileName(p, b)) << "path '" << p << "' base '" << b << "'";
     }
 }
+
+// The shortcut that skips expanding a path must only ever skip a no-op.
+TEST(PathExpand, ExpandedPathsAreExactlyThoseThatExpandToThemselves) {
+    std::mt19937 rng(7);
+    const char* pieces[] = {"/", ".", "..", "a", ".b", "c.", "\x95\x5c", "/./", "/../", "//"};
+    int expanded = 0;
+    for (int k = 0; k < 20000; ++k) {
+        std::string p;
+        const int n = static_cast<int>(rng() % 7);
+        for (int i = 0; i < n; ++i) p += pieces[rng() % std::size(pieces)];
+        const bool same = platform::ExpandFileName(p, "/base/") == p;
+        ASSERT_EQ(IsExpandedPath(p), same) << "path '" << p << "'";
+        expanded += same;
+    }
+    EXPECT_GT(expanded, 500);
+    EXPECT_TRUE(IsExpandedPath("/srv/site/a.html"));
+    EXPECT_TRUE(IsExpandedPath("/srv/site/"));
+    EXPECT_FALSE(IsExpandedPath("/srv/./a.html"));
+    EXPECT_FALSE(IsExpandedPath("srv/a.html"));
+}
