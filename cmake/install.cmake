@@ -33,13 +33,13 @@ endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmoran.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-if(EXISTS ${CMAKE_SOURCE_DIR}/packaging/icons/velmoran.svg)
-  install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/velmoran.svg
+if(EXISTS ${CMAKE_SOURCE_DIR}/ui/icons/velmoran.svg)
+  install(FILES ${CMAKE_SOURCE_DIR}/ui/icons/velmoran.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
-foreach(size 16 24 32 48 64 128 256)
-  if(EXISTS ${CMAKE_SOURCE_DIR}/packaging/icons/velmoran-${size}.png)
-    install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/velmoran-${size}.png
+foreach(size 16 32 48 64 128 256)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/ui/icons/velmoran-${size}.png)
+    install(FILES ${CMAKE_SOURCE_DIR}/ui/icons/velmoran-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME velmoran.png)
   endif()
@@ -58,15 +58,14 @@ set(CPACK_PACKAGE_NAME velmoran)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Velmoran developers <velmoran@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "weigh web pages kept on the local disk")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "weigh web pages kept on the local disk
- Velmoran reads an HTML file or a folder, finds every resource each page
- pulls in, follows links to further local pages, and for every page adds up
- the bytes of the HTML and its distinct resources, the load time at a chosen
- line speed, the resource count and the problems (missing files, links out
- of the root folder). Pages in JIS, EUC and Shift-JIS are read alike.
- .
- This package holds the Qt window (velmoran) and the command-line twin
- (velmoran-cli).")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmoran reads an HTML file or a folder, finds every resource each page
+pulls in, follows links to further local pages, and for every page adds up
+the bytes of the HTML and its distinct resources, the load time at a chosen
+line speed, the resource count and the problems (missing files, links out
+of the root folder). Pages in JIS, EUC and Shift-JIS are read alike.
+.
+This package holds the Qt window (velmoran) and the command-line twin
+(velmoran-cli).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmoran.example.org/")
