@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "platform/FileSystem.h"
 
@@ -21,11 +22,9 @@ std::string GetTempDirectory() {
     return "/tmp/";
 }
 
-TLocalTime LocalTimeAt(int64_t epochSeconds, int millisecond) {
-    time_t t = static_cast<time_t>(epochSeconds);
-    tm parts{};
+namespace {
+TLocalTime FromParts(const tm& parts, int millisecond) {
     TLocalTime r;
-    if (!localtime_r(&t, &parts)) return r;
     r.year = parts.tm_year + 1900;
     r.month = parts.tm_mon + 1;
     r.day = parts.tm_mday;
@@ -35,6 +34,21 @@ TLocalTime LocalTimeAt(int64_t epochSeconds, int millisecond) {
     r.millisecond = millisecond;
     r.dayOfWeek = parts.tm_wday;
     return r;
+}
+}  // namespace
+
+TLocalTime LocalTimeAt(int64_t epochSeconds, int millisecond) {
+    time_t t = static_cast<time_t>(epochSeconds);
+    tm parts{};
+    if (!localtime_r(&t, &parts)) return TLocalTime{};
+    return FromParts(parts, millisecond);
+}
+
+std::optional<TLocalTime> UtcTimeAt(int64_t epochSeconds) {
+    time_t t = static_cast<time_t>(epochSeconds);
+    tm parts{};
+    if (!gmtime_r(&t, &parts)) return std::nullopt;
+    return FromParts(parts, 0);
 }
 
 TLocalTime NowLocal() {

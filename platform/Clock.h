@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -32,5 +33,8 @@ struct TLocalTime {
 TLocalTime NowLocal();
 // The local time of a moment given in seconds since the epoch.
 TLocalTime LocalTimeAt(int64_t epochSeconds, int millisecond = 0);
+// The same moment in UTC (reproducible report dates); nullopt when the
+// moment cannot be broken down.
+std::optional<TLocalTime> UtcTimeAt(int64_t epochSeconds);
 
 }  // namespace platform

@@ -217,16 +217,11 @@ std::string ReportDateTimeText() {
         errno = 0;
         char* end = nullptr;
         long long seconds = std::strtoll(env, &end, 10);
-        tm parts{};
-        time_t moment = static_cast<time_t>(seconds);
-        if (errno == 0 && end != env && *end == '\0' && gmtime_r(&moment, &parts)) {
-            t.year = parts.tm_year + 1900;
-            t.month = parts.tm_mon + 1;
-            t.day = parts.tm_mday;
-            t.hour = parts.tm_hour;
-            t.minute = parts.tm_min;
-            t.second = parts.tm_sec;
-            fixed = true;
+        if (errno == 0 && end != env && *end == '\0') {
+            if (auto utc = platform::UtcTimeAt(seconds)) {
+                t = *utc;
+                fixed = true;
+            }
         }
     }
     if (!fixed) t = platform::NowLocal();
