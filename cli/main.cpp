@@ -298,10 +298,10 @@ bool TCli::FinishStdout() {
 
 bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
     if (name == "-") {
+        // A write that fails past the buffer leaves nothing for fflush to
+        // report: the stream's error flag tells.
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        if (std::fflush(stdout) == 0) return true;
-        Fail(SJ("標準出力に書けません"));
-        return false;
+        return FinishStdout();
     }
     std::string error;
     if (platform::WriteFileAtomic(name, bytes, &error)) return true;
