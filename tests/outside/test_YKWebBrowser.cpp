@@ -163,7 +163,7 @@ TEST_F(LauncherTest, StartFailuresMapOntoTheTableCodes) {
     chmod(plain.c_str(), 0644);
     EXPECT_EQ(platform::StartDetached(Cp(plain), {}), platform::kShellBadExecutable);
 
-    std::string garbage = t.Write("garbage", std::string("\x01\x02\x03 not a program", 19));
+    std::string garbage = t.Write("garbage", std::string("\x01\x02\x03 not a program"));
     chmod(garbage.c_str(), 0755);
     EXPECT_EQ(platform::StartDetached(Cp(garbage), {}), platform::kShellBadExecutable);
 
