@@ -195,15 +195,7 @@ void TFExport::HelpButtonClick() {
 }
 
 bool TFExport::FormKeyDown(QKeyEvent* key) {
-    if (IsPlainKey(key, Qt::Key_Escape)) {
-        CancelButtonClick();
-        return true;
-    }
-    if (IsPlainKey(key, Qt::Key_Return)) {
-        OkButtonClick();
-        return true;
-    }
-    return false;
+    return OkCancelKey(key, [this] { OkButtonClick(); }, [this] { CancelButtonClick(); });
 }
 
 void TFExport::showEvent(QShowEvent* event) {

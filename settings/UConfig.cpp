@@ -116,6 +116,18 @@ bool IsPlainKey(const QKeyEvent* key, int qtKey) {
     return key->key() == qtKey;
 }
 
+bool OkCancelKey(const QKeyEvent* key, const std::function<void()>& ok, const std::function<void()>& cancel) {
+    if (IsPlainKey(key, Qt::Key_Escape)) {
+        cancel();
+        return true;
+    }
+    if (IsPlainKey(key, Qt::Key_Return)) {
+        ok();
+        return true;
+    }
+    return false;
+}
+
 TKeyPreview::TKeyPreview(QWidget* dialog, std::function<bool(QObject*, QKeyEvent*)> onKey,
                          std::function<void(int)> onHelp)
     : QObject(dialog), dialog_(dialog), onKey_(std::move(onKey)), onHelp_(std::move(onHelp)) {}
@@ -630,15 +642,7 @@ void TFConfig::HelpButtonClick() {
 }
 
 bool TFConfig::FormKeyDown(QKeyEvent* key) {
-    if (IsPlainKey(key, Qt::Key_Escape)) {
-        CancelButtonClick();
-        return true;
-    }
-    if (IsPlainKey(key, Qt::Key_Return)) {
-        OkButtonClick();
-        return true;
-    }
-    return false;
+    return OkCancelKey(key, [this] { OkButtonClick(); }, [this] { CancelButtonClick(); });
 }
 
 bool TFConfig::GUI_EnvWWWCWLSFileNameKeyPress(QKeyEvent* key) {

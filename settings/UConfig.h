@@ -80,6 +80,10 @@ private:
 // Enter or Esc pressed without Shift, Ctrl or Alt (the keypad's Enter too).
 bool IsPlainKey(const QKeyEvent* key, int qtKey);
 
+// The dialogs' own key handling: a plain Esc runs cancel, a plain Enter runs
+// ok, from any control. True when the key was one of the two.
+bool OkCancelKey(const QKeyEvent* key, const std::function<void()>& ok, const std::function<void()>& cancel);
+
 // A captioned frame of radio buttons, one chosen (ItemIndex), laid out in
 // columns filled top to bottom.
 class TRadioGroup : public QGroupBox {
