@@ -151,10 +151,16 @@ std::string WlsIntermediateName(const std::string& path, uint32_t tick) {
     return IntermediateName(path, FreeTick(path, tick));
 }
 
-void UpdateWlsFile(const std::string& path) {
-    if (path.empty()) {
+void UpdateWlsFile(const std::string& givenPath) {
+    if (givenPath.empty()) {
         Error(NotGivenText());
         return;
+    }
+    // Through a symlink the file it leads to is read and replaced: replacing
+    // the link itself would leave the checker reading the old items.
+    std::string path = givenPath;
+    if (auto native = platform::ToNative(givenPath)) {
+        if (auto target = platform::FromNative(platform::ReplacementTarget(*native))) path = *target;
     }
     if (EnvSettings.WwwcRunningCheck && !WaitForWwwc()) return;
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -140,12 +141,23 @@ bool ReadWholeFile(std::string_view path, std::string& out, bool* openFailed, st
     return true;
 }
 
+std::string ReplacementTarget(const std::string& native) {
+    struct stat st;
+    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return native;
+    char* real = ::realpath(native.c_str(), nullptr);
+    if (!real) return native;
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
 bool WriteFileAtomic(std::string_view path, std::string_view data, std::string* error) {
     auto native = ToNative(path);
     if (!native) {
         if (error) *error = "name has no native form";
         return false;
     }
+    *native = ReplacementTarget(*native);
     std::string dir = ExtractFilePath(*native);
     std::string tmpl = (dir.empty() ? std::string("./") : dir) + ".velmoran-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());

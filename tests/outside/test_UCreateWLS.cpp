@@ -217,6 +217,26 @@ TEST_F(UpdateWls, KeepsTheFileMode) {
     EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
 }
 
+TEST_F(UpdateWls, ThroughASymlinkTheTargetIsUpdated) {
+    // The item file kept elsewhere and linked in: the link must stay a link
+    // and the file it leads to must get the merged items.
+    TempDir elsewhere;
+    const std::string target = elsewhere.Write("real.wls", NewItemText("http://old.example/"));
+    ASSERT_EQ(::symlink(target.c_str(), (dir_ / "items.wls").c_str()), 0);
+    EnvSettings.WlsKeepInfo = true;
+    AddPage("/srv/a.htm", {"http://a.example/"});
+    UpdateWlsFile(path_);
+    EXPECT_TRUE(boxes_.empty());
+    struct stat st;
+    ASSERT_EQ(::lstat((dir_ / "items.wls").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadNative(target), NewItemText("http://old.example/") + NewItemText("http://a.example/"));
+    EXPECT_TRUE(Leftovers().empty());
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(*platform::FromNative(elsewhere.path()), entries);
+    EXPECT_EQ(entries.size(), 1u);
+}
+
 TEST_F(UpdateWls, EmptyPathIsReported) {
     AddPage("/srv/a.htm", {"http://a.example/"});
     UpdateWlsFile("");

@@ -98,6 +98,24 @@ TEST(FileSystem, AtomicWriteReplacesWholeFileAndKeepsMode) {
     }
 }
 
+TEST(FileSystem, AtomicWriteThroughASymlinkReplacesItsTarget) {
+    TempDir t;
+    const std::string target = t.Write("real/report.txt", "old");
+    ASSERT_EQ(symlink(target.c_str(), (t / "link.txt").c_str()), 0);
+    std::string err;
+    ASSERT_TRUE(WriteFileAtomic(*FromNative(t / "link.txt"), "new", &err)) << err;
+    struct stat st;
+    ASSERT_EQ(lstat((t / "link.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadNative(target), "new");
+    // A link leading nowhere is replaced by the file itself.
+    ASSERT_EQ(symlink((t / "nowhere").c_str(), (t / "dangling.txt").c_str()), 0);
+    ASSERT_TRUE(WriteFileAtomic(*FromNative(t / "dangling.txt"), "made", &err)) << err;
+    ASSERT_EQ(lstat((t / "dangling.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(ReadNative(t / "dangling.txt"), "made");
+}
+
 TEST(FileSystem, CurrentDirAndForceDirectories) {
     TempDir t;
     std::string base = *FromNative(t.path());
