@@ -63,7 +63,8 @@ void OpenWithProgram(const std::string& program, const std::string& file) {
     std::string resolved;
     if (!program.empty()) {
         resolved = platform::FindProgram(program);
-        if (resolved.empty()) {
+        // A folder of that name is no program file either.
+        if (resolved.empty() || !platform::FileExists(resolved)) {
             ShowMessage(TMsgKind::Error, SJ("指定された実行ファイルが見つかりません。") + "\n\n" + program);
             return;
         }
@@ -94,7 +95,8 @@ void OpenInEditor(const std::string& file) {
     }
     // No editor named: Linux has no one text editor every system carries,
     // so take the first well-known graphical one installed, else whatever
-    // the desktop opens text files with.
+    // the desktop opens text files with; a missing open program is then
+    // reported through the shell error table like any other.
     for (const std::string& editor : SystemTextEditors()) {
         std::string found = platform::FindProgram(editor);
         if (!found.empty()) {
@@ -102,11 +104,7 @@ void OpenInEditor(const std::string& file) {
             return;
         }
     }
-    if (platform::OpenProgramAvailable()) {
-        OpenWithProgram(std::string(), file);
-        return;
-    }
-    ShowMessage(TMsgKind::Error, SJ("テキストエディタの位置が取得できませんでした。"));
+    OpenWithProgram(std::string(), file);
 }
 
 void DetectBrowsers() {

@@ -27,8 +27,7 @@ void OpenInBrowser(const std::string& program, const std::string& file);
 
 // EnvSettings.EditorProgram when set; otherwise the system's text editor:
 // the first of SystemTextEditors() found on PATH, else the desktop's "open"
-// of the file. With neither, an error box ("テキストエディタの位置が取得
-// できませんでした。").
+// of the file (no open program: the table's message for code 31).
 void OpenInEditor(const std::string& file);
 
 // The GUI text editors looked for, in order, when no editor is configured.

@@ -677,7 +677,13 @@ void TFConfig::AliasAddClick() {
     const std::string entry = source + ";" + TrimBlanks(FieldText(AliasEditDes));
     // Each source once: a new replacement takes the old entry's place.
     const int old = AliasList->IndexOfUpper(AnsiUpper(source), AliasSource);
-    if (old >= 0) delete AliasList->takeItem(old);
+    if (old >= 0) {
+        // Quietly: the row taking its place must not be copied over the
+        // fields the user has just typed.
+        const bool blocked = AliasList->blockSignals(true);
+        delete AliasList->takeItem(old);
+        AliasList->blockSignals(blocked);
+    }
     AliasList->AddEntry(entry);
     AliasList->UpdateHorizontalExtent();
 }

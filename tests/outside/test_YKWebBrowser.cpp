@@ -232,6 +232,12 @@ TEST_F(LauncherTest, OpenWithProgramReportsAMissingProgramBeforeAnything) {
     ASSERT_EQ(m.seen.size(), 1u);
     EXPECT_EQ(m.seen[0].kind, TMsgKind::Error);
     EXPECT_EQ(m.seen[0].text, Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + program);
+
+    // A folder is not a program file, wherever it is named.
+    std::string folder = Cp(t.MakeDir("tools"));
+    OpenWithProgram(folder, Cp(t.Write("here.txt", "x")));
+    ASSERT_EQ(m.seen.size(), 2u);
+    EXPECT_EQ(m.seen[1].text, Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + folder);
 }
 
 TEST_F(LauncherTest, OpenWithProgramReportsAMissingFileAndStartsNothing) {
@@ -340,7 +346,13 @@ TEST_F(LauncherTest, EditorFallsBackToAKnownTextEditorThenToOpen) {
     EnvGuard none("VELMORAN_OPEN_PROGRAM", t / "no-opener");
     OpenInEditor(Cp(file));
     ASSERT_EQ(m.seen.size(), 1u);
-    EXPECT_EQ(m.seen[0].text, Utf8ToCp932Literal("テキストエディタの位置が取得できませんでした。"));
+    EXPECT_EQ(m.seen[0].kind, TMsgKind::Error);
+    EXPECT_EQ(m.seen[0].text,
+              Utf8ToCp932Literal("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
+    // Nothing to open it with and no file: the file is reported first.
+    OpenInEditor(Cp(t / "gone.txt"));
+    ASSERT_EQ(m.seen.size(), 2u);
+    EXPECT_EQ(m.seen[1].text, Utf8ToCp932Literal("ファイルが見つかりません\n\n") + Cp(t / "gone.txt"));
 }
 
 TEST_F(LauncherTest, OpenFolderOpensTheFolderPart) {

@@ -228,6 +228,16 @@ private slots:
         d->AliasAdd->click();
         QCOMPARE(d->AliasList->Entries(), Sjs({"/cgi/;", "/~USER/;/home/user/"}));
 
+        // Replacing the entry last clicked leaves the typed fields as they
+        // are, not showing whichever entry took its place.
+        d->AliasList->setCurrentRow(1);
+        QCOMPARE(d->AliasEditSou->text(), U("/~USER/"));
+        Type(d->AliasEditDes, "/export/user/");
+        d->AliasAdd->click();
+        QCOMPARE(d->AliasList->Entries(), Sjs({"/cgi/;", "/~USER/;/export/user/"}));
+        QCOMPARE(d->AliasEditSou->text(), U("/~USER/"));
+        QCOMPARE(d->AliasEditDes->text(), U("/export/user/"));
+
         Type(d->AliasEditSou, "  ");
         Type(d->AliasEditDes, "/x/");
         d->AliasAdd->click();
