@@ -47,6 +47,9 @@ TResolvedInput ResolveInput(const std::string& text) {
         if (path.empty()) return r;
         StripFileURL(path);
         if (IsInternetAddress(path)) return Refuse();
+        // "file://host" names no file; expanding the empty rest would make
+        // the run measure whatever the current folder holds.
+        if (path.empty()) return r;
         // A relative address is taken against the current folder, like a
         // typed path; expanded now, so that moving the current folder below
         // cannot make the run measure another file than the one found.

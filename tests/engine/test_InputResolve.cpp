@@ -144,6 +144,17 @@ TEST_F(InputResolve, InternetShortcutFilesNameTheirTarget) {
     EXPECT_FALSE(r.Refused);
     EXPECT_TRUE(boxes.empty());
 
+    // An address with a host and no path names nothing, and the current
+    // folder must not be measured in its place.
+    t.Write("hostonly.url", "[InternetShortcut]\nURL=file://localhost\n");
+    ASSERT_TRUE(platform::SetCurrentDir(P("site")));
+    r = ResolveInput(P("hostonly.url"));
+    EXPECT_EQ(r.Path, "");
+    EXPECT_FALSE(r.Exists);
+    EXPECT_FALSE(r.IsFolder);
+    EXPECT_FALSE(r.Refused);
+    EXPECT_TRUE(boxes.empty());
+
     r = ResolveInput(P("web.URL"));
     EXPECT_EQ(r.Path, "");
     EXPECT_TRUE(r.Refused);
