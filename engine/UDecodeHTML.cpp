@@ -481,8 +481,10 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
             // After Break a page still handles its first token; starting the
             // linked page then would carry the run on down a chain of pages
             // that each begin with a link, so a stopped run follows nothing.
+            // The page then ends through its scan loop, which reports the
+            // interruption for it.
             if (EnvSettings.FollowOtherFolders || target.compare(0, root.size(), root) == 0)
-                return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Follow;
+                return StopFlag ? TTokenOutcome::Next : TTokenOutcome::Follow;
             AddProblem(MsgOtherFolder(), page, target, StopFlag, WarningSink);
         }
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;

@@ -497,6 +497,9 @@ TEST_F(MeasureRun, AStoppedPageDoesNotStartTheLinkOfItsFirstToken) {
     Run({"a.html"});
     EXPECT_EQ(PageNames(), (std::vector<std::string>{"a.html", "b.html"}));
     EXPECT_EQ(files.size(), 2u);
+    // The stopped page still says it was interrupted, once; the pages above
+    // it say nothing.
+    EXPECT_EQ(lines, std::vector<std::string>{SJ("警告(") + P("b.html") + SJ("): 計測は中断されました。")});
 }
 
 TEST_F(MeasureRun, EmptyXmpContentDoesNotEndThePage) {
