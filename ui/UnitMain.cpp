@@ -243,6 +243,9 @@ void TFormMain::CreateControls() {
     Edit1 = new QLineEdit(URLPanel);
     Edit1->setObjectName("Edit1");
     Edit1->setGeometry(18, 3, 147, 20);
+    // Files dropped on the address box are the window's to measure; the box
+    // would otherwise take them as text.
+    Edit1->setAcceptDrops(false);
     Splitter6 = MakeSplitter(Panel6, "Splitter6", Qt::Horizontal, 4);
     Panel8 = MakePanel(Panel6, "Panel8", kDesignClientWidth - 173, 28);
     BrowseBtn = MakeToolButton(Panel8, "BrowseBtn", 8, MakeGlyph(TGlyph::Browse));

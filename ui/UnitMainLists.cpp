@@ -417,8 +417,11 @@ void TFormMain::ConnectLists() {
         if (HTMLListBox->ItemIndex() != ShownIndex) ShowParts();
         DragSelecting = false;
     };
-    HTMLListBox->OnKeyUp = [this](QKeyEvent*) {
+    HTMLListBox->OnKeyUp = [this](QKeyEvent* e) {
         StopAutoScroll();
+        // A held key repeats its press and, here, its release as well; the
+        // parts follow once the key is really let go.
+        if (e->isAutoRepeat()) return;
         if (!Running && KeySelecting) {
             KeySelecting = false;
             ShowParts();

@@ -201,6 +201,10 @@ private slots:
         QTest::keyPress(list, Qt::Key_Down);
         QCOMPARE(list->ItemIndex(), 2);
         QCOMPARE(form->HTMLSource->Count(), 3);
+        // Holding the key: its repeated releases are not the release.
+        QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(list, &repeated);
+        QCOMPARE(form->HTMLSource->Count(), 3);
         QTest::keyRelease(list, Qt::Key_Down);
         QCOMPARE(form->HTMLSource->Count(), 4);
         QCOMPARE(form->ShownIndex, 2);

@@ -1,15 +1,19 @@
 // Runs from the window over the sample site: the lists it fills, the locked
-// controls, Break, the warning cap, a failing engine, closing during a run;
-// the input preparation and its history, kept in the settings file; and the
-// picture of the window for the README.
+// controls, Break, the warning cap, a failing engine, closing during a run,
+// dropped files; the input preparation and its history, kept in the settings
+// file; and the picture of the window for the README.
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include "UiTestSupport.h"
 #include "engine/UDecodeHTML.h"
@@ -379,6 +383,41 @@ private slots:
         QCOMPARE(form->FirstFile, about);
         QVERIFY(FileList.Count() >= 5);
         QCOMPARE(Messages().size(), size_t(1));  // the refused address
+    }
+
+    void droppedFilesAreMeasuredInDropOrderWhereverTheyLand() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        const std::string about = SourcePath("examples/site/about.html");
+        const std::string index = SourcePath("examples/site/index.html");
+        // An internet shortcut to the web: refused with its message, the
+        // other two are still measured.
+        const QString web = TestDir().filePath("web.url");
+        {
+            QFile f(web);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("[InternetShortcut]\r\nURL=http://refused.example/\r\n");
+        }
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& path : {Q(about), web, Q(index)}) urls << QUrl::fromLocalFile(path);
+        mime.setUrls(urls);
+        // File managers offer the names as text too; the address box must
+        // not take them as typed text.
+        mime.setText(Q(about));
+        form->Edit1->setText(QStringLiteral("typed"));
+        const QPoint at = form->Edit1->mapTo(form.get(), form->Edit1->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &drop);
+        QTRY_VERIFY(FileList.Count() >= 5);
+        QCOMPARE(InputList, (std::vector<std::string>{about, index}));
+        QCOMPARE(form->FirstFile, about);
+        QCOMPARE(Messages().size(), size_t(1));
+        QCOMPARE(Messages()[0].text, Sj("インターネットの先のファイルは計測できません"));
+        QCOMPARE(form->Edit1->text(), Q(index));  // shown by the input resolution, nothing appended
     }
 
     // --- the picture ----------------------------------------------------------------------------------
