@@ -20,6 +20,18 @@
 
 namespace {
 
+// The letter or digit a type-ahead key stands for, or 0. With Shift the key
+// code is the shifted sign ("!" for 1), which depends on the layout; the
+// digit row is then known by its X key codes (10 for 1 up to 19 for 0).
+char TypeAheadChar(const QKeyEvent* event) {
+    const int key = event->key();
+    if (event->modifiers() & Qt::KeypadModifier) return 0;
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)) return static_cast<char>(key);
+    const quint32 code = event->nativeScanCode();
+    if ((event->modifiers() & Qt::ShiftModifier) && code >= 10 && code <= 19) return "1234567890"[code - 10];
+    return 0;
+}
+
 struct TColumn {
     int x0;
     int x1;
@@ -385,10 +397,9 @@ bool TFormMain::ListKeyDown(TOwnerDrawList* list, QKeyEvent* event) {
         records = page ? &page->Items : nullptr;
     }
     const bool plainOrShift = mods == Qt::NoModifier || mods == Qt::ShiftModifier;
-    const bool typeAhead = ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)) &&
-                           !(event->modifiers() & Qt::KeypadModifier);
-    if (typeAhead && plainOrShift) {
-        if (records) FindInList(*records, list, true, mods == Qt::ShiftModifier, std::string(1, static_cast<char>(key)));
+    const char typed = TypeAheadChar(event);
+    if (typed && plainOrShift) {
+        if (records) FindInList(*records, list, true, mods == Qt::ShiftModifier, std::string(1, typed));
         return true;
     }
     if (key == Qt::Key_F3 && plainOrShift) {

@@ -253,6 +253,36 @@ private slots:
         QCOMPARE(list->ItemIndex(), 0);
     }
 
+    void typeAheadOnDigitsWithShiftGoesBackward() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        EnvSettings.SortType = 3;  // keep the order given
+        AddPage("/s/1a.htm", 1);
+        AddPage("/s/x.htm", 1);
+        AddPage("/s/1b.htm", 1);
+        AddPage("/s/y.htm", 1);
+        ShowFileList(*form);
+        TOwnerDrawList* list = form->HTMLListBox;
+        list->setFocus();
+        list->SetItemIndex(0);
+        PressKey(list, Qt::Key_1);
+        QCOMPARE(list->ItemIndex(), 2);
+        list->SetItemIndex(3);
+        // Shift+1 arrives as "!" (or another sign on other layouts), with the
+        // digit key's own X key code.
+        for (int i = 0; i < 2; ++i) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Exclam, Qt::ShiftModifier, 10, 0x21, 0, QStringLiteral("!"));
+            QApplication::sendEvent(list, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Exclam, Qt::ShiftModifier, 10, 0x21, 0, QStringLiteral("!"));
+            QApplication::sendEvent(list, &release);
+            QCOMPARE(list->ItemIndex(), i == 0 ? 2 : 0);
+        }
+        // A shifted sign from another key is no type-ahead.
+        QKeyEvent other(QEvent::KeyPress, Qt::Key_Plus, Qt::ShiftModifier, 21, 0x2b, 0, QStringLiteral("+"));
+        QApplication::sendEvent(list, &other);
+        QCOMPARE(list->ItemIndex(), 0);
+    }
+
     void typeAheadInThePartsList() {
         auto form = ShowWindow();
         QVERIFY(form);
