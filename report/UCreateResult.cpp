@@ -174,14 +174,37 @@ void AddSectionHead(TReportSink& Lines, const std::string& title) {
     Lines.Line(title);
 }
 
+// A name, address or setting as HTML text or attribute value. A page can
+// hold any bytes; none of them may become markup of a report the program
+// opens in a browser. The four characters lie below 0x40, where no trail
+// byte of a double-byte character does: every one of them is markup, even
+// after a lead byte that makes no character with it.
+std::string HtmlText(std::string_view s) {
+    static constexpr std::string_view kMarkup = "&<>\"";
+    if (s.find_first_of(kMarkup) == std::string_view::npos) return std::string(s);
+    std::string out;
+    out.reserve(s.size() + 16);
+    for (char c : s) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 // The link of the preformatted tables: H5 + address + H6 + name + H7.
 std::string PreFileLink(const std::string& path) {
-    return Cat({"<A HREF=\"file:///", FilePathToURL(path), "\" TARGET=\"LINK\">", path, "</A>"});
+    return Cat({"<A HREF=\"file:///", HtmlText(FilePathToURL(path)), "\" TARGET=\"LINK\">", HtmlText(path),
+                "</A>"});
 }
 
 // The link of the HTML report, without its closing piece.
 std::string HtmlFileLink(const std::string& path) {
-    return Cat({"<a href=\"file:///", FilePathToURL(path), "\" TARGET=\"LINK\">", path});
+    return Cat({"<a href=\"file:///", HtmlText(FilePathToURL(path)), "\" TARGET=\"LINK\">", HtmlText(path)});
 }
 
 std::string ClosingLine() { return std::string(VersionText) + " by Orvanel"; }
@@ -253,13 +276,16 @@ std::string JoinReportLines(const std::vector<std::string>& Lines) {
 }
 
 std::string FilePathToURL(const std::string& Path) {
-    static constexpr std::string_view kEscaped = "% #<>[]^`{|}~";
+    static constexpr std::string_view kEscaped = "% #<>[]^`{|}~\"";
     static constexpr char kHex[] = "0123456789ABCDEF";
+    // A lead byte makes a character only with a trail byte (0x40 to 0xFC
+    // but 0x7F); before any other byte it stands alone.
+    auto isTrail = [](unsigned char t) { return t >= 0x40 && t != 0x7F && t <= 0xFC; };
     std::string out;
     out.reserve(Path.size() + Path.size() / 4);
     for (size_t i = 0; i < Path.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(Path[i]);
-        if (IsSjisLead(c) && i + 1 < Path.size()) {
+        if (IsSjisLead(c) && i + 1 < Path.size() && isTrail(static_cast<unsigned char>(Path[i + 1]))) {
             out += Path[i];
             out += Path[++i];
         } else if (kEscaped.find(static_cast<char>(c)) != std::string_view::npos) {
@@ -517,7 +543,7 @@ void ClosePageBlock(TReportSink& Lines, bool table) {
 void BuildHTMLReport(TReportSink& Lines) {
     platform::TBusyCursor busy;
     const bool table = EnvSettings.ExportUseTable;
-    const std::string title = VersionText;
+    const std::string title = HtmlText(VersionText);
 
     Lines.Line("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">");
     Lines.Line("<html>");
@@ -531,7 +557,7 @@ void BuildHTMLReport(TReportSink& Lines) {
     Lines.Line(ReportDateTimeText() + "<br>");
     Lines.Line("<pre>");
     Lines.Line(SJ("ソート形式 ") + SortTypeCaption());
-    Lines.Line(SJ("回線速度   ") + EnvSettings.BpsCaption);
+    Lines.Line(SJ("回線速度   ") + HtmlText(EnvSettings.BpsCaption));
     Lines.Line("</pre>");
 
     if (EnvSettings.ExportUrlList) {
@@ -579,8 +605,10 @@ void BuildHTMLReport(TReportSink& Lines) {
                 OpenPageBlock(Lines, table, page->FileName);
                 Lines.Line(Cat({SJ("リンク先:"), std::to_string(page->URLList.size()), "<br>"}));
                 SortPageURLs(*page);
-                for (const std::string& url : page->URLList)
-                    Lines.Line(Cat({"<a href=\"", url, "\" TARGET=\"LINK\">", url, "</a><br>"}));
+                for (const std::string& url : page->URLList) {
+                    const std::string text = HtmlText(url);
+                    Lines.Line(Cat({"<a href=\"", text, "\" TARGET=\"LINK\">", text, "</a><br>"}));
+                }
                 ClosePageBlock(Lines, table);
             }
         }
@@ -594,7 +622,7 @@ void BuildHTMLReport(TReportSink& Lines) {
                 if (page->NotFoundList.empty()) continue;
                 OpenPageBlock(Lines, table, page->FileName);
                 Lines.Line(Cat({SJ("エラーリンク:"), std::to_string(page->NotFoundList.size()), "<br>"}));
-                for (const std::string& missing : page->NotFoundList) Lines.Line(missing + "<br>");
+                for (const std::string& missing : page->NotFoundList) Lines.Line(HtmlText(missing) + "<br>");
                 ClosePageBlock(Lines, table);
             }
         }

@@ -74,7 +74,7 @@ void AddErrorLists(std::vector<std::string>& Lines);
 void AddErrorLists(TReportSink& Sink);
 
 // The path part of a file: address: the characters % blank # < > [ ] ^ `
-// { | } ~ escaped as %XX (never the trail byte of a double-byte character),
+// { | } ~ " escaped as %XX (never the trail byte of a double-byte character),
 // one leading "/" dropped, so that "file:///" + the result names the file.
 std::string FilePathToURL(const std::string& Path);
 

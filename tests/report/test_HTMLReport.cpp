@@ -72,8 +72,8 @@ TEST_F(HTMLReport, InputFilesAreLinked) {
     Lines l = Build();
     EXPECT_EQ(Slice(l, Sj("入力されたHTMLファイル<br>"), 5),
               (Lines{Sj("入力されたHTMLファイル<br>"), "<br>", Sj("ファイル数:2<BR>"),
-                     "<a href=\"file:///srv/a&b.htm\" TARGET=\"LINK\">/srv/a&b.htm</a><br>",
-                     Sj("<a href=\"file:///srv/表%20%3Cx%3E\" TARGET=\"LINK\">/srv/表 <x></a><br>")}));
+                     "<a href=\"file:///srv/a&amp;b.htm\" TARGET=\"LINK\">/srv/a&amp;b.htm</a><br>",
+                     Sj("<a href=\"file:///srv/表%20%3Cx%3E\" TARGET=\"LINK\">/srv/表 &lt;x&gt;</a><br>")}));
 }
 
 TEST_F(HTMLReport, TableLayout) {
@@ -148,11 +148,12 @@ TEST_F(HTMLReport, OutsideLinksAndErrorsInBothLayouts) {
     const Lines urls = {Sj("他のURLへのリンク<br>"), "<br>", "<table border=1>", "<tr>", "<td>", Sj("元ファイル<br>"),
                         link, "<br>", Sj("リンク先:2<br>"),
                         "<a href=\"HTTP://a.example/\" TARGET=\"LINK\">HTTP://a.example/</a><br>",
-                        "<a href=\"http://b.example/?a=1&b=<2>\" TARGET=\"LINK\">http://b.example/?a=1&b=<2></a><br>",
+                        "<a href=\"http://b.example/?a=1&amp;b=&lt;2&gt;\" TARGET=\"LINK\">"
+                        "http://b.example/?a=1&amp;b=&lt;2&gt;</a><br>",
                         "</td>", "</tr>", "</table>", "<hr>"};
     EXPECT_EQ(Slice(l, urls[0], urls.size()), urls);
     const Lines errors = {Sj("エラー<br>"), "<br>", "<table border=1>", "<tr>", "<td>", Sj("元ファイル<br>"), link,
-                          "<br>", Sj("エラーリンク:1<br>"), "/srv/x&y.gif<br>", "</td>", "</tr>", "</table>", "<hr>"};
+                          "<br>", Sj("エラーリンク:1<br>"), "/srv/x&amp;y.gif<br>", "</td>", "</tr>", "</table>", "<hr>"};
     EXPECT_EQ(Slice(l, errors[0], errors.size()), errors);
 
     EnvSettings.ExportUseTable = false;
@@ -161,7 +162,52 @@ TEST_F(HTMLReport, OutsideLinksAndErrorsInBothLayouts) {
               (Lines{urls[0], "<br>", "<hr width=\"40%\" align=\"left\">", Sj("元ファイル<br>"), link}));
     EXPECT_EQ(Slice(l, errors[0], 11),
               (Lines{errors[0], "<br>", "<hr width=\"40%\" align=\"left\">", Sj("元ファイル<br>"), link, "<br>",
-                     Sj("エラーリンク:1<br>"), "/srv/x&y.gif<br>", "<hr>", kTitle + " by Orvanel", "</body>"}));
+                     Sj("エラーリンク:1<br>"), "/srv/x&amp;y.gif<br>", "<hr>", kTitle + " by Orvanel", "</body>"}));
+}
+
+// Names, addresses and settings texts are data: none may become markup of
+// the report, and a browser shows each as it is written.
+TEST_F(HTMLReport, EveryNameAndAddressIsEscaped) {
+    AllSections(true);
+    struct Case {
+        std::string raw, url, text;
+    };
+    const std::vector<Case> cases = {
+        {"/srv/a&b.htm", "srv/a&amp;b.htm", "/srv/a&amp;b.htm"},
+        {"/srv/x\"><script>.htm", "srv/x%22%3E%3Cscript%3E.htm", "/srv/x&quot;&gt;&lt;script&gt;.htm"},
+        // The trail bytes of 表 (5C) and ポ (7C) are kept; a lead byte
+        // before an ASCII byte makes no character with it.
+        {Sj("/srv/表<ポ>"), Sj("srv/表%3Cポ%3E"), Sj("/srv/表&lt;ポ&gt;")},
+        {"/srv/\x81<b>\x81\"", "srv/\x81%3Cb%3E\x81%22", "/srv/\x81&lt;b&gt;\x81&quot;"},
+    };
+    for (const Case& c : cases) {
+        FileList.Clear();
+        THTMLFileInfo* page = AddPage(c.raw, {{c.raw, 1}});
+        page->NotFoundList = {c.raw};
+        page->URLList = {"http://z.example" + c.raw};
+        InputList = {c.raw};
+        EnvSettings.BpsCaption = c.raw;
+        for (bool table : {true, false}) {
+            EnvSettings.ExportUseTable = table;
+            const std::string report = JoinReportLines(Build());
+            EXPECT_EQ(report.find(c.raw), std::string::npos) << c.raw << " " << table;
+            // Inputs, checked pages, the resource table's head and part, and
+            // the heads of the address and error blocks.
+            const std::string link = "=\"file:///" + c.url + "\" TARGET=\"LINK\">" + c.text + "</";
+            size_t links = 0;
+            for (size_t at = report.find(link); at != std::string::npos; at = report.find(link, at + 1)) ++links;
+            EXPECT_EQ(links, 6u) << c.raw << " " << table;
+            const std::string url = "http://z.example" + c.text;
+            EXPECT_NE(report.find("<a href=\"" + url + "\" TARGET=\"LINK\">" + url + "</a><br>\r\n"),
+                      std::string::npos);
+            EXPECT_NE(report.find("\r\n" + c.text + "<br>\r\n"), std::string::npos);
+            EXPECT_NE(report.find(Sj("回線速度   ") + c.text + "\r\n"), std::string::npos);
+        }
+        // The text report is no markup: names stay as they are.
+        std::vector<std::string> text;
+        BuildTextReport(text);
+        EXPECT_NE(JoinReportLines(text).find("\r\n" + c.raw + "\r\n"), std::string::npos);
+    }
 }
 
 TEST_F(HTMLReport, SavedFileHasCrLfLines) {

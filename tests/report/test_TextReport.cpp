@@ -164,7 +164,7 @@ TEST_F(TextReport, PartsAreSortedInTheModelBySortType) {
 TEST_F(TextReport, FilePathToURLEscapes) {
     EXPECT_EQ(FilePathToURL("/srv/a b.htm"), "srv/a%20b.htm");
     EXPECT_EQ(FilePathToURL("/srv/a%b.htm"), "srv/a%25b.htm");
-    EXPECT_EQ(FilePathToURL("/% #<>[]^`{|}~"), "%25%20%23%3C%3E%5B%5D%5E%60%7B%7C%7D%7E");
+    EXPECT_EQ(FilePathToURL("/% #<>[]^`{|}~\""), "%25%20%23%3C%3E%5B%5D%5E%60%7B%7C%7D%7E%22");
     EXPECT_EQ(FilePathToURL("/a:b\\c/"), "a:b\\c/");
     EXPECT_EQ(FilePathToURL("//host/x"), "/host/x");
     EXPECT_EQ(FilePathToURL("rel ative"), "rel%20ative");
