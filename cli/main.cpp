@@ -188,6 +188,8 @@ bool TCli::LoadSettingsForRun() {
 
 void TCli::ResolveInputs() {
     InputList.clear();
+    // The folder the last measured input made current.
+    std::string lastFolder = startDir_;
     for (const std::string& arg : o_.paths) {
         auto cp = ArgToCp932(arg);
         if (!cp) {
@@ -204,8 +206,13 @@ void TCli::ResolveInputs() {
             Fail(SJ("ファイルが見つかりません: ") + *cp);
         } else {
             InputList.push_back(r.Path);
+            lastFolder = platform::GetCurrentDir();
         }
     }
+    // Resource references are compared against the current folder: a
+    // refused, blank or missing PATH must not leave another one current
+    // than the last measured input's, as in the window.
+    platform::SetCurrentDir(lastFolder);
 }
 
 void TCli::Measure() {

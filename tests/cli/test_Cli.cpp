@@ -122,6 +122,22 @@ TEST_F(Cli, PathsAreTakenAgainstTheStartingFolder) {
     EXPECT_EQ(Json(r)["pages"].size(), 2u);
 }
 
+TEST_F(Cli, RefusedOrBlankPathKeepsTheFolderOfTheLastMeasuredOne) {
+    // Resource keys are taken against the current folder: there both
+    // spellings name sub/a.gif, which then counts once.
+    t.Write("sub/a.gif", std::string(7, 'a'));
+    const std::string page = "<img src=a.gif><img src=\"../sub/a.gif\">";
+    t.Write("sub/p.html", page);
+    for (const std::string& after : {"http://x.org/", "   "}) {
+        CliResult r = Run({"--json", "-", "sub/p.html", after});
+        EXPECT_EQ(r.status, 2) << after;
+        json j = Json(r);
+        ASSERT_EQ(j["pages"].size(), 1u) << after;
+        EXPECT_EQ(j["pages"][0]["weight"], page.size() + 7) << after;
+        EXPECT_EQ(j["pages"][0]["parts"].size(), 2u) << after;
+    }
+}
+
 TEST_F(Cli, UnopenablePagesAndGarbageBytes) {
     ASSERT_EQ(symlink("nowhere", (t / "dangling.html").c_str()), 0);
     std::string junk;
