@@ -70,6 +70,13 @@ void ResolveReference(std::string& ref, const std::string& pagePath) {
         // Absolute (the "\" form included): kept as written.
     } else if (ref.size() >= 8 && StartsTextSjis(ref, "FILE:")) {
         ref.erase(0, 5);
+        if (ref[0] == '/') {
+            // "file:///srv/a.gif" names /srv/a.gif: the root-folder test and
+            // every list take the path in that spelling.
+            std::string full;
+            ExpandFileNameInto(full, ref, {});
+            ref.swap(full);
+        }
     } else {
         const size_t slash = pagePath.rfind('/');
         if (slash != std::string::npos && pagePath[0] == '/') {
@@ -206,6 +213,10 @@ const TStatEntry& StatCached(const std::string& path) {
     if (it == g_run.stats.end()) {
         platform::FileInfo fi = platform::Stat(path);
         TStatEntry e;
+        // Following a dangling symlink finds nothing: as a link or resource
+        // it is missing at the page that names it. Only the folder search
+        // takes it for a page (which then cannot be opened).
+        if (fi.dangling) fi = {};
         e.exists = fi.exists;
         e.isDir = fi.isDir;
         e.isRegular = fi.isRegular;
@@ -452,6 +463,9 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
     if (IsOutsideUrl(raw)) {
         std::string url = raw;
         CutAtHash(url);
+        // Dropped as a browser drops them when it follows the link; kept,
+        // they would break the lines of the item file and the reports.
+        std::erase_if(url, [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
         if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
     }
     if (IsHrefSkip(ref)) return TTokenOutcome::Next;

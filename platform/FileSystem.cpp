@@ -40,6 +40,7 @@ FileInfo StatNative(const char* native) {
     if (::lstat(native, &st) == 0) {
         FileInfo fi;
         fi.exists = true;
+        fi.dangling = true;
         fi.dev = static_cast<uint64_t>(st.st_dev);
         fi.ino = static_cast<uint64_t>(st.st_ino);
         return fi;

@@ -27,6 +27,7 @@ struct FileInfo {
     int64_t mtime = 0;  // seconds since the epoch, local file system time
     uint64_t dev = 0;
     uint64_t ino = 0;
+    bool dangling = false;  // a symlink that leads to nothing (stat fails, lstat does not)
 };
 
 // stat() following symlinks. A dangling symlink counts as an existing

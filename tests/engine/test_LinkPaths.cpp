@@ -71,13 +71,14 @@ TEST_F(ResolveReferenceTest, ExistingFoldersGetOneTrailingSeparator) {
     EXPECT_EQ(Resolve("missing"), base + "/site/doc/missing");
 }
 
-TEST_F(ResolveReferenceTest, AbsoluteAndFileFormsAreKeptAsWritten) {
+TEST_F(ResolveReferenceTest, AbsoluteAndFileFormsAreKeptAsWrittenOrExpanded) {
     EXPECT_EQ(Resolve("/img/a.gif"), "/img/a.gif");
     EXPECT_EQ(Resolve("\\img\\a.gif"), "/img/a.gif");
     EXPECT_EQ(Resolve("//server/x/../a.gif"), "//server/x/../a.gif");
     EXPECT_EQ(Resolve("file:C|/web/a.gif"), "C:/web/a.gif");
     EXPECT_EQ(Resolve("FILE:img/a.gif"), "img/a.gif");
-    EXPECT_EQ(Resolve("file:///srv/a.gif"), "///srv/a.gif");
+    // The absolute "file:///" form names the expanded path.
+    EXPECT_EQ(Resolve("file:///srv/x/../a.gif"), "/srv/a.gif");
     // Too short for the "file:" form: an ordinary relative name.
     EXPECT_EQ(Resolve("file:a"), base + "/site/doc/file:a");
 }

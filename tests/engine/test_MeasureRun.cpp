@@ -260,6 +260,38 @@ TEST_F(MeasureRun, OutsideUrlsAreListedOnceWithoutFragment) {
     EXPECT_TRUE(lines.empty());
 }
 
+TEST_F(MeasureRun, OutsideUrlsLoseTabsAndLineBreaksAsABrowserDrops) {
+    // Recorded addresses end up as lines of the item file and the reports.
+    t.Write("p.html",
+            "<A HREF=\"http://one.example/a\r\n<COMMENT>injected\">1</A>"
+            "<A HREF=\"http://one.example/a<COMMENT>inj\tected\">2</A>"
+            "<A HREF=\"ftp://two.example/\n\rx\t#frag\nmore\">4</A>");
+    Run({"p.html"});
+    EXPECT_EQ(Page("p.html")->URLList,
+              (std::vector<std::string>{"http://one.example/a<COMMENT>injected", "ftp://two.example/x"}));
+}
+
+TEST_F(MeasureRun, FileAddressLinksAreTestedAndListedAsExpandedPaths) {
+    EnvSettings.FollowOtherFolders = false;
+    ASSERT_EQ(std::erase(EnvSettings.HrefSkipPrefixes, "file:"), 1u);
+    t.Write("site/c.gif", "ccc");
+    t.Write("site/b.html", "b");
+    const std::string url = "file://" + P("site");
+    t.Write("site/a.html", "<A HREF=\"" + url + "/b.html\"></A><A HREF=\"" + url + "/x/../none.html\"></A>" +
+                               "<IMG SRC=\"" + url + "/none.gif\"><IMG SRC=\"" + url + "//c.gif\">");
+    Run({"site/a.html"});
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"site/a.html", "site/b.html"}));
+    const std::string local = SJ("ローカルファイルが指定されています") + ": " + url;
+    const std::string at = " at " + P("site/a.html");
+    EXPECT_EQ(lines, (std::vector<std::string>{local + "/b.html" + at, local + "/x/../none.html" + at,
+                                               NotFound("site/none.html", "site/a.html"), local + "/none.gif" + at,
+                                               NotFound("site/none.gif", "site/a.html"), local + "//c.gif" + at}));
+    const THTMLFileInfo* a = Page("site/a.html");
+    EXPECT_EQ(a->NotFoundList, (std::vector<std::string>{P("site/none.html"), P("site/none.gif")}));
+    ASSERT_EQ(a->Items.Count(), 2);
+    EXPECT_EQ(a->Items[1]->FileName, P("site/c.gif"));
+}
+
 TEST_F(MeasureRun, MetaRefreshIsFollowedLikeALink) {
     t.Write("p.html", "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; url=next.html\"><META HTTP-EQUIV=x CONTENT=y>");
     t.Write("next.html", "<meta http-equiv=REFRESH content=\"5;URL=gone.html\">");
@@ -323,17 +355,16 @@ TEST_F(MeasureRun, EmptyPageIsARecordWithoutScan) {
 }
 
 TEST_F(MeasureRun, PagesThatCannotBeOpenedGiveAProblemAndNoRecord) {
-    ASSERT_EQ(::symlink("nowhere.html", (t / "dangling.html").c_str()), 0);
     ASSERT_EQ(::mkfifo((t / "fifo.html").c_str(), 0644), 0);
     t.MakeDir("dir.html");
-    t.Write("p.html", "<A HREF=dangling.html></A><A HREF=fifo.html></A>");
+    t.Write("p.html", "<A HREF=fifo.html></A>");
     Run({"p.html"});
     EXPECT_EQ(PageNames(), std::vector<std::string>{"p.html"});
     const std::string msg = SJ("ファイルを開けません") + ": ";
-    EXPECT_EQ(lines, (std::vector<std::string>{msg + P("dangling.html"), msg + P("fifo.html")}));
-    ASSERT_EQ(ErrorLog.Count(), 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{msg + P("fifo.html")}));
+    ASSERT_EQ(ErrorLog.Count(), 1);
     EXPECT_EQ(ErrorLog[0]->FileName, "");
-    EXPECT_EQ(ErrorLog[0]->LinkName, P("dangling.html"));
+    EXPECT_EQ(ErrorLog[0]->LinkName, P("fifo.html"));
 
     // The same for a folder handed over as a page.
     lines.clear();
@@ -341,6 +372,21 @@ TEST_F(MeasureRun, PagesThatCannotBeOpenedGiveAProblemAndNoRecord) {
     MeasureFile(P(""), P("dir.html"), stop, {}, [this](const std::string& s) { lines.push_back(s); });
     EXPECT_EQ(lines, std::vector<std::string>{msg + P("dir.html")});
     EXPECT_EQ(FileList.Count(), 0);
+}
+
+TEST_F(MeasureRun, DanglingSymlinksAreMissingAtThePageThatNamesThem) {
+    ASSERT_EQ(::symlink("nowhere.html", (t / "dangling.html").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere.gif", (t / "gone.gif").c_str()), 0);
+    t.Write("p.html", "<A HREF=dangling.html></A><IMG SRC=gone.gif><IMG SRC=gon?.gif>");
+    // Only the folder search itself meets the link as a page of its own.
+    Run({""});
+    EXPECT_EQ(PageNames(), std::vector<std::string>{"p.html"});
+    EXPECT_EQ(lines, (std::vector<std::string>{SJ("ファイルを開けません") + ": " + P("dangling.html"),
+                                               NotFound("dangling.html", "p.html"), NotFound("gone.gif", "p.html"),
+                                               NotFound("gon?.gif", "p.html")}));
+    const THTMLFileInfo* p = Page("p.html");
+    EXPECT_EQ(p->NotFoundList, (std::vector<std::string>{P("dangling.html"), P("gone.gif"), P("gon?.gif")}));
+    EXPECT_EQ(p->Items.Count(), 1);
 }
 
 TEST_F(MeasureRun, BinaryGarbageIsMeasuredWithoutHarm) {
