@@ -28,7 +28,6 @@ public:
     // Entry at a 0-based index; throws std::out_of_range on a bad index.
     THTMLFileInfo* operator[](int index) const { return items_.at(static_cast<size_t>(index)); }
     // Puts a reference into a slot without freeing what was there.
-    void SetItem(int index, THTMLFileInfo* item) { items_.at(static_cast<size_t>(index)) = item; }
 
     // Appends an entry, which the list now owns; returns its index.
     int Add(THTMLFileInfo* item);

@@ -654,13 +654,3 @@ void AddResourceTables(std::vector<std::string>& Lines, bool HTMLMode) {
     TVectorSink sink(Lines);
     AddResourceTables(sink, HTMLMode);
 }
-
-void AddOtherURLLists(std::vector<std::string>& Lines) {
-    TVectorSink sink(Lines);
-    AddOtherURLLists(sink);
-}
-
-void AddErrorLists(std::vector<std::string>& Lines) {
-    TVectorSink sink(Lines);
-    AddErrorLists(sink);
-}

@@ -67,10 +67,8 @@ void AddCheckedFileTable(TReportSink& Sink, bool HTMLMode);
 void AddResourceTables(std::vector<std::string>& Lines, bool HTMLMode);
 void AddResourceTables(TReportSink& Sink, bool HTMLMode);
 // The outside URLs of each page that has any.
-void AddOtherURLLists(std::vector<std::string>& Lines);
 void AddOtherURLLists(TReportSink& Sink);
 // The missing files of each page that has any.
-void AddErrorLists(std::vector<std::string>& Lines);
 void AddErrorLists(TReportSink& Sink);
 
 // The path part of a file: address: the characters % blank # < > [ ] ^ `

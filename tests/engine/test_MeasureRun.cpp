@@ -108,6 +108,28 @@ TEST_F(MeasureRun, EachResourceCountsOncePerPageAndOnceInEveryPage) {
     EXPECT_EQ(ErrorLog.Count(), 0);
 }
 
+// A page's key sets change their form past a handful of keys: repeats on
+// both sides of that change must still count once.
+TEST_F(MeasureRun, ManyDistinctResourcesAndUrlsCountOnceEach) {
+    std::string html;
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 40; ++i) {
+            const std::string n = std::to_string(i);
+            if (round == 0) t.Write("r" + n + ".gif", std::string(static_cast<size_t>(i + 1), 'x'));
+            html += "<IMG SRC=r" + n + ".gif><IMG SRC=gone" + n + ".gif>";
+            html += "<A HREF=\"http://h" + n + ".example/\"></A><A HREF=\"HTTP://H" + n + ".EXAMPLE/\"></A>";
+        }
+    t.Write("p.html", html);
+    Run({"p.html"});
+    const THTMLFileInfo* p = Page("p.html");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Items.Count(), 41);
+    EXPECT_EQ(p->TotalSize, p->HTMLSize + 40 * 41 / 2);
+    EXPECT_EQ(p->NotFoundList.size(), 40u);
+    EXPECT_EQ(p->URLList.size(), 40u);
+    EXPECT_EQ(lines.size(), 40u);
+}
+
 TEST_F(MeasureRun, ResourceKeysAreExpandedAgainstTheCurrentFolderNotThePage) {
     t.Write("sub/x.gif", "12345");
     // Both spellings reach sub/x.gif, but against the current folder they

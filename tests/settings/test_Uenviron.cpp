@@ -44,6 +44,10 @@ protected:
     std::string savedCwd_;
 };
 
+// Every field the settings file stores. Left out on purpose: RestoreWindow
+// (set by the start-up, never read from the file), NoShortcutSupport (detected
+// at start) and ImageInBrowser (kept only for the process): none of them is
+// written, so a file round trip cannot carry them.
 void ExpectSameSettings(const TEnvSettings& a, const TEnvSettings& b) {
     EXPECT_EQ(a.MultiExec, b.MultiExec);
     EXPECT_EQ(a.LinkEnabled, b.LinkEnabled);
