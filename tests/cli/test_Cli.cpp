@@ -128,7 +128,7 @@ TEST_F(Cli, RefusedOrBlankPathKeepsTheFolderOfTheLastMeasuredOne) {
     t.Write("sub/a.gif", std::string(7, 'a'));
     const std::string page = "<img src=a.gif><img src=\"../sub/a.gif\">";
     t.Write("sub/p.html", page);
-    for (const std::string& after : {"http://x.org/", "   "}) {
+    for (const char* after : {"http://x.org/", "   "}) {
         CliResult r = Run({"--json", "-", "sub/p.html", after});
         EXPECT_EQ(r.status, 2) << after;
         json j = Json(r);
