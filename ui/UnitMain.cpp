@@ -122,7 +122,7 @@ QWidget* MakePanel(QWidget* parent, const char* name, int width, int height) {
 }
 
 QToolButton* MakeToolButton(QWidget* parent, const char* name, int left, const QPixmap& glyph) {
-    auto* b = new QToolButton(parent);
+    auto* b = new TToolButton(parent);
     b->setObjectName(name);
     b->setGeometry(left, 3, 57, 20);
     b->setIcon(QIcon(glyph));
