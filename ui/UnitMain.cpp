@@ -188,6 +188,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), RunEngine(MeasureAl
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive) StopAutoScroll();
     });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this && now != menuWidget()) lastFocus_ = now;
+    });
     // Without a button down the pointer's moves still set the cursor shape
     // of a sticky auto-scroll.
     for (TOwnerDrawList* list : {HTMLListBox, HTMLSource, ErrorListBox}) list->viewport()->setMouseTracking(true);
