@@ -316,7 +316,8 @@ TToolButton::TCaptionFit TToolButton::CaptionFit() const {
     const int glyph = iconSize().width() + kGap;
     const QString caption = text();
     TCaptionFit fit{font(), true};
-    const int full = std::max(kMinPixelSize, font().pixelSize() > 0 ? font().pixelSize() : QFontInfo(font()).pixelSize());
+    const int own = font().pixelSize() > 0 ? font().pixelSize() : QFontInfo(font()).pixelSize();
+    const int full = std::max(kMinPixelSize, own);
     auto fits = [&](int pixels, int extra) {
         fit.font.setPixelSize(pixels);
         return QFontMetrics(fit.font).horizontalAdvance(caption) + extra <= room;

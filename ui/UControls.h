@@ -153,7 +153,7 @@ public:
     using QToolButton::QToolButton;
 
     // Room left and right of the content, between glyph and caption, and the
-    // smallest font the caption is drawn in beside the glyph.
+    // smallest font the caption is drawn in.
     static constexpr int kMargin = 2;
     static constexpr int kGap = 2;
     static constexpr int kMinPixelSize = 10;
