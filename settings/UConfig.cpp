@@ -83,6 +83,41 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& caption,
     return l;
 }
 
+// The number a text of decimal digits (with an optional sign) stands for,
+// brought into [min, max]; one too long for any int lies past the bound on
+// its side. Nothing for other text.
+std::optional<int> BoundedNumber(const QString& text, int min, int max) {
+    const QString number = text.trimmed();
+    const bool negative = number.startsWith(QLatin1Char('-'));
+    const qsizetype first = negative || number.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (number.size() == first) return std::nullopt;
+    for (qsizetype i = first; i < number.size(); ++i)
+        if (number[i] < QLatin1Char('0') || number[i] > QLatin1Char('9')) return std::nullopt;
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    if (!ok) return negative ? min : max;
+    return std::clamp(n, min, max);
+}
+
+// A spin box that lets any number be typed and brings it into range when
+// the field is left or confirmed: refusing the keystroke that would pass
+// the maximum turned 5000 into 500.
+class TBoundedSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QValidator::State validate(QString& text, int& pos) const override {
+        const QValidator::State state = QSpinBox::validate(text, pos);
+        if (state == QValidator::Invalid && BoundedNumber(text, minimum(), maximum())) return QValidator::Intermediate;
+        return state;
+    }
+    void fixup(QString& text) const override {
+        QSpinBox::fixup(text);
+        if (const auto n = BoundedNumber(text, minimum(), maximum())) text = textFromValue(*n);
+    }
+};
+
 int ContextOf(QObject* o) {
     for (; o; o = o->parent()) {
         QVariant v = o->property("helpContext");
@@ -186,6 +221,17 @@ TSortedListBox::TSortedListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(this, &QListWidget::itemClicked, this, [this] {
+        if (OnPick) OnPick();
+    });
+}
+
+void TSortedListBox::keyPressEvent(QKeyEvent* event) {
+    // Only a move the key itself made is a pick; the current row a list
+    // gives itself on getting the focus must not overwrite what was typed.
+    const int before = currentRow();
+    QListWidget::keyPressEvent(event);
+    if (currentRow() != before && currentRow() >= 0 && OnPick) OnPick();
 }
 
 void TSortedListBox::SetEntries(const std::vector<std::string>& entries) {
@@ -342,7 +388,7 @@ void TFConfig::CreateGeneralTab() {
     GUI_EnvErrorLogLimitOn = Make<QRadioButton>(GUI_EnvErrorLogGroupBox, "GUI_EnvErrorLogLimitOn", 78, 22, 52, 18);
     GUI_EnvErrorLogLimitOn->setText(Q(SJ("する")));
     GUI_EnvErrorLogLimitOn->setProperty("tag", 1);
-    GUI_EnvErrorLogMax = Make<QSpinBox>(GUI_EnvErrorLogGroupBox, "GUI_EnvErrorLogMax", 132, 20, 60, 22);
+    GUI_EnvErrorLogMax = Make<TBoundedSpinBox>(GUI_EnvErrorLogGroupBox, "GUI_EnvErrorLogMax", 132, 20, 60, 22);
     GUI_EnvErrorLogMax->setRange(1, 1000);
     connect(GUI_EnvErrorLogLimitOff, &QRadioButton::clicked, this,
             [this] { GUI_EnvErrorLogLimitOffClick(GUI_EnvErrorLogLimitOff); });
@@ -488,16 +534,10 @@ void TFConfig::FormCreate() {
     connect(AliasRemove, &QPushButton::clicked, this, [this] { AliasRemoveClick(); });
     connect(AliasDefauld, &QPushButton::clicked, this, [this] { AliasDefauldClick(); });
     // A click, or moving through the entries by keyboard, shows the entry.
-    auto onClick = [this](TSortedListBox* list, void (TFConfig::*handler)()) {
-        connect(list, &QListWidget::itemClicked, this, [this, handler] { (this->*handler)(); });
-        connect(list, &QListWidget::currentRowChanged, this, [this, handler](int row) {
-            if (row >= 0) (this->*handler)();
-        });
-    };
-    onClick(HTMExtList, &TFConfig::HTMExtListClick);
-    onClick(HREFSkipList, &TFConfig::HREFSkipListClick);
-    onClick(IMGSkipList, &TFConfig::IMGSkipListClick);
-    onClick(AliasList, &TFConfig::AliasListClick);
+    HTMExtList->OnPick = [this] { HTMExtListClick(); };
+    HREFSkipList->OnPick = [this] { HREFSkipListClick(); };
+    IMGSkipList->OnPick = [this] { IMGSkipListClick(); };
+    AliasList->OnPick = [this] { AliasListClick(); };
 }
 
 void TFConfig::showEvent(QShowEvent* event) {
@@ -614,9 +654,7 @@ void TFConfig::OkButtonClick() {
     e.ErrorLogLimit = GUI_EnvErrorLogLimitOn->isChecked();
     // The text as it stands (Enter may confirm it before the box has
     // corrected it): no number gives 1, and it never leaves the box's range.
-    bool isNumber = false;
-    const int typed = GUI_EnvErrorLogMax->cleanText().trimmed().toInt(&isNumber);
-    e.ErrorLogMax = isNumber ? std::clamp(typed, 1, 1000) : 1;
+    e.ErrorLogMax = BoundedNumber(GUI_EnvErrorLogMax->cleanText(), 1, 1000).value_or(1);
     switch (RadioGroup_CharSet->ItemIndex()) {
         case 1: e.DocumentEncoding = Jis; break;
         case 2: e.DocumentEncoding = Euc; break;

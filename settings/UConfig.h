@@ -123,6 +123,14 @@ public:
     int HorizontalExtent() const { return extent_; }
     void UpdateHorizontalExtent();
 
+    // The user picked an entry: clicked it, or moved onto it with a key.
+    // The focus arriving by Tab (which makes the first row current) and the
+    // program's own changes are not picks.
+    std::function<void()> OnPick;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     int extent_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QStyleOptionToolButton>
 #include <algorithm>
 #include <qdrawutil.h>
 
@@ -24,10 +25,22 @@ TOwnerDrawList::TOwnerDrawList(QWidget* parent) : QAbstractScrollArea(parent) {
     UpdateScrollBars();
 }
 
-void TOwnerDrawList::SetItemHeight(int height) {
-    itemHeight_ = std::max(1, height);
+void TOwnerDrawList::SetItemHeight(int designed) {
+    designedHeight_ = std::max(1, designed);
+    UpdateItemHeight();
+}
+
+void TOwnerDrawList::UpdateItemHeight() {
+    // The designed heights fit the fonts they were made for; the fonts that
+    // stand in for them may need more room below the baseline.
+    itemHeight_ = std::max(designedHeight_, QFontMetrics(font()).lineSpacing());
     UpdateScrollBars();
     Invalidate();
+}
+
+void TOwnerDrawList::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) UpdateItemHeight();
 }
 
 void TOwnerDrawList::AddItem(const std::string& text) {
@@ -294,6 +307,64 @@ void TStatusPanels::paintEvent(QPaintEvent*) {
 void TStatusPanels::mousePressEvent(QMouseEvent* event) {
     if (OnPress) OnPress();
     QWidget::mousePressEvent(event);
+}
+
+// --- TToolButton -------------------------------------------------------------------------
+
+TToolButton::TCaptionFit TToolButton::CaptionFit() const {
+    const int room = width() - 2 * kMargin;
+    const int glyph = iconSize().width() + kGap;
+    const QString caption = text();
+    TCaptionFit fit{font(), true};
+    const int own = font().pixelSize() > 0 ? font().pixelSize() : QFontInfo(font()).pixelSize();
+    const int full = std::max(kMinPixelSize, own);
+    auto fits = [&](int pixels, int extra) {
+        fit.font.setPixelSize(pixels);
+        return QFontMetrics(fit.font).horizontalAdvance(caption) + extra <= room;
+    };
+    for (int pixels = full; pixels >= kMinPixelSize; --pixels)
+        if (fits(pixels, glyph)) return fit;
+    // Too narrow for both: the caption is what tells the buttons apart.
+    fit.glyph = false;
+    for (int pixels = full; pixels > kMinPixelSize; --pixels)
+        if (fits(pixels, 0)) return fit;
+    fit.font.setPixelSize(kMinPixelSize);
+    return fit;
+}
+
+void TToolButton::paintEvent(QPaintEvent* event) {
+    if (text().isEmpty() || toolButtonStyle() == Qt::ToolButtonIconOnly) {
+        QToolButton::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    // The style draws the button itself; the label is placed here, since
+    // the style would elide the caption rather than fit it.
+    option.text.clear();
+    option.icon = QIcon();
+    option.toolButtonStyle = Qt::ToolButtonIconOnly;
+    style()->drawComplexControl(QStyle::CC_ToolButton, &option, &painter, this);
+
+    const TCaptionFit fit = CaptionFit();
+    const QSize glyphSize = iconSize();
+    const int textWidth = QFontMetrics(fit.font).horizontalAdvance(text());
+    const int contentWidth = textWidth + (fit.glyph ? glyphSize.width() + kGap : 0);
+    int x = std::max(kMargin, (width() - contentWidth) / 2);
+    int dy = 0;
+    if (option.state & (QStyle::State_Sunken | QStyle::State_On)) {
+        x += style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this);
+        dy = style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this);
+    }
+    if (fit.glyph) {
+        const QRect glyphRect(x, (height() - glyphSize.height()) / 2 + dy, glyphSize.width(), glyphSize.height());
+        icon().paint(&painter, glyphRect, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        x += glyphSize.width() + kGap;
+    }
+    painter.setFont(fit.font);
+    style()->drawItemText(&painter, QRect(x, dy, textWidth, height()), Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                          isEnabled(), text(), QPalette::ButtonText);
 }
 
 // --- TBevel -------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QToolButton>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -32,8 +33,10 @@ public:
     std::function<void(QKeyEvent*)> OnKeyUp;
     std::function<void()> OnExit;
 
+    // The row height: the designed one, or the font's line spacing where the
+    // font is taller (so descenders and underscores are not cut).
     int ItemHeight() const { return itemHeight_; }
-    void SetItemHeight(int height);
+    void SetItemHeight(int designed);
 
     int Count() const { return static_cast<int>(items_.size()); }
     const std::string& Item(int index) const { return items_.at(static_cast<size_t>(index)); }
@@ -71,15 +74,18 @@ protected:
     void keyPressEvent(QKeyEvent*) override;
     void keyReleaseEvent(QKeyEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
+    void changeEvent(QEvent*) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    void UpdateItemHeight();
     void UpdateScrollBars();
     void RepaintRow(int index);
     void Invalidate();
     void EnsureVisible(int index);
 
     std::vector<std::string> items_;
+    int designedHeight_ = 14;
     int itemHeight_ = 14;
     int itemIndex_ = -1;
     int horizontalExtent_ = 0;
@@ -135,6 +141,32 @@ protected:
 private:
     std::vector<int> widths_;
     std::vector<std::string> texts_;
+};
+
+// A tool button with a glyph beside its caption that fits the caption into
+// whatever width it is given: a narrow gap and margins, then a smaller font,
+// and only as a last resort the caption alone, never cut short. Without a
+// caption (or set to show the glyph only) it is an ordinary tool button.
+class TToolButton : public QToolButton {
+    Q_OBJECT
+public:
+    using QToolButton::QToolButton;
+
+    // Room left and right of the content, between glyph and caption, and the
+    // smallest font the caption is drawn in.
+    static constexpr int kMargin = 2;
+    static constexpr int kGap = 2;
+    static constexpr int kMinPixelSize = 10;
+
+    // How the caption is drawn at the current width.
+    struct TCaptionFit {
+        QFont font;
+        bool glyph = true;
+    };
+    TCaptionFit CaptionFit() const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
 };
 
 // A sunken line along the top of its rectangle.

@@ -122,7 +122,7 @@ QWidget* MakePanel(QWidget* parent, const char* name, int width, int height) {
 }
 
 QToolButton* MakeToolButton(QWidget* parent, const char* name, int left, const QPixmap& glyph) {
-    auto* b = new QToolButton(parent);
+    auto* b = new TToolButton(parent);
     b->setObjectName(name);
     b->setGeometry(left, 3, 57, 20);
     b->setIcon(QIcon(glyph));
@@ -187,6 +187,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), RunEngine(MeasureAl
     AutoScroll->OnScroll = [this](QWidget* target, int dx, int dy) { AutoScrollStep(target, dx, dy); };
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive) StopAutoScroll();
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this && now != menuWidget()) lastFocus_ = now;
     });
     // Without a button down the pointer's moves still set the cursor shape
     // of a sticky auto-scroll.

@@ -9,6 +9,7 @@
 
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class THTMLItemList;
 class TBevel;
@@ -208,6 +210,10 @@ public:
     void BrowseBtnClick();
     void Menu_FileClick();
     void Menu_FindClick();
+    // The control the window's commands act on: the focused one, or, while
+    // the menu bar holds the focus (a menu closed with Esc leaves it there),
+    // the one that had it before.
+    QWidget* ActiveControl() const;
     void HistoryBtnClick();
     void HistoryItemClick(QAction* item);
     // Loads the link button's glyph from Image3 or Image4.
@@ -313,5 +319,8 @@ private:
     bool closePending_ = false;
     bool shutDown_ = false;
     QWidget* findTarget_ = nullptr;
+    QPointer<QWidget> lastFocus_;  // the last control but the menu bar to have the focus
+    // Runs the key-up of the page list once no key has come for a moment.
+    QTimer* keyUpTimer_ = nullptr;
     QObject* appFilter_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <array>
 
 #include "engine/UHTMLList.h"
@@ -19,6 +20,10 @@
 #include "ui/UnitMain.h"
 
 namespace {
+
+// How long a key release waits for the press of an auto-repeat: X sends the
+// two together, so any real pause is longer than this.
+constexpr int kKeyUpSettleMs = 100;
 
 // The letter or digit a type-ahead key stands for, or 0. With Shift the key
 // code is the shifted sign ("!" for 1), which depends on the layout; the
@@ -360,7 +365,11 @@ void TFormMain::PopupAtSelection(TOwnerDrawList* list, QMenu* menu) {
 
 bool TFormMain::ListKeyDown(TOwnerDrawList* list, QKeyEvent* event) {
     StopAutoScroll();
-    if (list == HTMLListBox) KeySelecting = true;
+    if (list == HTMLListBox) {
+        KeySelecting = true;
+        // A key still down: a release just before was the auto-repeat's.
+        keyUpTimer_->stop();
+    }
     if (Running) return false;
 
     const Qt::KeyboardModifiers mods =
@@ -428,15 +437,22 @@ void TFormMain::ConnectLists() {
         if (HTMLListBox->ItemIndex() != ShownIndex) ShowParts();
         DragSelecting = false;
     };
-    HTMLListBox->OnKeyUp = [this](QKeyEvent* e) {
-        StopAutoScroll();
-        // A held key repeats its press and, here, its release as well; the
-        // parts follow once the key is really let go.
-        if (e->isAutoRepeat()) return;
+    // Under X a held key repeats its release along with its press, and Qt
+    // does not always mark such a release as a repeat. A release counts once
+    // no press has followed it for a moment: the parts follow only when the
+    // key is really let go, however the repeat arrives.
+    keyUpTimer_ = new QTimer(this);
+    keyUpTimer_->setSingleShot(true);
+    keyUpTimer_->setInterval(kKeyUpSettleMs);
+    connect(keyUpTimer_, &QTimer::timeout, this, [this] {
         if (!Running && KeySelecting) {
             KeySelecting = false;
             ShowParts();
         }
+    });
+    HTMLListBox->OnKeyUp = [this](QKeyEvent*) {
+        StopAutoScroll();
+        keyUpTimer_->start();
     };
     for (TOwnerDrawList* list : {HTMLSource, ErrorListBox}) {
         list->OnMouseMove = [this, list](QMouseEvent* e) { AutoScrollMouseMove(list, e); };

@@ -343,15 +343,20 @@ void TFormMain::Menu_OptionConfigClick() {
 
 // --- file menu --------------------------------------------------------------------------------------------
 
+QWidget* TFormMain::ActiveControl() const {
+    QWidget* focus = focusWidget();
+    return focus && focus == menuWidget() ? lastFocus_.data() : focus;
+}
+
 void TFormMain::Menu_FileClick() {
-    QWidget* active = focusWidget();
+    QWidget* active = ActiveControl();
     Menu_Find->setEnabled(active == HTMLListBox || active == HTMLSource);
     StopAutoScroll();
 }
 
 void TFormMain::Menu_FindClick() {
     if (Running) return;
-    QWidget* active = focusWidget();
+    QWidget* active = ActiveControl();
     if (active == HTMLListBox || active == HTMLSource) OpenFindDialog(active);
 }
 

@@ -154,6 +154,41 @@ private slots:
         QVERIFY(!form->FindDialog1->isVisible());
     }
 
+    // A menu opened with the mouse and closed with Esc leaves the focus on
+    // the menu bar; Find still acts on the list that had it before.
+    void findAfterAMenuClosedWithEscape() {
+        auto form = ShowWindow();
+        QVERIFY(form);
+        AddPage("/s/a.htm", 1);
+        AddPage("/s/b.htm", 1);
+        ShowFileList(*form);
+        TOwnerDrawList* list = form->HTMLListBox;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, RowPoint(list, 0));
+        QVERIFY(list->hasFocus());
+
+        QMenuBar* bar = form->menuBar();
+        const QPoint file = bar->actionGeometry(form->Menu_File->menuAction()).center();
+        auto openFileMenu = [&] {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, file);
+            QTRY_VERIFY(form->Menu_File->isVisible());
+        };
+        openFileMenu();
+        QTest::keyClick(form->Menu_File, Qt::Key_Escape);
+        QTRY_VERIFY(!form->Menu_File->isVisible());
+        QVERIFY(bar->hasFocus());  // the state the user is left in
+
+        openFileMenu();
+        QVERIFY(form->Menu_Find->isEnabled());
+        QTest::keyClick(form->Menu_File, Qt::Key_Escape);
+        QTRY_VERIFY(!form->Menu_File->isVisible());
+        QVERIFY(bar->hasFocus());
+        QTest::keyClick(bar, Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(form->FindDialog1->isVisible());
+        form->FindDialog1->SetFindText("b");
+        form->FindDialog1->FindButton->click();
+        QCOMPARE(list->ItemIndex(), 1);
+    }
+
     void altBExportsBetweenRunsAndDoesNothingDuringOne() {
         auto form = ShowWindow();
         QVERIFY(form);

@@ -265,6 +265,47 @@ private slots:
         QCOMPARE(d->HTMExtEdit->text(), U(".html"));
     }
 
+    // Tab from an entry field into its list must not copy an entry over
+    // what was typed; a key that moves within the list does copy.
+    void tabIntoAListKeepsTheTypedText() {
+        EnvSettings.HtmlExtensions = Sjs({".htm", ".html"});
+        EnvSettings.HrefSkipPrefixes = Sjs({"javascript:", "mailto:"});
+        EnvSettings.ImgSkipPrefixes = Sjs({"/", "http:"});
+        EnvSettings.Aliases = Sjs({"/a/;/b/", "/c/;/d/"});
+        TFConfig* d = Shown();
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        struct Case {
+            QWidget* tab;
+            QLineEdit* edit;  // the field Tab leaves for the list
+            TSortedListBox* list;
+            QLineEdit* copiedTo;  // where the second entry lands
+            const char* second;
+        };
+        const Case cases[] = {
+            {d->TabHTMLExt, d->HTMExtEdit, d->HTMExtList, d->HTMExtEdit, ".html"},
+            {d->TabHREFSkip, d->HREFSkipEdit, d->HREFSkipList, d->HREFSkipEdit, "mailto:"},
+            {d->TabIMGSkip, d->IMGSkipEdit, d->IMGSkipList, d->IMGSkipEdit, "http:"},
+            {d->TabAlias, d->AliasEditDes, d->AliasList, d->AliasEditDes, "/d/"},
+        };
+        for (const Case& c : cases) {
+            d->PageControl1->setCurrentWidget(c.tab);
+            c.edit->setFocus();
+            QTRY_VERIFY(c.edit->hasFocus());
+            // As just filled: no entry current yet (showing the tab may have
+            // passed the focus through the list).
+            c.list->setCurrentRow(-1);
+            c.edit->clear();
+            QTest::keyClicks(c.edit, "php");
+            QTest::keyClick(c.edit, Qt::Key_Tab);
+            QVERIFY2(c.list->hasFocus(), qPrintable(c.list->objectName()));
+            QCOMPARE(c.edit->text(), QStringLiteral("php"));
+            QTest::keyClick(c.list, Qt::Key_Down);
+            QCOMPARE(c.copiedTo->text(), U(c.second));
+        }
+        QCOMPARE(d->AliasEditSou->text(), U("/c/"));
+    }
+
     void removeDeletesTheSelectedEntries() {
         TFConfig* d = Shown();
         d->HREFSkipList->clearSelection();
@@ -404,22 +445,54 @@ private slots:
         QVERIFY(d->isVisible());
     }
 
-    void spinEditTextIsBoundedAndANonNumberGivesOne() {
+    // Any number may be typed; it is brought into 1 to 1000 when the field
+    // is left (Tab) or the dialog confirmed (Enter) - never by dropping the
+    // keystroke that passes the limit.
+    void spinEditTakesWhatIsTypedAndBoundsIt_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("shown");  // after Tab
+        QTest::addColumn<int>("saved");      // after Enter
+        QTest::newRow("5000 Tab") << "5000" << int(Qt::Key_Tab) << "1000" << 0;
+        QTest::newRow("0 Tab") << "0" << int(Qt::Key_Tab) << "1" << 0;
+        QTest::newRow("250 Tab") << "250" << int(Qt::Key_Tab) << "250" << 0;
+        QTest::newRow("5000 Enter") << "5000" << int(Qt::Key_Return) << QString() << 1000;
+        QTest::newRow("1001 Enter") << "1001" << int(Qt::Key_Return) << QString() << 1000;
+        QTest::newRow("99999999999 Enter") << "99999999999" << int(Qt::Key_Return) << QString() << 1000;
+        QTest::newRow("1000 Enter") << "1000" << int(Qt::Key_Return) << QString() << 1000;
+        QTest::newRow("7 Enter") << "7" << int(Qt::Key_Return) << QString() << 7;
+        QTest::newRow("nothing Enter") << "" << int(Qt::Key_Return) << QString() << 1;
+    }
+    void spinEditTakesWhatIsTypedAndBoundsIt() {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, shown);
+        QFETCH(int, saved);
+        EnvSettings.ErrorLogLimit = true;
+        EnvSettings.ErrorLogMax = 100;
         TFConfig* d = Shown();
-        auto* spinText = d->GUI_EnvErrorLogMax->findChild<QLineEdit*>();
+        d->PageControl1->setCurrentWidget(d->TabStandard);
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QSpinBox* spin = d->GUI_EnvErrorLogMax;
+        spin->setFocus();
+        auto* spinText = spin->findChild<QLineEdit*>();
         QVERIFY(spinText);
         spinText->selectAll();
-        QTest::keyClicks(d->GUI_EnvErrorLogMax, "5000");
-        QTest::keyClick(d->GUI_EnvErrorLogMax, Qt::Key_Return);
-        QVERIFY(!d->isVisible());
-        QVERIFY(EnvSettings.ErrorLogMax >= 1 && EnvSettings.ErrorLogMax <= 1000);
-
-        Shown();
-        spinText->selectAll();
-        QTest::keyClick(d->GUI_EnvErrorLogMax, Qt::Key_Delete);
-        QCOMPARE(d->GUI_EnvErrorLogMax->cleanText(), QString());
-        QTest::keyClick(d->GUI_EnvErrorLogMax, Qt::Key_Return);
-        QCOMPARE(EnvSettings.ErrorLogMax, 1);
+        QTest::keyClick(spin, Qt::Key_Delete);
+        QTest::keyClicks(spin, typed);
+        QCOMPARE(spin->cleanText(), typed);  // every keystroke stands
+        QTest::keyClick(spin, static_cast<Qt::Key>(key));
+        if (key == Qt::Key_Tab) {
+            QVERIFY(!spin->hasFocus());
+            QCOMPARE(spin->cleanText(), shown);
+            QCOMPARE(spin->value(), shown.toInt());
+            d->OkButtonClick();
+            QCOMPARE(EnvSettings.ErrorLogMax, shown.toInt());
+        } else {
+            QVERIFY(!d->isVisible());
+            QCOMPARE(EnvSettings.ErrorLogMax, saved);
+        }
     }
 
     void programPickersFillTheirRow() {
