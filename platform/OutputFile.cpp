@@ -146,7 +146,9 @@ ssize_t WriteSafely(int fd, const char* data, size_t size) {
     const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
     ssize_t n = ::write(fd, data, size);
     const int err = errno;
-    if (n < 0 && err == EPIPE && !wasPending) {
+    // The signal comes with a short count as well as with EPIPE.
+    sigpending(&pending);
+    if (!wasPending && sigismember(&pending, SIGPIPE) == 1) {
         const struct timespec zero{};
         sigtimedwait(&pipeSet, nullptr, &zero);
     }

@@ -110,6 +110,15 @@ TEST(OutputFile, PipesAndFifosAreWrittenInPlace) {
         if (heldWriteFd >= 0) ::close(heldWriteFd);
         EXPECT_EQ(arrived.get(), data);
     }
+
+    // A reader that has gone is a write error, not the end of the process.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomic("/proc/self/fd/" + std::to_string(fds[1]), data, &error));
+    EXPECT_EQ(error.rfind("write", 0), 0u) << error;
+    ::close(fds[1]);
 }
 
 TEST(OutputFile, ProtectedTargetsAndFoldersAreRefusedAndKept) {
