@@ -23,6 +23,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "platform/Profile.h"
 #include "report/UCreateResult.h"
 #include "settings/Uenviron.h"

@@ -9,7 +9,8 @@
 // Merges the outside addresses of the pages in FileList into the item file
 // at path, by EnvSettings.WlsKeepInfo, WlsRemoveURL and WwwcRunningCheck.
 // Every failure is reported in a message box and leaves the file as it was;
-// the file is replaced as a whole, never left half-written or missing.
+// the file is replaced as a whole (platform::TOutputFile), never left
+// half-written or missing.
 void UpdateWlsFile(const std::string& path);
 
 // The distinct outside addresses of FileList's pages in page and list order,

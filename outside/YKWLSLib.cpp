@@ -38,10 +38,10 @@ std::vector<TWlsItem> ReadWlsItems(std::string_view bytes) {
 
     size_t pos = 0;
     while (pos < bytes.size()) {
-        size_t end = bytes.find('\n', pos);
-        std::string_view line = end == std::string_view::npos ? bytes.substr(pos) : bytes.substr(pos, end - pos);
-        pos = end == std::string_view::npos ? bytes.size() : end + 1;
-        if (end != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+        size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = bytes.size();
+        std::string_view line = bytes.substr(pos, end - pos);
+        pos = end + (bytes.substr(end, 2) == "\r\n" ? 2 : 1);
         if (line.empty()) continue;
 
         int field = WlsFieldOfLine(line);
@@ -60,11 +60,17 @@ std::vector<TWlsItem> ReadWlsItems(std::string_view bytes) {
     return items;
 }
 
+std::string WlsFieldText(std::string text) {
+    std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+    return text;
+}
+
 std::string WriteWlsItems(const std::vector<TWlsItem>& items) {
     std::string out;
     for (const TWlsItem& item : items) {
         for (const std::string& field : item.Fields) {
-            out += field;
+            for (char c : field)
+                if (c != '\r' && c != '\n') out += c;
             out += "\r\n";
         }
     }

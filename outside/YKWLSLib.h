@@ -35,13 +35,18 @@ TWlsItem NewWlsItem(const std::string& address);
 // sensitive), or -1 for a line that begins with none of them.
 int WlsFieldOfLine(std::string_view line);
 
-// Reads the items of a file's bytes. Lines end in CR LF or a lone LF (a lone
-// CR is text); blank lines are skipped; a line without a tag is a name line
+// Reads the items of a file's bytes. Lines end in CR LF, a lone LF or a lone
+// CR (as files saved by other editors have them); blank lines are skipped; a line without a tag is a name line
 // and gets "<NAME>" in front; an item ends when a line arrives for a field
 // it already has, and that line starts the next one. Every item returned has
 // all six fields, the missing ones as bare tags.
 std::vector<TWlsItem> ReadWlsItems(std::string_view bytes);
 
-// The file's bytes: every item's six fields in tag order, one line each,
-// each followed by CR LF.
+// A text as a field can hold it: without CR and LF, which would end the
+// line and shift every later field of the file. Neither byte is ever part
+// of a double-byte character.
+std::string WlsFieldText(std::string text);
+
+// The file's bytes: every item's six fields in tag order, one line each
+// (cleaned by WlsFieldText), each followed by CR LF.
 std::string WriteWlsItems(const std::vector<TWlsItem>& items);

@@ -59,16 +59,7 @@ bool ListDirectory(std::string_view folder, std::vector<DirEntry>& out);
 bool ReadWholeFile(std::string_view path, std::string& out, bool* openFailed = nullptr,
                    std::string* error = nullptr);
 
-// The native name a replacement of path must be renamed onto: the file a
-// symlink leads to (so the link survives and whoever reads through it sees
-// the new content), else path itself. A dangling link is replaced.
-std::string ReplacementTarget(const std::string& native);
-
-// Writes data to a temporary file in the same folder, flushes it to disk and
-// renames it over path (over a symlink's target), so that a failure at any
-// point leaves either the old file or the new one. False (with errno-based text in *error) on failure;
-// the temporary file is then removed.
-bool WriteFileAtomic(std::string_view path, std::string_view data, std::string* error = nullptr);
+// Files the user gets are written through platform/OutputFile.h.
 
 bool DeleteFile(std::string_view path);
 bool RenameFile(std::string_view from, std::string_view to);

@@ -4,6 +4,7 @@
 
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 
 namespace {
 

@@ -1,8 +1,5 @@
 #include "report/UCreateResult.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +16,7 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/OutputFile.h"
 #include "settings/Uenviron.h"
 
 namespace {
@@ -209,23 +207,14 @@ std::string HtmlFileLink(const std::string& path) {
 
 std::string ClosingLine() { return std::string(VersionText) + " by Orvanel"; }
 
-// Refuses to replace a file the user protected against writing: the report
-// is renamed into place, which would otherwise pass over the file's mode.
-bool ExistingFileWritable(const std::string& path) {
-    auto native = platform::ToNative(path);
-    if (!native) return false;
-    struct stat st;
-    if (::lstat(native->c_str(), &st) != 0) return true;  // nothing to replace
-    if (S_ISLNK(st.st_mode) && ::stat(native->c_str(), &st) != 0) return true;
-    if (S_ISDIR(st.st_mode)) return false;
-    return (st.st_mode & 0222) != 0 && ::access(native->c_str(), W_OK) == 0;
-}
-
+// The file is opened before the report is built: a target that is refused
+// (write-protected, a folder) costs no report.
 void WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
-    if (path.empty() || !ExistingFileWritable(path)) throw EFileCreateError(path);
+    platform::TOutputFile out;
+    if (path.empty() || !out.Open(path)) throw EFileCreateError(path);
     TJoinSink joined;
     build(joined);
-    if (!platform::WriteFileAtomic(path, joined.text)) throw EFileCreateError(path);
+    if (!out.Write(joined.text) || !out.Commit()) throw EFileCreateError(path);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "platform/Profile.h"
 
 TEnvSettings EnvSettings;
@@ -401,9 +402,9 @@ bool SaveSettings(TSettingsWindow* window) {
     TIniFile ini;
     ini.SetFileName(name);
     if (::stat(native->c_str(), &st) == 0) {
-        // Read-only is decided by the mode bits: as root, every write would
-        // be allowed and the file replaced anyway.
-        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0) return false;
+        // Read-only is judged as for every output the program writes.
+        if (!S_ISREG(st.st_mode) || platform::CheckOutputTarget(name) != platform::TOutputError::None)
+            return false;
         // What cannot be read cannot be kept: leave the file as it is.
         if (!ini.Load()) return false;
     } else {

@@ -253,6 +253,53 @@ TEST_F(Cli, OutputsThatCannotBeWrittenFailTheRun) {
     EXPECT_EQ(r.status, 2);
 }
 
+// One rule for every output: a write-protected file is refused and kept,
+// and what is not a regular file (here a pipe reached as /proc/self/fd/N, as
+// /dev/stdout leads to) is written where it is, never replaced.
+TEST_F(Cli, EveryOutputRefusesProtectedFilesAndWritesIntoPipes) {
+    t.Write("a.html", "<IMG SRC=missing.gif><A HREF=\"http://x.example/\">x</A>");
+    struct Case {
+        const char* option;
+        const char* file;
+        std::string refused;  // the message of a protected file
+        std::string content;  // a piece of what the pipe must receive
+    };
+    const std::string cannotCreate = "を作成できません";
+    const std::vector<Case> cases = {
+        {"--text", "report.txt", cannotCreate, "Velmoran Ver0.29 Beta 1.1\r\n"},
+        {"--html", "report.htm", cannotCreate, "<html>\r\n"},
+        {"--json", "result.json", cannotCreate, "\"pages\""},
+        {"--problems", "problems.txt", cannotCreate, "missing.gif"},
+        {"--wls", "items.wls", "WWWC アイテム情報ファイル(*.WLS) がロックされているため更新できませんでした。",
+         "<URL>http://x.example/\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        const std::string file = t.Write(c.file, "old");
+        ::chmod(file.c_str(), 0444);
+        CliResult r = Run({c.option, c.file, "--quiet", "a.html"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(Contains(r.err, c.refused)) << r.err;
+        if (c.refused == cannotCreate) EXPECT_TRUE(Contains(r.err, "ﾌｧｲﾙ " + file + " ")) << r.err;
+        EXPECT_EQ(ReadNative(file), "old");
+        struct stat st;
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0444u);
+
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const std::string link = "/proc/self/fd/" + std::to_string(fds[1]);
+        r = Run({c.option, link, "--set", "WWWC/KeepInfo=0", "--quiet", "a.html"});
+        ::close(fds[1]);
+        std::string got;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+        ::close(fds[0]);
+        EXPECT_EQ(r.status, 1) << r.err;  // the missing image
+        EXPECT_TRUE(Contains(got, c.content)) << got;
+    }
+}
+
 TEST_F(Cli, WlsFileReceivesTheOutsideAddresses) {
     t.Write("a.html", "<A HREF=\"http://example.com/#x\">x</A><A HREF=\"ftp://f.example/\">f</A>");
     CliResult r = Run({"--wls", "items.wls", "--quiet", "--json", "-", "a.html"});

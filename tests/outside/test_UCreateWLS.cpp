@@ -67,13 +67,18 @@ TEST(WlsReader, RepeatedFieldStartsTheNextItem) {
 }
 
 TEST(WlsReader, BytesPassThroughUnchanged) {
-    // Shift-JIS, a lone CR and a NUL byte are text of the line.
-    const std::string name = "<NAME>" + Sj("表示ポ") + "a\rb" + std::string(1, '\0');
-    std::vector<TWlsItem> items = ReadWlsItems(name + "\r\n<URL>u\r\r\n");
+    // Shift-JIS and a NUL byte are text of the line.
+    const std::string name = "<NAME>" + Sj("表示ポ") + "a" + std::string(1, '\0') + "b";
+    std::vector<TWlsItem> items = ReadWlsItems(name + "\r\n<URL>u\r\n");
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0][wfName], name);
-    EXPECT_EQ(items[0][wfURL], "<URL>u\r");
     EXPECT_EQ(ReadWlsItems(WriteWlsItems(items)), items);
+}
+
+TEST(WlsWriter, NoFieldCanBreakItsLine) {
+    // An address holding line breaks must still give six lines.
+    TWlsItem item = NewWlsItem("http://one.example/a\r\n<COMMENT>injected\rx\ny");
+    EXPECT_EQ(WriteWlsItems({item}), NewItemText("http://one.example/a<COMMENT>injectedxy"));
 }
 
 // ---------------------------------------------------------------------------
@@ -197,6 +202,30 @@ TEST_F(UpdateWls, KeepingOldItems) {
                               NewItemText("HTTP://KEEP.example/"));
     EXPECT_TRUE(boxes_.empty());
     EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(UpdateWls, EveryLineEndOfAnOldFileIsOne) {
+    // Saved by editors of every kind; the last line ends in its line end.
+    const Strings items = {NewItemText("http://a.example/"), NewItemText("http://b.example/")};
+    for (const char* end : {"\r\n", "\n", "\r"}) {
+        std::string old;
+        for (const std::string& item : items) {
+            for (size_t pos = 0; pos < item.size();) {
+                const size_t cr = item.find("\r\n", pos);
+                old += item.substr(pos, cr - pos) + end;
+                pos = cr + 2;
+            }
+        }
+        dir_.Write("items.wls", old);
+        EnvSettings.WlsKeepInfo = true;
+        FileList.Clear();
+        // A stray CR in an address is no reason for a second item either.
+        AddPage("/srv/a.htm", {"http://b.example/\r", "http://c.example/"});
+        UpdateWlsFile(path_);
+        EXPECT_EQ(FileText(), items[0] + items[1] + NewItemText("http://c.example/"))
+            << "line end " << (end[0] == '\n' ? "LF" : end[1] ? "CR LF" : "CR");
+    }
+    EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(UpdateWls, KeepingWithoutAnOldFileWritesTheNewItems) {

@@ -4,6 +4,7 @@
 
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 #include "support/TempDir.h"
 
 using namespace platform;
@@ -89,13 +90,6 @@ TEST(FileSystem, AtomicWriteReplacesWholeFileAndKeepsMode) {
     std::vector<DirEntry> es;
     ASSERT_TRUE(ListDirectory(*FromNative(t.path()), es));
     EXPECT_EQ(es.size(), 1u);
-    // A folder that cannot be written leaves the old file alone.
-    if (geteuid() != 0) {
-        chmod(t.path().c_str(), 0500);
-        EXPECT_FALSE(WriteFileAtomic(p, "x", &err));
-        chmod(t.path().c_str(), 0700);
-        EXPECT_EQ(ReadNative(t / "s.ini"), "new contents");
-    }
 }
 
 TEST(FileSystem, AtomicWriteThroughASymlinkReplacesItsTarget) {
