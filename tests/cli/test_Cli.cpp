@@ -280,7 +280,9 @@ TEST_F(Cli, EveryOutputRefusesProtectedFilesAndWritesIntoPipes) {
         CliResult r = Run({c.option, c.file, "--quiet", "a.html"});
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(Contains(r.err, c.refused)) << r.err;
-        if (c.refused == cannotCreate) EXPECT_TRUE(Contains(r.err, "ﾌｧｲﾙ " + file + " ")) << r.err;
+        if (c.refused == cannotCreate) {
+            EXPECT_TRUE(Contains(r.err, "ﾌｧｲﾙ " + file + " ")) << r.err;
+        }
         EXPECT_EQ(ReadNative(file), "old");
         struct stat st;
         ASSERT_EQ(::stat(file.c_str(), &st), 0);
