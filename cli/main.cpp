@@ -20,6 +20,7 @@
 #include "engine/UInputResolve.h"
 #include "engine/UWarningCap.h"
 #include "outside/UCreateWLS.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -170,13 +171,21 @@ bool TCli::LoadSettingsForRun() {
     }
     for (const std::string& set : o_.sets) {
         auto cp = ArgToCp932(set);
-        size_t slash = cp ? cp->find('/') : std::string::npos;
-        size_t eq = cp ? cp->find('=') : std::string::npos;
-        if (!cp || slash == 0 || slash == std::string::npos || eq == std::string::npos || eq < slash + 2) {
-            Fail(SJ("--set には SECTION/KEY=VALUE を指定してください: ") + Utf8ToCp932(set));
-            return false;
+        TSettingOverride o;
+        switch (cp ? ParseSettingOverride(*cp, o) : TOverrideCheck::BadForm) {
+            case TOverrideCheck::Ok: break;
+            case TOverrideCheck::BadForm:
+                Fail(SJ("--set には SECTION/KEY=VALUE を指定してください: ") + Utf8ToCp932(set));
+                return false;
+            case TOverrideCheck::UnknownSection:
+                Fail(SJ("--set: 不明なセクションです: ") + o.Section);
+                return false;
+            case TOverrideCheck::UnknownKey:
+                Fail(SJ("--set: 不明なキーです: ") + o.Section + "/" + o.Key);
+                return false;
         }
-        ini.WriteString(cp->substr(0, slash), cp->substr(slash + 1, eq - slash - 1), cp->substr(eq + 1));
+        // Written so that the reader gets back exactly the value parsed.
+        ini.WriteString(o.Section, o.Key, o.Value);
     }
     ReadStartFlagsFrom(&ini);
     DetectShortcutSupport();
@@ -361,6 +370,13 @@ void TCli::WriteOutputs() {
 
 int TCli::Run() {
     SetMessageEncodingSjis(o_.encoding == "sjis");
+    // A date that cannot be meant (negative, past year 9999, not a number)
+    // would make the reports differ from what was asked for.
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && !platform::ParseSourceDateEpoch(epoch)) {
+        Fail(SJ("SOURCE_DATE_EPOCH には 0 から ") + std::to_string(platform::kMaxSourceDateEpoch) +
+             SJ(" までの秒数を指定してください: \"") + Utf8ToCp932(epoch) + "\"");
+        return kExitFailure;
+    }
     startDir_ = platform::GetCurrentDir();
     if (!ResolveOutputName(o_.text, textFile_) || !ResolveOutputName(o_.html, htmlFile_) ||
         !ResolveOutputName(o_.json, jsonFile_) || !ResolveOutputName(o_.problems, problemsFile_))
@@ -405,7 +421,7 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     app.add_option("--wls", o.wls, "Merge the outside addresses into this WWWC item file")->type_name("FILE");
     app.add_option("--encoding", o.encoding, "Encoding of terminal output")
-        ->check(CLI::IsMember({"utf-8", "sjis"}))
+        ->check(CLI::IsMember({"utf-8", "sjis"}).description(""))  // the type name lists them
         ->type_name("utf-8|sjis");
     app.add_flag("--quiet", o.quiet, "No progress display");
     app.add_option("PATH", o.paths, "HTML files or folders to measure")->required();

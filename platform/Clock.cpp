@@ -51,6 +51,17 @@ std::optional<TLocalTime> UtcTimeAt(int64_t epochSeconds) {
     return FromParts(parts, 0);
 }
 
+std::optional<int64_t> ParseSourceDateEpoch(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    int64_t seconds = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        seconds = seconds * 10 + (c - '0');
+        if (seconds > kMaxSourceDateEpoch) return std::nullopt;  // before it can overflow
+    }
+    return seconds;
+}
+
 TLocalTime NowLocal() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);

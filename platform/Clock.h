@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -36,5 +37,11 @@ TLocalTime LocalTimeAt(int64_t epochSeconds, int millisecond = 0);
 // The same moment in UTC (reproducible report dates); nullopt when the
 // moment cannot be broken down.
 std::optional<TLocalTime> UtcTimeAt(int64_t epochSeconds);
+
+// The last second a four-digit year can show: 9999-12-31 23:59:59 UTC.
+inline constexpr int64_t kMaxSourceDateEpoch = 253402300799;
+// A SOURCE_DATE_EPOCH value: decimal digits only (no sign, no blanks), at
+// most kMaxSourceDateEpoch; nullopt for anything else, the empty text too.
+std::optional<int64_t> ParseSourceDateEpoch(std::string_view text);
 
 }  // namespace platform

@@ -211,6 +211,16 @@ bool TIniFile::ParseInteger(std::string_view text, int32_t& out) {
     return true;
 }
 
+bool TIniFile::SplitKeyLine(std::string_view line, std::string& key, std::string& value) {
+    Line parsed = ParseLine(std::string(line));
+    if (!parsed.isKey) return false;
+    key = std::move(parsed.keyName);
+    value = std::move(parsed.value);
+    return true;
+}
+
+std::string TIniFile::TrimName(std::string_view name) { return std::string(Trim(name)); }
+
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const {
     const Line* l = FindKey(section, key);
     if (!l) return def;

@@ -72,6 +72,12 @@ public:
     // Decimal with an optional sign, or "0x"/"0X" and 1 to 8 hex digits, in
     // the 32-bit range; nothing else (no blanks, no trailing text).
     static bool ParseInteger(std::string_view text, int32_t& out);
+    // One "KEY=value" line split as Load() splits it: the key trimmed of
+    // blanks, the value trimmed and one pair of matching enclosing quotes
+    // removed (not yet cut). False when the line holds no "=".
+    static bool SplitKeyLine(std::string_view line, std::string& key, std::string& value);
+    // A name trimmed of blanks, as section and key names are read.
+    static std::string TrimName(std::string_view name);
 
 private:
     struct Line {

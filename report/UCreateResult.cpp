@@ -225,12 +225,11 @@ EFileCreateError::EFileCreateError(const std::string& fileName)
 std::string ReportDateTimeText() {
     platform::TLocalTime t;
     bool fixed = false;
-    if (const char* env = std::getenv("SOURCE_DATE_EPOCH"); env && *env) {
-        errno = 0;
-        char* end = nullptr;
-        long long seconds = std::strtoll(env, &end, 10);
-        if (errno == 0 && end != env && *end == '\0') {
-            if (auto utc = platform::UtcTimeAt(seconds)) {
+    // A value that is not a moment up to year 9999 is passed over: the
+    // window has nobody to tell (the command line refuses it at start).
+    if (const char* env = std::getenv("SOURCE_DATE_EPOCH")) {
+        if (auto seconds = platform::ParseSourceDateEpoch(env)) {
+            if (auto utc = platform::UtcTimeAt(*seconds)) {
                 t = *utc;
                 fixed = true;
             }

@@ -33,9 +33,9 @@ private:
     std::string fileName_;
 };
 
-// "YYYY/MM/DD H:MM:SS": now, in local time; when SOURCE_DATE_EPOCH holds an
-// integer, that moment in UTC instead, so reports can be compared byte for
-// byte.
+// "YYYY/MM/DD H:MM:SS": now, in local time; when SOURCE_DATE_EPOCH holds a
+// count of seconds up to the end of year 9999, that moment in UTC instead,
+// so reports can be compared byte for byte.
 std::string ReportDateTimeText();
 
 // The name of EnvSettings.SortType for the sort line of the reports.

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -381,6 +384,45 @@ void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window) {
     ini.WriteBool(kExport, "USETABLE", e.ExportUseTable);
 }
 
+namespace {
+
+// The list sections and the prefix of their entry keys.
+struct TListSection {
+    const char* section;
+    const char* prefix;
+};
+const TListSection kListSections[] = {{kExtList, "DATA"}, {kHrefSkip, "DATA"}, {kImgSkip, "DATA"}, {kAliases, "SOU"}};
+
+bool IsListEntryKey(const std::string& upperKey, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    if (upperKey.size() != n + 8 || upperKey.compare(0, n, prefix) != 0) return false;
+    return std::all_of(upperKey.begin() + static_cast<std::ptrdiff_t>(n), upperKey.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+}  // namespace
+
+TOverrideCheck ParseSettingOverride(std::string_view text, TSettingOverride& out) {
+    std::string name;
+    if (!TIniFile::SplitKeyLine(text, name, out.Value)) return TOverrideCheck::BadForm;
+    const size_t slash = name.find('/');  // "/" (0x2F) is never a trail byte
+    if (slash == std::string::npos) return TOverrideCheck::BadForm;
+    out.Section = TIniFile::TrimName(std::string_view(name).substr(0, slash));
+    out.Key = TIniFile::TrimName(std::string_view(name).substr(slash + 1));
+    if (out.Section.empty() || out.Key.empty()) return TOverrideCheck::BadForm;
+
+    // The keys known are the ones a save writes, so this cannot drift from
+    // the reader; list entries beyond the current lists count too.
+    TIniFile known;
+    SaveSettingsTo(known);
+    if (!known.SectionExists(out.Section)) return TOverrideCheck::UnknownSection;
+    if (known.ValueExists(out.Section, out.Key)) return TOverrideCheck::Ok;
+    const std::string upperSection = AnsiUpper(out.Section), upperKey = AnsiUpper(out.Key);
+    for (const TListSection& list : kListSections)
+        if (upperSection == list.section && IsListEntryKey(upperKey, list.prefix)) return TOverrideCheck::Ok;
+    return TOverrideCheck::UnknownKey;
+}
+
 bool SaveSettings(TSettingsWindow* window) {
     std::string name = SettingsFileName();
     auto native = platform::ToNative(name);
@@ -401,14 +443,15 @@ bool SaveSettings(TSettingsWindow* window) {
 
     TIniFile ini;
     ini.SetFileName(name);
+    // Read-only, of the file or of its folder, is judged by the mode bits
+    // (as root every write would pass) as for every output the program writes.
+    const std::string folder = platform::ExtractFilePath(name);
+    if (platform::CheckOutputTarget(name) != platform::TOutputError::None) return false;
     if (::stat(native->c_str(), &st) == 0) {
-        // Read-only is judged as for every output the program writes.
-        if (!S_ISREG(st.st_mode) || platform::CheckOutputTarget(name) != platform::TOutputError::None)
-            return false;
+        if (!S_ISREG(st.st_mode)) return false;
         // What cannot be read cannot be kept: leave the file as it is.
         if (!ini.Load()) return false;
     } else {
-        std::string folder = platform::ExtractFilePath(name);
         if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder))
             return false;
     }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TIniFile;
@@ -195,6 +196,17 @@ void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window = nullptr);
 bool SaveSettings(TSettingsWindow* window = nullptr);
 // The writing alone, onto an open file.
 void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window = nullptr);
+
+// One override "SECTION/KEY=VALUE" (CP932), read as the settings file reads
+// a "[SECTION]" line and a "KEY=VALUE" line: names and value trimmed of
+// blanks, one pair of matching quotes taken off the value. The section and
+// key must be ones the settings are read from (any entry key of a list
+// section counts); the window's own sections are not among them.
+struct TSettingOverride {
+    std::string Section, Key, Value;
+};
+enum class TOverrideCheck { Ok, BadForm, UnknownSection, UnknownKey };
+TOverrideCheck ParseSettingOverride(std::string_view text, TSettingOverride& out);
 
 // A list section: COUNT and one key per entry, prefix plus the index in
 // eight upper-case hex digits (DATA0000000A is the eleventh). Writing erases

@@ -36,6 +36,7 @@ protected:
         if (pid == 0) {
             if (chdir(cwd.c_str()) != 0) _exit(127);
             setenv("VELMORAN_INI", (io / "VELMORAN.INI").c_str(), 1);
+            for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
             int in = open("/dev/null", O_RDONLY);
             int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -67,6 +68,7 @@ protected:
         }
     }
 
+    std::vector<std::pair<std::string, std::string>> env;  // set for the program only
     TempDir t;   // the pages
     TempDir io;  // captured output and settings
 };
@@ -344,6 +346,48 @@ TEST_F(Cli, SettingsFileAndOverrides) {
     EXPECT_EQ(Json(r)["settings"]["bps"], 14400);
 }
 
+TEST_F(Cli, SetIsReadAsTheSettingsFileReadsALine) {
+    t.Write("a.html", "a");
+    for (const char* set : {"CONFIG/BPS=9600", "CONFIG/BPS=\"9600\"", "CONFIG/BPS='9600'", "CONFIG/BPS= 9600",
+                            "CONFIG/BPS=9600 ", " CONFIG / BPS =9600", "config/Bps=0x2580"}) {
+        CliResult r = Run({"--set", set, "--json", "-", "a.html"});
+        EXPECT_EQ(r.status, 0) << set << "\n" << r.err;
+        EXPECT_EQ(Json(r)["settings"]["bps"], 9600) << set;
+    }
+    // A text value loses its blanks and one pair of quotes, and a list
+    // entry beyond the defaults is a key like any other.
+    CliResult r = Run({"--set", "EXTLIST/COUNT=3", "--set", "EXTLIST/DATA00000002= \".php\" ", "--json", "-", "a.html"});
+    EXPECT_EQ(Json(r)["settings"]["htmlExtensions"], json::array({".htm", ".html", ".php"})) << r.err;
+
+    // What the program does not know is a usage error that names it.
+    struct Unknown {
+        const char* set;
+        const char* named;
+    };
+    for (const Unknown& u : {Unknown{"CONFG/BPS=9600", "CONFG"}, Unknown{"CONFIG/BSP=9600", "CONFIG/BSP"},
+                             Unknown{"EXTLIST/DATA0000002=.php", "EXTLIST/DATA0000002"}}) {
+        r = Run({"--set", u.set, "a.html"});
+        EXPECT_EQ(r.status, 2) << u.set;
+        EXPECT_TRUE(Contains(r.err, std::string(": ") + u.named + "\n")) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(Cli, SourceDateEpochMustBeSecondsUpToTheEndOfYear9999) {
+    t.Write("a.html", "a");
+    for (const char* bad : {"-1", "253402300800", "12abc", "", " 5", "99999999999999999999999"}) {
+        env = {{"SOURCE_DATE_EPOCH", bad}};
+        CliResult r = Run({"a.html"});
+        EXPECT_EQ(r.status, 2) << "'" << bad << "'";
+        EXPECT_TRUE(Contains(r.err, "SOURCE_DATE_EPOCH")) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    env = {{"SOURCE_DATE_EPOCH", "253402300799"}};
+    CliResult r = Run({"a.html"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "\n9999/12/31 23:59:59\n")) << r.out;
+}
+
 TEST_F(Cli, BadUsage) {
     t.Write("a.html", "a");
     for (const std::vector<std::string>& args :
@@ -353,6 +397,11 @@ TEST_F(Cli, BadUsage) {
         EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_FALSE(r.err.empty());
     }
+    // The help names the encodings once.
+    CliResult r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(Contains(r.out, "--encoding utf-8|sjis ")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "{utf-8,sjis}")) << r.out;
 }
 
 }  // namespace

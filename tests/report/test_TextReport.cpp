@@ -207,9 +207,12 @@ TEST_F(TextReport, DateLine) {
     EXPECT_EQ(ReportDateTimeText(), "2023/11/14 22:13:20");
     ::setenv("SOURCE_DATE_EPOCH", "951782400", 1);  // a leap day, single-digit hour
     EXPECT_EQ(ReportDateTimeText(), "2000/02/29 0:00:00");
-    // Not an integer: the current local time in the same form.
+    ::setenv("SOURCE_DATE_EPOCH", "253402300799", 1);
+    EXPECT_EQ(ReportDateTimeText(), "9999/12/31 23:59:59");
+    // Not a count of seconds from 1970 to the end of year 9999: the current
+    // local time in the same form.
     const std::regex form(R"(\d{4}/\d\d/\d\d \d{1,2}:\d\d:\d\d)");
-    for (const char* bad : {"12abc", "", "x", "99999999999999999999999"}) {
+    for (const char* bad : {"12abc", "", "x", "99999999999999999999999", "-100000000000", "253402300800"}) {
         ::setenv("SOURCE_DATE_EPOCH", bad, 1);
         std::string now = ReportDateTimeText();
         EXPECT_TRUE(std::regex_match(now, form)) << now;

@@ -460,13 +460,27 @@ TEST_F(SettingsFile, UnwritableFolderIsLeftAsItWas) {
     ::setenv("VELMORAN_INI", below.c_str(), 1);
     EXPECT_FALSE(SaveSettings());
     EXPECT_EQ(ReadNative(t_ / "plain"), "x");
-    if (::geteuid() != 0) {
-        std::string dir = t_.MakeDir("ro");
+}
+
+TEST_F(SettingsFile, ReadOnlyFolderIsLeftAsItWas) {
+    // The folder's mode bits decide, as the file's do: root may write
+    // anywhere, and the save replaces the file through its folder.
+    const std::string original = "[CONFIG]\r\nBPS=1200\r\n";
+    for (bool withFile : {true, false}) {
+        std::string dir = t_.MakeDir(withFile ? "ro-file" : "ro-empty");
         std::string name = dir + "/VELMORAN.INI";
+        if (withFile) t_.Write("ro-file/VELMORAN.INI", original);
         ::setenv("VELMORAN_INI", name.c_str(), 1);
         ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
-        EXPECT_FALSE(SaveSettings());
-        EXPECT_FALSE(platform::FileExists(Cp(name)));
+        EnvSettings.Bps = 9600;
+        EXPECT_FALSE(SaveSettings()) << dir;
+        ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+        std::vector<platform::DirEntry> entries;
+        ASSERT_TRUE(platform::ListDirectory(Cp(dir), entries));
+        EXPECT_EQ(entries.size(), withFile ? 1u : 0u) << dir;  // no temporary file either
+        if (withFile) {
+            EXPECT_EQ(ReadNative(name), original);
+        }
     }
 }
 
