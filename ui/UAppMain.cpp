@@ -8,11 +8,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
 #include <QtEndian>
 
 #include "engine/UHTMLList.h"
@@ -230,6 +232,16 @@ void TSingleInstance::ReadFrom(QLocalSocket* socket) {
     });
 }
 
+void InstallQtTranslations() {
+    // Qt's own texts (file dialogs, standard buttons, the edit menus of the
+    // text fields) speak Japanese with the rest of the window.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
 void InstallWindowHooks() {
     InstallPlatformHooks([](int context) { ShowHelpContext(context); });
     InstallQtClipboard();
@@ -249,6 +261,7 @@ int RunApplication(int argc, char* argv[]) {
     QApplication::setWindowIcon(ProgramIcon());
     SetUpFontAliases();
     QApplication::setFont(WindowFont());
+    InstallQtTranslations();
     InstallWindowHooks();
 
     TFormMain form;

@@ -22,6 +22,10 @@ int RunApplication(int argc, char* argv[]);
 // configuration and export dialogs.
 void InstallWindowHooks();
 
+// Loads Qt's own Japanese texts (qtbase_ja.qm of the Qt installation) when
+// they are installed; without them Qt's texts stay English.
+void InstallQtTranslations();
+
 // The hand-over of a second start: its argument count and its text, each
 // argument (CP932) followed by "|", the whole ended by one NUL byte. With
 // lnkFlag each argument is first resolved as a typed input would be (full
