@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
@@ -206,9 +206,9 @@ void TSingleInstance::ReadFrom(QLocalSocket* socket) {
     }
     socket->readAll();
     socket->setProperty("handled", true);
+    if (!form_) return;
     socket->write(&kTakenReply, 1);
     socket->flush();
-    if (!form_) return;
 
     // The receiver reads the text only up to its NUL byte.
     const size_t nul = text.find('\0');
