@@ -71,7 +71,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmoran.example.org/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # The shared-library dependencies come from dpkg-shlibdeps; the fonts, the
-# launcher and the offscreen/xcb platform plugins are named here.
+# launcher, the offscreen/xcb platform plugins and Qt's own Japanese texts
+# (file dialogs, standard buttons) are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fontconfig, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-ipafont-gothic, fonts-ipafont-mincho, fontconfig, xdg-utils")
 include(CPack)

@@ -91,6 +91,7 @@ std::optional<std::string> AskTextFile(QWidget* owner) {
     r.selectedFilter = r.filters.first();
     r.defaultSuffix = QStringLiteral("txt");
     r.save = true;
+    r.refuseReadOnly = true;
     return ChosenFile(RunFileDialog(owner, r));
 }
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +20,7 @@
 #include "platform/Encoding.h"
 #include "settings/Uenviron.h"
 #include "ui/QtText.h"
+#include "ui/UFileDialog.h"
 #include "ui/UFonts.h"
 
 std::function<void(int context)> DialogHelpHook;
@@ -132,7 +132,8 @@ int ContextOf(QObject* o) {
 
 std::optional<QString> RunFileDialog(QWidget* parent, const TFileDialogRequest& request) {
     if (FileDialogHook) return FileDialogHook(request);
-    QFileDialog dialog(parent, request.title);
+    TFileDialog dialog(parent, request.title);
+    dialog.SetRefuseReadOnly(request.refuseReadOnly);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(request.filters);

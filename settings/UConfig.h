@@ -48,6 +48,7 @@ struct TFileDialogRequest {
     QString defaultSuffix;
     QString initialName;
     bool save = false;  // a save dialog (asks before overwriting), else an open one
+    bool refuseReadOnly = false;  // a save dialog that refuses read-only files
 };
 
 // Runs the dialog and gives the chosen path (native, absolute), or nullopt

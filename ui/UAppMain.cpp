@@ -3,14 +3,18 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
 #include <QtEndian>
 
 #include "engine/UHTMLList.h"
@@ -30,10 +34,26 @@
 namespace {
 
 constexpr int kConnectTimeoutMs = 2000;
+// A first instance that has not taken a hand-over within this time is not
+// going to: the second start then opens its own window.
+constexpr int kTakenTimeoutMs = 5000;
 // A start-up check that waits longer than this for another one goes on
 // regardless: a stuck instance must not keep every later start waiting.
 constexpr int kStartLockTimeoutMs = 10000;
+// The first instance answers twice: at once when it has taken a hand-over,
+// and when it has finished with it.
+const char kTakenReply = 'T';
 const char kHandledReply = 'D';
+
+// The next byte from the first instance; '\0' when none came within
+// timeoutMs (-1: no limit) or the channel closed first.
+char WaitForReply(QLocalSocket& socket, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket.bytesAvailable() == 0 && socket.state() == QLocalSocket::ConnectedState)
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) break;
+    char reply = '\0';
+    return socket.getChar(&reply) ? reply : '\0';
+}
 
 std::vector<std::string> NativeArguments(int argc, char* argv[]) {
     std::vector<std::string> args;
@@ -98,7 +118,17 @@ bool DecodeHandOver(QByteArray& buffer, uint32_t& count, std::string& text, bool
 }
 
 QString InstanceChannelName() {
-    return QString::fromLatin1(VersionText) + QStringLiteral("-") + QString::number(::getuid());
+    // A start on another display, or with another settings file, is not
+    // the same user's same program: it gets a window of its own.
+    QCryptographicHash key(QCryptographicHash::Sha1);
+    key.addData(qgetenv("DISPLAY"));
+    key.addData(QByteArrayView("\0", 1));
+    key.addData(qgetenv("WAYLAND_DISPLAY"));
+    key.addData(QByteArrayView("\0", 1));
+    const std::string settings = SettingsFileName();
+    key.addData(QByteArrayView(settings.data(), static_cast<qsizetype>(settings.size())));
+    return QString::fromLatin1(VersionText) + QStringLiteral("-") + QString::number(::getuid()) + QStringLiteral("-") +
+           QString::fromLatin1(key.result().toHex().left(12));
 }
 
 TSingleInstance::TSingleInstance() = default;
@@ -121,13 +151,20 @@ bool TSingleInstance::CheckSingleInstance(const std::vector<std::string>& args) 
         startLock.unlock();
         const std::string text = HandOverText(args, EnvSettings.LnkFlag);
         socket.write(EncodeHandOver(static_cast<uint32_t>(args.size()), text));
-        socket.waitForBytesWritten(-1);
-        // The first instance answers once it has finished with the
-        // arguments, which includes the whole run; a first instance that
-        // ends meanwhile closes the channel, which ends the wait as well.
-        while (socket.state() == QLocalSocket::ConnectedState && socket.bytesAvailable() == 0)
-            if (!socket.waitForReadyRead(-1)) break;
-        return false;
+        socket.waitForBytesWritten(kTakenTimeoutMs);
+        if (WaitForReply(socket, kTakenTimeoutMs) == kTakenReply) {
+            // Then it answers once it has finished with the arguments, which
+            // includes the whole run; a first instance that ends meanwhile
+            // closes the channel, which ends the wait as well.
+            WaitForReply(socket, -1);
+            return false;
+        }
+        // Nobody took the files (an instance that hangs, or one that is
+        // ending): this start measures them in a window of its own, without
+        // the saved window geometry, as when the channel cannot be reached.
+        socket.abort();
+        EnvSettings.RestoreWindow = false;
+        return true;
     }
 
     // Nobody answers: what is left is a channel of an instance that is gone.
@@ -169,22 +206,40 @@ void TSingleInstance::ReadFrom(QLocalSocket* socket) {
     }
     socket->readAll();
     socket->setProperty("handled", true);
+    if (!form_) return;
+    socket->write(&kTakenReply, 1);
+    socket->flush();
 
     // The receiver reads the text only up to its NUL byte.
     const size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
-    if (form_) form_->ReceiveHandOver(count, text);
+    // The run takes place once this handler has returned: the sender may go
+    // away at any moment of it, and its socket with it, which must not pull
+    // the socket out from under a handler of its own that is still running.
+    QTimer::singleShot(0, form_, [form = form_, guard, count, text] {
+        form->ReceiveHandOver(count, text);
+        const QString log = HandOverLogName();
+        if (!log.isEmpty()) {
+            WriteHandOverLog(log);
+            QTimer::singleShot(0, form, [form] { form->close(); });
+        }
+        // The sender waits for this; one that has gone gets nothing.
+        if (guard && guard->state() == QLocalSocket::ConnectedState) {
+            guard->write(&kHandledReply, 1);
+            guard->flush();
+            guard->disconnectFromServer();
+        }
+    });
+}
 
-    const QString log = HandOverLogName();
-    if (!log.isEmpty()) {
-        WriteHandOverLog(log);
-        if (form_) QTimer::singleShot(0, form_, [form = form_] { form->close(); });
-    }
-    if (guard && guard->state() == QLocalSocket::ConnectedState) {
-        guard->write(&kHandledReply, 1);
-        guard->flush();
-        guard->disconnectFromServer();
-    }
+void InstallQtTranslations() {
+    // Qt's own texts (file dialogs, standard buttons, the edit menus of the
+    // text fields) speak Japanese with the rest of the window.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 void InstallWindowHooks() {
@@ -206,6 +261,7 @@ int RunApplication(int argc, char* argv[]) {
     QApplication::setWindowIcon(ProgramIcon());
     SetUpFontAliases();
     QApplication::setFont(WindowFont());
+    InstallQtTranslations();
     InstallWindowHooks();
 
     TFormMain form;

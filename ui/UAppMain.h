@@ -22,6 +22,10 @@ int RunApplication(int argc, char* argv[]);
 // configuration and export dialogs.
 void InstallWindowHooks();
 
+// Loads Qt's own Japanese texts (qtbase_ja.qm of the Qt installation) when
+// they are installed; without them Qt's texts stay English.
+void InstallQtTranslations();
+
 // The hand-over of a second start: its argument count and its text, each
 // argument (CP932) followed by "|", the whole ended by one NUL byte. With
 // lnkFlag each argument is first resolved as a typed input would be (full
@@ -35,7 +39,8 @@ QByteArray EncodeHandOver(uint32_t count, const std::string& text);
 bool DecodeHandOver(QByteArray& buffer, uint32_t& count, std::string& text, bool& tooLong);
 inline constexpr uint32_t MaxHandOverBytes = 16u << 20;
 
-// Name of the single-instance channel: the version text and the user id.
+// Name of the single-instance channel: the version text, the user id and a
+// short key of the display (DISPLAY, WAYLAND_DISPLAY) and the settings file.
 QString InstanceChannelName();
 
 class TSingleInstance : public QObject {
@@ -46,7 +51,9 @@ public:
 
     // True when this process is to go on starting; false when it has handed
     // its arguments to the running instance, waited until that one finished
-    // with them, and must end. Without single-instance mode always true.
+    // with them, and must end. Without single-instance mode always true; also
+    // true (without the saved window geometry) when the running instance does
+    // not take the arguments within a few seconds.
     bool CheckSingleInstance(const std::vector<std::string>& args);
     // From now on hand-overs of later starts go to this window.
     void Serve(TFormMain* form);

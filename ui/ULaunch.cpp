@@ -38,6 +38,12 @@ void OpenUrl(const QUrl& url) {
         UrlHook()(url);
         return;
     }
+    // Without an open program nothing is associated with any address: the
+    // answer a page to be opened gets in that state.
+    if (!platform::OpenProgramAvailable()) {
+        ShowShellError(platform::kShellNoAssociation);
+        return;
+    }
     // An address is not a file: it goes to the open program as it is.
     const QByteArray encoded = url.toEncoded();
     ShowShellError(platform::StartDetached(platform::OpenProgram(),

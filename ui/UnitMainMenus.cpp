@@ -19,6 +19,7 @@
 #include "settings/UConfig.h"
 #include "ui/QtText.h"
 #include "ui/UControls.h"
+#include "ui/UFileDialog.h"
 #include "ui/UHelp.h"
 #include "ui/UVersion.h"
 #include "ui/UnitMain.h"
@@ -270,7 +271,7 @@ void TFormMain::CreateMenus() {
 }
 
 void TFormMain::CreateOpenDialog() {
-    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1 = new TFileDialog(this);
     OpenDialog1->setObjectName("OpenDialog1");
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
     OpenDialog1->setOption(QFileDialog::HideNameFilterDetails);

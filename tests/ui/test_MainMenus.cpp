@@ -459,6 +459,18 @@ private slots:
         QCOMPARE(LastUrl().fragment(), QStringLiteral("context-10051"));
     }
 
+    void helpWithoutAnOpenProgramSaysWhatAPageWouldSay() {
+        SetUrlHook({});
+        qputenv("VELMORAN_OPEN_PROGRAM", TestDir().filePath("no-such-opener").toUtf8());
+        ShowHelpContents();
+        QTest::qWait(50);
+        SetUrlHook([](const QUrl& url) { Urls().push_back(url); });
+        qunsetenv("VELMORAN_OPEN_PROGRAM");
+        QCOMPARE(Messages().size(), size_t(1));
+        QCOMPARE(Messages()[0].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[0].text, Sj("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
+    }
+
     void helpFileHasAnAnchorForEveryContext() {
         QFile file(HelpFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -60,10 +62,55 @@ private slots:
         QVERIFY(tooLong);
     }
 
-    void channelNameCarriesVersionAndUser() {
-        const QString name = InstanceChannelName();
-        QVERIFY(name.startsWith(QString::fromLatin1(VersionText)));
-        QVERIFY(name.endsWith(QStringLiteral("-%1").arg(::getuid())));
+    void startsOnOtherDisplaysOrSettingsFilesGetTheirOwnWindow() {
+        QTemporaryDir tmp(TestDir().filePath("keyed-XXXXXX"));
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        const QByteArray display = qgetenv("DISPLAY"), wayland = qgetenv("WAYLAND_DISPLAY");
+        qputenv("DISPLAY", ":71");
+        qputenv("WAYLAND_DISPLAY", "");
+        EnvSettings.MultiExec = true;
+        TSingleInstance first;
+        QVERIFY(first.CheckSingleInstance({}));
+        QVERIFY(first.Listening());
+        const struct {
+            const char* name;
+            QByteArray value;
+        } changes[] = {
+            {"DISPLAY", ":72"},
+            {"WAYLAND_DISPLAY", "wayland-1"},
+            {"VELMORAN_INI", TestDir().filePath("other/VELMORAN.INI").toUtf8()},
+        };
+        for (const auto& change : changes) {
+            const QByteArray old = qgetenv(change.name);
+            qputenv(change.name, change.value);
+            // Nobody serves this one: it becomes the first of its own kind
+            // at once, instead of handing its files to the window above.
+            TSingleInstance other;
+            QVERIFY2(other.CheckSingleInstance({"a.html"}), change.name);
+            QVERIFY2(other.Listening(), change.name);
+            QVERIFY(EnvSettings.RestoreWindow);
+            qputenv(change.name, old);
+        }
+        qputenv("DISPLAY", display);
+        qputenv("WAYLAND_DISPLAY", wayland);
+        qunsetenv("TMPDIR");
+    }
+
+    void aHandOverNobodyTakesEndsInAWindowOfItsOwn() {
+        QTemporaryDir tmp(TestDir().filePath("untaken-XXXXXX"));
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        // Something listens on the channel but never reads (a hung window).
+        QLocalServer hung;
+        QVERIFY(hung.listen(InstanceChannelName()));
+        EnvSettings.MultiExec = true;
+        TSingleInstance instance;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(instance.CheckSingleInstance({"a.html"}));
+        QVERIFY(clock.elapsed() < 15000);
+        QVERIFY(!instance.Listening());
+        QVERIFY(!EnvSettings.RestoreWindow);
+        qunsetenv("TMPDIR");
     }
 
     void withoutSingleInstanceModeEveryStartGoesOn() {
@@ -140,6 +187,56 @@ private slots:
         QCOMPARE(runs, 1);
     }
 
+    void aSenderThatGoesAwayDuringTheRunChangesNothing() {
+        QTemporaryDir tmp(TestDir().filePath("gone-XXXXXX"));
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        // A site large enough that the run pumps events many times over.
+        const QString site = tmp.path() + "/site";
+        QVERIFY(QDir().mkpath(site));
+        const int pages = 60;
+        for (int i = 0; i < pages; ++i) {
+            QFile f(site + QStringLiteral("/p%1.html").arg(i));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("<a href=\"p%1.html\">n</a><img src=\"missing%2.gif\">")
+                        .arg((i + 1) % pages)
+                        .arg(i)
+                        .toUtf8());
+        }
+        EnvSettings.MultiExec = true;
+        TSingleInstance instance;
+        QVERIFY(instance.CheckSingleInstance({}));
+        QVERIFY(instance.Listening());
+        auto form = ShowWindow();
+        QVERIFY(form);
+        instance.Serve(form.get());
+
+        QLocalSocket sender;
+        sender.connectToServer(InstanceChannelName());
+        QVERIFY(sender.waitForConnected(5000));
+        const auto engine = form->RunEngine;
+        bool ran = false;
+        form->RunEngine = [&](bool& stop, const TProgressSink& folder, const TProgressSink& file,
+                              const TProgressSink& warning) {
+            // The sender is ended as the run begins; the window goes on
+            // pumping events, as a run does, while its end arrives.
+            sender.abort();
+            for (int i = 0; i < 50; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            engine(stop, folder, file, warning);
+            ran = true;
+        };
+        // The window has taken the connection before the files arrive, as
+        // with a second process.
+        QTest::qWait(200);
+        const std::string text = HandOverText({FromQ(site + "/p0.html")}, false);
+        sender.write(EncodeHandOver(1, text));
+        QTRY_VERIFY_WITH_TIMEOUT(ran && !form->Running, 30000);
+        QTest::qWait(100);
+        QCOMPARE(FileList.Count(), pages);
+        QCOMPARE(ErrorLog.Count(), pages);
+        QCOMPARE(form->HTMLListBox->Count(), pages);
+        qunsetenv("TMPDIR");
+    }
+
     // --- two processes -----------------------------------------------------------------------------
 
     void secondStartHandsItsFilesToTheFirst() {
@@ -167,7 +264,9 @@ private slots:
         first.setProcessEnvironment(env);
         first.start(QStringLiteral(VELMORAN_GUI_PATH), {});
         QVERIFY(first.waitForStarted());
+        qputenv("VELMORAN_INI", ini.toUtf8());  // the channel of the settings the two use
         const QString channel = tmp + "/" + InstanceChannelName();
+        qputenv("VELMORAN_INI", IniPath().toUtf8());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channel), 20000);
 
         const QString about = QStringLiteral(VELMORAN_SOURCE_DIR "/examples/site/about.html");
