@@ -53,6 +53,7 @@ json Settings() {
         {"aliases", TextList(e.Aliases)},
         {"errorLogLimit", e.ErrorLogLimit},
         {"errorLogMax", e.ErrorLogMax},
+        {"modern", e.Modern},
     };
 }
 

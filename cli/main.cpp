@@ -39,6 +39,7 @@ struct TOptions {
     std::string text, html, json, problems, wls;
     std::string encoding = "utf-8";
     bool quiet = false;
+    bool modern = false;
     std::vector<std::string> paths;
 };
 
@@ -364,6 +365,7 @@ int TCli::Run() {
         return kExitFailure;
     }
     if (!LoadSettingsForRun()) return kExitFailure;
+    if (o_.modern) EnvSettings.Modern = true;
     if (!wlsFile.empty()) {
         EnvSettings.WlsEnabled = true;
         EnvSettings.WlsFileName = wlsFile;
@@ -400,6 +402,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"utf-8", "sjis"}))
         ->type_name("utf-8|sjis");
     app.add_flag("--quiet", o.quiet, "No progress display");
+    app.add_flag("--modern", o.modern,
+                 "Weigh what a current browser loads (UTF-8, style sheets, scripts, fonts, srcset); "
+                 "as CONFIG/MODERN=1");
     app.add_option("PATH", o.paths, "HTML files or folders to measure")->required();
     try {
         app.parse(argc, argv);

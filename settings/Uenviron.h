@@ -34,6 +34,9 @@ struct TEnvSettings {
     bool ErrorLogLimit = true;
     int32_t ErrorLogMax = 100;
     DocEncoding DocumentEncoding = Auto;
+    // Weigh pages by what a current browser loads (UTF-8, style sheets,
+    // scripts, fonts, srcset) instead of the classic resource set.
+    bool Modern = false;
     bool FollowOtherFolders = true;
     bool WlsEnabled = false;
     std::string WlsFileName;

@@ -39,9 +39,10 @@ void ReplaceAll(std::string& s, const std::string& from, const std::string& to) 
         s.replace(at, from.size(), to);
 }
 
-// Removes the "kind" of every part: the JSON gains that field for every
-// run, the only change the modern reading makes to a classic output.
+// Removes what the modern reading adds to every JSON result: the "kind" of
+// each part and the setting itself. Nothing else may change.
 nlohmann::json WithoutKinds(nlohmann::json doc) {
+    doc["settings"].erase("modern");
     for (auto& page : doc["pages"])
         for (auto& part : page["parts"]) part.erase("kind");
     return doc;
