@@ -142,6 +142,21 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
+std::string Utf8ToCp932CharRefs(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    std::string out;
+    ToCp932().Run(utf8, out, [&](size_t offset, std::string& o) {
+        unsigned cp = 0;
+        size_t n = Utf8SeqLen(utf8, offset, &cp);
+        if (n == 1) cp = 0xFFFD;  // a stray byte
+        char ref[16];
+        std::snprintf(ref, sizeof ref, "&#x%X;", cp);
+        o += ref;
+        return n;
+    });
+    return out;
+}
+
 std::string Utf8ToCp932Literal(const char* utf8) {
     auto r = Utf8ToCp932Strict(utf8);
     if (!r) {

@@ -20,6 +20,7 @@ const char* DocEncodingName(int32_t code) {
         case Euc: return "EUC";
         case Sjis: return "SJIS";
         case Auto: return "AUTO";
+        case 4: return "UTF8";  // a page the modern reading read as UTF-8
         default: return "";
     }
 }

@@ -13,7 +13,8 @@ class TIniFile;
 // page record stores.
 enum DocEncoding : int32_t { Jis = 0, Euc = 1, Sjis = 2, Auto = 3 };
 
-// The stored names of DocEncoding ("JIS", "EUC", "SJIS", "AUTO").
+// The stored names of DocEncoding ("JIS", "EUC", "SJIS", "AUTO"), and "UTF8"
+// for 4, the code of a page the modern reading read as UTF-8.
 const char* DocEncodingName(int32_t code);
 
 // All texts are CP932 bytes.

@@ -46,7 +46,7 @@ std::string ShareText(int64_t partSize, int64_t pageSize) {
 }
 
 std::string EncodingLabel(int code) {
-    if (code < Jis || code > Auto) return {};
+    if (code < Jis || code > 4) return {};  // 4: UTF-8, modern reading
     return DocEncodingName(code);
 }
 
