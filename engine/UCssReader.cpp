@@ -197,6 +197,7 @@ private:
             }
             CopyChar(v);
         }
+        if (p_ >= s_.size()) return true;  // the end of the sheet closes the url
         // Bad url: skip to the closing parenthesis, escapes included.
         while (p_ < s_.size() && s_[p_] != ')') p_ += (s_[p_] == '\\' && p_ + 1 < s_.size()) ? 2 : 1;
         if (p_ < s_.size()) ++p_;
