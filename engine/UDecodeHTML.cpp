@@ -141,13 +141,21 @@ struct TResourceEntry {
     std::string fullName;  // the expanded path of the part record
 };
 
+// A style sheet file as the modern reading met it: its addresses, and for
+// each plain local one the path it resolves to (empty until known, or when
+// it must be looked at afresh for every page).
+struct TSheetInfo {
+    std::vector<TCssRef> Refs;
+    std::vector<std::string> Resolved;
+};
+
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
     std::unordered_set<std::string> pages;                      // FileName of every FileList record
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
-    std::unordered_map<std::string, std::vector<TCssRef>> sheets;  // modern reading: a sheet's addresses
+    std::unordered_map<std::string, TSheetInfo> sheets;  // modern reading: a sheet's addresses
     std::unordered_set<std::string> htmlExtensions;             // upper-cased
     // Reused buffers, so that no token allocates for them.
     std::string upperScratch;
@@ -172,7 +180,7 @@ struct TRunState {
         std::unordered_set<std::string>().swap(pages);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
-        std::unordered_map<std::string, std::vector<TCssRef>>().swap(sheets);
+        std::unordered_map<std::string, TSheetInfo>().swap(sheets);
     }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
@@ -660,13 +668,9 @@ bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, co
 // A file the page loads: counted once per page by its resolved path.
 // Returns the resolved path of an existing regular file (for sheets), else
 // empty.
-std::string ModernPart(TPageFrame& f, std::string path, uint8_t kind, const std::string& against, bool& StopFlag,
-                       const TProgressSink& WarningSink) {
+std::string ModernResolvedPart(TPageFrame& f, const std::string& path, uint8_t kind, bool& StopFlag,
+                               const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
-    if (IsImgSkip(path)) return {};
-    path = ReplaceAlias(path);
-    WarnLocalFile(path, page, StopFlag, WarningSink);
-    ResolveReference(path, against);
     if (!f.Modern->PartKeys.Insert(path)) return {};
     const TResourceEntry& res = Resource(path);
     if (res.size < 0) {
@@ -683,9 +687,22 @@ std::string ModernPart(TPageFrame& f, std::string path, uint8_t kind, const std:
     return StatCached(path).isRegular ? path : std::string();
 }
 
+// The same from a path as written; resolved, when given, receives the
+// resolved path of an address that needs no per-page step.
+std::string ModernPart(TPageFrame& f, std::string path, uint8_t kind, const std::string& against, bool& StopFlag,
+                       const TProgressSink& WarningSink, std::string* resolved = nullptr) {
+    if (IsImgSkip(path)) return {};
+    path = ReplaceAlias(path);
+    const bool plain = !(path.size() > 7 && StartsTextSjis(path, "FILE:"));
+    WarnLocalFile(path, f.Info->FileName, StopFlag, WarningSink);
+    ResolveReference(path, against);
+    if (resolved && plain) *resolved = path;
+    return ModernResolvedPart(f, path, kind, StopFlag, WarningSink);
+}
+
 // The addresses of a sheet file, read once per run. A sheet in UTF-8 (by
 // its byte-order mark, @charset or bytes) is turned into Shift-JIS first.
-const std::vector<TCssRef>& SheetRefs(const std::string& path) {
+TSheetInfo& SheetRefs(const std::string& path) {
     auto it = g_run.sheets.find(path);
     if (it != g_run.sheets.end()) return it->second;
     std::string bytes;
@@ -698,35 +715,49 @@ const std::vector<TCssRef>& SheetRefs(const std::string& path) {
         }
         refs = ReadCssRefs(bytes);
     }
-    return g_run.sheets.emplace(path, std::move(refs)).first->second;
+    TSheetInfo info;
+    info.Resolved.resize(refs.size());
+    info.Refs = std::move(refs);
+    return g_run.sheets.emplace(path, std::move(info)).first->second;
 }
 
 // The addresses of CSS met in the page or in a sheet; imported sheets are
 // read in their turn, each once per page.
 void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool& StopFlag,
-               const TProgressSink& WarningSink) {
+               const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
     struct TWork {
         const std::vector<TCssRef>* refs;
+        std::vector<std::string>* resolved;  // null for CSS in the page
         std::string against;
         size_t next;
     };
-    std::vector<TWork> stack{{&first, firstAgainst, 0}};
+    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0}};
     while (!stack.empty() && !StopFlag) {
         TWork& w = stack.back();
         if (w.next >= w.refs->size()) {
             stack.pop_back();
             continue;
         }
-        const TCssRef& r = (*w.refs)[w.next++];
-        const std::string against = w.against;
-        std::string path;
-        if (!ModernLocalPath(f, r.Url, false, against, path, StopFlag, WarningSink)) continue;
+        const size_t i = w.next++;
+        const TCssRef& r = (*w.refs)[i];
         uint8_t kind = pkImage;
         if (r.Kind == TCssRefKind::Import) kind = pkStyleSheet;
         else if (r.Kind == TCssRefKind::Font) kind = pkFont;
-        const std::string sheet = ModernPart(f, path, kind, against, StopFlag, WarningSink);
-        if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.Modern->SheetKeys.Insert(sheet))
-            stack.push_back({&SheetRefs(sheet), sheet, 0});
+        std::string sheet;
+        if (w.resolved && !(*w.resolved)[i].empty()) {
+            // Met in an earlier page: the sheet's addresses resolve alike for every page.
+            sheet = ModernResolvedPart(f, (*w.resolved)[i], kind, StopFlag, WarningSink);
+        } else {
+            const std::string against = w.against;
+            std::vector<std::string>* cache = w.resolved;
+            std::string path;
+            if (!ModernLocalPath(f, r.Url, false, against, path, StopFlag, WarningSink)) continue;
+            sheet = ModernPart(f, path, kind, against, StopFlag, WarningSink, cache ? &(*cache)[i] : nullptr);
+        }
+        if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.Modern->SheetKeys.Insert(sheet)) {
+            TSheetInfo& info = SheetRefs(sheet);
+            stack.push_back({&info.Refs, &info.Resolved, sheet, 0});
+        }
     }
 }
 
@@ -770,7 +801,10 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
     const std::string file = ModernPart(f, path, r.Kind, m.Base, StopFlag, WarningSink);
     if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file))
-        ModernCss(f, SheetRefs(file), file, StopFlag, WarningSink);
+    {
+        TSheetInfo& info = SheetRefs(file);
+        ModernCss(f, info.Refs, file, StopFlag, WarningSink, &info.Resolved);
+    }
     if (r.Use == TModernUse::Frame && !StopFlag) {
         // The framed page is a page of its own as well, reached like a link.
         std::string link = path;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "engine/UCharsetSniff.h"
 #include "platform/Encoding.h"
@@ -27,12 +28,21 @@ std::string LowerTrim(std::string_view s) {
     return r;
 }
 
-const std::string* Attr(const std::vector<TTagAttr>& a, std::string_view name) {
-    for (const TTagAttr& x : a)
-        if (x.Name == name) return &x.Value;
+// The attributes of one tag; the entries are reused from tag to tag, so
+// that reading a page does not allocate for each of them.
+struct TAttrList {
+    std::vector<TTagAttr> Items;
+    size_t Count = 0;
+};
+
+const std::string* Attr(const TAttrList& a, std::string_view name) {
+    for (size_t i = 0; i < a.Count; ++i)
+        if (a.Items[i].Name == name) return &a.Items[i].Value;
     return nullptr;
 }
-std::string AttrOr(const std::vector<TTagAttr>& a, std::string_view name) {
+
+void ParseAttributesInto(std::string_view t, TAttrList& out);
+std::string AttrOr(const TAttrList& a, std::string_view name) {
     const std::string* v = Attr(a, name);
     return v ? *v : std::string();
 }
@@ -296,7 +306,7 @@ void AddRef(std::vector<TModernRef>& out, TModernUse use, uint8_t kind, const st
     if (value && !value->empty()) out.push_back({use, kind, *value});
 }
 
-bool ScriptTypeRuns(const std::vector<TTagAttr>& a) {
+bool ScriptTypeRuns(const TAttrList& a) {
     const std::string* type = Attr(a, "TYPE");
     if (!type) return true;
     const std::string t = LowerTrim(*type);
@@ -323,7 +333,7 @@ bool MediaTypeSupported(std::string_view type) {
 
 // Whether a <video>/<audio> element makes the browser fetch its source
 // before anything plays.
-bool MediaLoads(const std::vector<TTagAttr>& a) {
+bool MediaLoads(const TAttrList& a) {
     if (Attr(a, "AUTOPLAY")) return true;
     const std::string* preload = Attr(a, "PRELOAD");
     return !preload || LowerTrim(*preload) != "none";
@@ -344,7 +354,7 @@ std::vector<std::string> RelTokens(const std::string* rel) {
     return r;
 }
 
-void LinkRefs(const std::vector<TTagAttr>& a, std::vector<TModernRef>& out) {
+void LinkRefs(const TAttrList& a, std::vector<TModernRef>& out) {
     const std::vector<std::string> rel = RelTokens(Attr(a, "REL"));
     auto has = [&](std::string_view t) { return std::find(rel.begin(), rel.end(), t) != rel.end(); };
     const std::string* href = Attr(a, "HREF");
@@ -380,16 +390,49 @@ void LinkRefs(const std::vector<TTagAttr>& a, std::vector<TModernRef>& out) {
     }
 }
 
+enum TTagId : uint8_t {
+    tOther, tScript, tStyle, tRaw, tIframe, tImg, tPicture, tSource, tVideo, tAudio, tLink, tInput, tFrame,
+    tObject, tEmbed, tBackground, tAnchor, tBase, tMeta
+};
+
+// Looked up once per tag: most tags of a page are none of these.
+TTagId TagId(std::string_view tag) {
+    // Tags that start with none of these letters are the common case.
+    if (tag.empty() || !std::strchr("SNTIPVALFOEBM", tag[0])) return tOther;
+    static const std::unordered_map<std::string_view, TTagId> ids{
+        {"SCRIPT", tScript}, {"STYLE", tStyle},     {"NOSCRIPT", tRaw},   {"TEMPLATE", tRaw},  {"TEXTAREA", tRaw},
+        {"NOEMBED", tRaw},   {"NOFRAMES", tRaw},    {"IFRAME", tIframe},  {"IMG", tImg},       {"PICTURE", tPicture},
+        {"SOURCE", tSource}, {"VIDEO", tVideo},     {"AUDIO", tAudio},    {"LINK", tLink},     {"INPUT", tInput},
+        {"FRAME", tFrame},   {"OBJECT", tObject},   {"EMBED", tEmbed},    {"BODY", tBackground},
+        {"TABLE", tBackground}, {"TD", tBackground}, {"TH", tBackground}, {"TR", tBackground},
+        {"THEAD", tBackground}, {"TBODY", tBackground}, {"TFOOT", tBackground}, {"A", tAnchor},
+        {"AREA", tAnchor},   {"BASE", tBase},       {"META", tMeta}};
+    auto it = ids.find(tag);
+    return it == ids.end() ? tOther : it->second;
+}
+
 }  // namespace
 
 std::vector<TTagAttr> ParseTagAttributes(std::string_view t) {
-    std::vector<TTagAttr> out;
+    TAttrList list;
+    ParseAttributesInto(t, list);
+    list.Items.resize(list.Count);
+    return list.Items;
+}
+
+namespace {
+
+void ParseAttributesInto(std::string_view t, TAttrList& out) {
+    out.Count = 0;
     size_t i = 1;
     while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
     while (i < t.size()) {
         while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
         if (i >= t.size() || t[i] == '>') break;
-        TTagAttr a;
+        if (out.Count == out.Items.size()) out.Items.emplace_back();
+        TTagAttr& a = out.Items[out.Count];
+        a.Name.clear();
+        a.Value.clear();
         while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
                !(t[i] == '/' && !a.Name.empty()))
             a.Name += Up(t[i++]);
@@ -410,10 +453,11 @@ std::vector<TTagAttr> ParseTagAttributes(std::string_view t) {
             }
         }
         // The first of two attributes of one name wins, as in a browser.
-        if (!a.Name.empty() && !Attr(out, a.Name)) out.push_back(std::move(a));
+        if (!a.Name.empty() && !Attr(out, a.Name)) ++out.Count;
     }
-    return out;
 }
+
+}  // namespace
 
 bool MediaMatches(std::string_view media) {
     if (LowerTrim(media).empty()) return true;
@@ -446,14 +490,16 @@ std::string PickSrcset(std::string_view srcset, std::string_view sizes, std::str
 
 void ModernTagRefs(const std::string& tag, std::string_view text, const char* data, int64_t& pos, int64_t len,
                    TModernPageState& st, std::vector<TModernRef>& out) {
+    const TTagId id = TagId(tag);
     // Elements whose content is not markup.
-    if (tag == "SCRIPT") {
-        const std::vector<TTagAttr> a = ParseTagAttributes(text);
+    if (id == tScript) {
+        thread_local TAttrList a;
+        ParseAttributesInto(text, a);
         if (ScriptTypeRuns(a) && !Attr(a, "NOMODULE")) AddRef(out, TModernUse::Part, pkScript, Attr(a, "SRC"));
         SkipRawText(data, pos, len, "SCRIPT");
         return;
     }
-    if (tag == "STYLE") {
+    if (id == tStyle) {
         const int64_t from = pos;
         const int64_t end = SkipRawText(data, pos, len, "STYLE");
         // A browser reads a <style> whatever its media and fetches its
@@ -462,10 +508,10 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
         AddRef(out, TModernUse::StyleText, pkStyleSheet, &css);
         return;
     }
-    if (tag == "NOSCRIPT" || tag == "TEMPLATE" || tag == "TEXTAREA" || tag == "IFRAME" ||
-        tag == "NOEMBED" || tag == "NOFRAMES") {
-        if (tag == "IFRAME") {
-            const std::vector<TTagAttr> a = ParseTagAttributes(text);
+    if (id == tRaw || id == tIframe) {
+        if (id == tIframe) {
+            thread_local TAttrList a;
+            ParseAttributesInto(text, a);
             if (!Attr(a, "SRCDOC")) AddRef(out, TModernUse::Frame, pkFrame, Attr(a, "SRC"));
             if (const std::string* style = Attr(a, "STYLE")) AddRef(out, TModernUse::StyleText, pkStyleSheet, style);
         }
@@ -474,33 +520,31 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     }
 
     // The style attribute of any element; most tags have none.
-    bool maybeStyle = false;
-    for (size_t i = 0; i + 5 <= text.size() && !maybeStyle; ++i)
-        maybeStyle = (text[i] | 0x20) == 's' && (text[i + 1] | 0x20) == 't' && (text[i + 2] | 0x20) == 'y' &&
-                     (text[i + 3] | 0x20) == 'l' && (text[i + 4] | 0x20) == 'e';
-    std::vector<TTagAttr> a;
+    const bool maybeStyle = text.find("style") != std::string_view::npos ||
+                            text.find("STYLE") != std::string_view::npos || text.find("Style") != std::string_view::npos;
+    thread_local TAttrList a;
     bool parsed = false;
-    auto attrs = [&]() -> const std::vector<TTagAttr>& {
+    auto attrs = [&]() -> const TAttrList& {
         if (!parsed) {
-            a = ParseTagAttributes(text);
+            ParseAttributesInto(text, a);
             parsed = true;
         }
         return a;
     };
 
-    if (tag == "IMG") {
-        const std::vector<TTagAttr>& x = attrs();
+    if (id == tImg) {
+        const TAttrList& x = attrs();
         std::string pick;
         if (st.InPicture && st.PictureChosen) pick = st.PictureUrl;
         else if (const std::string* set = Attr(x, "SRCSET")) pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
         else pick = AttrOr(x, "SRC");
         AddRef(out, TModernUse::Part, pkImage, &pick);
-    } else if (tag == "PICTURE") {
+    } else if (id == tPicture) {
         st.InPicture = true;
         st.PictureChosen = false;
         st.PictureUrl.clear();
-    } else if (tag == "SOURCE") {
-        const std::vector<TTagAttr>& x = attrs();
+    } else if (id == tSource) {
+        const TAttrList& x = attrs();
         if (st.InPicture) {
             if (!st.PictureChosen && MediaMatches(AttrOr(x, "MEDIA")) && ImageTypeSupported(AttrOr(x, "TYPE"))) {
                 std::string pick = PickSrcset(AttrOr(x, "SRCSET"), AttrOr(x, "SIZES"), "");
@@ -515,9 +559,9 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
                 AddRef(out, TModernUse::Part, pkMedia, src);
             }
         }
-    } else if (tag == "VIDEO" || tag == "AUDIO") {
-        const std::vector<TTagAttr>& x = attrs();
-        if (tag == "VIDEO") AddRef(out, TModernUse::Part, pkImage, Attr(x, "POSTER"));
+    } else if (id == tVideo || id == tAudio) {
+        const TAttrList& x = attrs();
+        if (id == tVideo) AddRef(out, TModernUse::Part, pkImage, Attr(x, "POSTER"));
         if (MediaLoads(x)) {
             ++st.MediaDepth;
             st.MediaChosen = false;
@@ -530,25 +574,24 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
             ++st.MediaDepth;
             st.MediaChosen = true;
         }
-    } else if (tag == "LINK") {
+    } else if (id == tLink) {
         LinkRefs(attrs(), out);
-    } else if (tag == "INPUT") {
-        const std::vector<TTagAttr>& x = attrs();
+    } else if (id == tInput) {
+        const TAttrList& x = attrs();
         if (LowerTrim(AttrOr(x, "TYPE")) == "image") AddRef(out, TModernUse::Part, pkImage, Attr(x, "SRC"));
-    } else if (tag == "FRAME") {
+    } else if (id == tFrame) {
         AddRef(out, TModernUse::Frame, pkFrame, Attr(attrs(), "SRC"));
-    } else if (tag == "OBJECT") {
+    } else if (id == tObject) {
         const std::string* d = Attr(attrs(), "DATA");
         if (d && !d->empty()) AddRef(out, TModernUse::Part, KindByExtension(*d), d);
-    } else if (tag == "EMBED") {
+    } else if (id == tEmbed) {
         const std::string* d = Attr(attrs(), "SRC");
         if (d && !d->empty()) AddRef(out, TModernUse::Part, KindByExtension(*d), d);
-    } else if (tag == "BODY" || tag == "TABLE" || tag == "TD" || tag == "TH" || tag == "TR" || tag == "THEAD" ||
-               tag == "TBODY" || tag == "TFOOT") {
+    } else if (id == tBackground) {
         AddRef(out, TModernUse::Part, pkImage, Attr(attrs(), "BACKGROUND"));
-    } else if (tag == "A" || tag == "AREA") {
+    } else if (id == tAnchor) {
         AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
-    } else if (tag == "BASE") {
+    } else if (id == tBase) {
         if (!st.BaseSeen) {
             const std::string* href = Attr(attrs(), "HREF");
             if (href) {
@@ -556,8 +599,8 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
                 AddRef(out, TModernUse::Base, pkPage, href);
             }
         }
-    } else if (tag == "META") {
-        const std::vector<TTagAttr>& x = attrs();
+    } else if (id == tMeta) {
+        const TAttrList& x = attrs();
         if (LowerTrim(AttrOr(x, "HTTP-EQUIV")) == "refresh") {
             const std::string content = AttrOr(x, "CONTENT");
             std::string upper = content;
@@ -578,6 +621,8 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
 }
 
 void ModernEndTag(std::string_view tag, TModernPageState& st) {
+    // Only PICTURE, VIDEO and AUDIO close a state.
+    if (tag.empty() || !std::strchr("PpVvAa", tag[0])) return;
     std::string t;
     for (char c : tag) {
         if (IsWs(static_cast<unsigned char>(c)) || c == '>') break;
@@ -593,6 +638,21 @@ void ModernEndTag(std::string_view tag, TModernPageState& st) {
 }
 
 bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& path) {
+    // Most addresses need none of the steps below but the cut at "#".
+    bool plain = !value.empty() && static_cast<unsigned char>(value.front()) > 0x20;
+    size_t end = value.size();
+    for (size_t i = 0; i < value.size() && plain; ++i) {
+        const unsigned char c = static_cast<unsigned char>(value[i]);
+        if (c == '#' || c == '?') {
+            end = i;
+            break;
+        }
+        plain = c > 0x20 && c < 0x80 && c != '&' && c != '%' && c != '<';
+    }
+    if (plain) {
+        path.assign(value.substr(0, end));
+        return true;
+    }
     std::string s = decodeCharRefs ? DecodeCharRefs(value) : std::string(value);
     // A URL parser removes tabs and line ends anywhere and blanks at the ends.
     std::string t;

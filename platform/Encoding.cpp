@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -144,16 +145,37 @@ std::string Utf8ToCp932(std::string_view utf8) {
 
 std::string Utf8ToCp932CharRefs(std::string_view utf8) {
     if (IsAscii(utf8)) return std::string(utf8);
-    std::string out;
-    ToCp932().Run(utf8, out, [&](size_t offset, std::string& o) {
-        unsigned cp = 0;
-        size_t n = Utf8SeqLen(utf8, offset, &cp);
-        if (n == 1) cp = 0xFFFD;  // a stray byte
-        char ref[16];
-        std::snprintf(ref, sizeof ref, "&#x%X;", cp);
-        o += ref;
-        return n;
-    });
+    // Pages are mostly ASCII: only the runs of other bytes go through iconv.
+    std::string out, run;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        size_t j = i;
+        // Eight bytes at a time through the ASCII runs.
+        while (j + 8 <= utf8.size()) {
+            uint64_t w;
+            std::memcpy(&w, utf8.data() + j, 8);
+            if (w & 0x8080808080808080ull) break;
+            j += 8;
+        }
+        while (j < utf8.size() && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
+        out.append(utf8.data() + i, j - i);
+        i = j;
+        while (j < utf8.size() && static_cast<unsigned char>(utf8[j]) >= 0x80) ++j;
+        if (j == i) continue;
+        const std::string_view part = utf8.substr(i, j - i);
+        ToCp932().Run(part, run, [&](size_t offset, std::string& o) {
+            unsigned cp = 0;
+            size_t n = Utf8SeqLen(part, offset, &cp);
+            if (n == 1) cp = 0xFFFD;  // a stray byte
+            char ref[16];
+            std::snprintf(ref, sizeof ref, "&#x%X;", cp);
+            o += ref;
+            return n;
+        });
+        out += run;
+        i = j;
+    }
     return out;
 }
 
