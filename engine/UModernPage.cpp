@@ -289,6 +289,9 @@ std::string DecodeCharRefs(std::string_view s) {
             ++i;
             continue;
         }
+        // The no-break and typographic spaces have no Shift-JIS form; a
+        // blank shows them as a browser does.
+        if (cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F) cp = ' ';
         AppendCodePointSjis(out, cp);
         i = j;
     }

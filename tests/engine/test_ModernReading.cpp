@@ -76,7 +76,7 @@ std::vector<TSiteCase> SiteCases() {
                              ToSjis("日本語") + "</title>"}},
          "UTF8", "-", {}, {}, {"index.html"}},
         {"ByteOrderMarkMeansUtf8",
-         {{"index.html", "\xEF\xBB\xBF<title>日本語 &amp; 題</title>"}}, "UTF8", "日本語 & 題", {}, {},
+         {{"index.html", "\xEF\xBB\xBF<title>日本語 &amp;\xC2\xA0題&#xA0;</title>"}}, "UTF8", "日本語 & 題 ", {}, {},
          {"index.html"}},
         {"JapaneseNamesFromAUtf8Page",
          {{"index.html", "<title>パート II. GIMP の達人</title><img src='画像.gif'>"
