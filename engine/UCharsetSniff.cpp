@@ -1,6 +1,7 @@
 #include "engine/UCharsetSniff.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/YKKanjiLib.h"
 #include "platform/Encoding.h"
@@ -89,6 +90,14 @@ bool IsUtf8WithMultibyte(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
     while (i < n) {
+        // Eight bytes at a time through the ASCII runs.
+        while (i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, s.data() + i, 8);
+            if (w & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= n) break;
         const unsigned char c = static_cast<unsigned char>(s[i]);
         if (c < 0x80) {
             ++i;

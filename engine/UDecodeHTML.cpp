@@ -432,7 +432,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     int code = EnvSettings.DocumentEncoding;
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
         code = SniffPageEncoding(text);
-        text = PageTextToSjis(text, code);
+        if (code != Sjis) text = PageTextToSjis(text, code);
     } else {
         if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(text);
         if (code == Jis) text = JISToSJIS(text);

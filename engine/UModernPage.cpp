@@ -401,7 +401,8 @@ enum TTagId : uint8_t {
 // Looked up once per tag: most tags of a page are none of these.
 TTagId TagId(std::string_view tag) {
     // Tags that start with none of these letters are the common case.
-    if (tag.empty() || !std::strchr("SNTIPVALFOEBM", tag[0])) return tOther;
+    static constexpr std::string_view kFirst = "SNTIPVALFOEBM";
+    if (tag.empty() || kFirst.find(tag[0]) == std::string_view::npos) return tOther;
     static const std::unordered_map<std::string_view, TTagId> ids{
         {"SCRIPT", tScript}, {"STYLE", tStyle},     {"NOSCRIPT", tRaw},   {"TEMPLATE", tRaw},  {"TEXTAREA", tRaw},
         {"NOEMBED", tRaw},   {"NOFRAMES", tRaw},    {"IFRAME", tIframe},  {"IMG", tImg},       {"PICTURE", tPicture},
@@ -523,8 +524,14 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     }
 
     // The style attribute of any element; most tags have none.
-    const bool maybeStyle = text.find("style") != std::string_view::npos ||
-                            text.find("STYLE") != std::string_view::npos || text.find("Style") != std::string_view::npos;
+    // Found by its "=": a tag has few of them.
+    bool maybeStyle = false;
+    for (size_t eq = text.find('='); eq != std::string_view::npos && !maybeStyle; eq = text.find('=', eq + 1)) {
+        size_t e = eq;
+        while (e > 0 && IsWs(static_cast<unsigned char>(text[e - 1]))) --e;
+        maybeStyle = e >= 5 && (text[e - 5] | 0x20) == 's' && (text[e - 4] | 0x20) == 't' &&
+                     (text[e - 3] | 0x20) == 'y' && (text[e - 2] | 0x20) == 'l' && (text[e - 1] | 0x20) == 'e';
+    }
     thread_local TAttrList a;
     bool parsed = false;
     auto attrs = [&]() -> const TAttrList& {
@@ -625,7 +632,9 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
 
 void ModernEndTag(std::string_view tag, TModernPageState& st) {
     // Only PICTURE, VIDEO and AUDIO close a state.
-    if (tag.empty() || !std::strchr("PpVvAa", tag[0])) return;
+    if (tag.empty()) return;
+    const char first = static_cast<char>(tag[0] & ~0x20);
+    if (first != 'P' && first != 'V' && first != 'A') return;
     std::string t;
     for (char c : tag) {
         if (IsWs(static_cast<unsigned char>(c)) || c == '>') break;
