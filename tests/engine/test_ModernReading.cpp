@@ -227,6 +227,9 @@ TEST(CharsetSniff, FollowsTheBrowserOrder) {
     for (const auto& c : cases) EXPECT_EQ(SniffPageEncoding(c.bytes), c.code) << c.bytes;
     // Characters Shift-JIS cannot hold stay what they were, as references.
     EXPECT_EQ(PageTextToSjis("\xEF\xBB\xBF\xC3\xA9\xE6\x97\xA5\xFF", KanjiCodeUtf8), "&#xE9;\x93\xFA&#xFFFD;");
+    // An overlong form and a half-width katakana (one Shift-JIS byte).
+    EXPECT_EQ(PageTextToSjis("\xE0\x80\xAF" "a\xEF\xBD\xB1\xF0\x9F\x98\x80", KanjiCodeUtf8),
+              "&#xFFFD;&#xFFFD;&#xFFFD;a\xB1&#x1F600;");
     EXPECT_EQ(Cp932ToUtf8(DecodeModernText(PageTextToSjis("a\xC3\xA9&amp;", KanjiCodeUtf8))), "a<U+00E9>&");
 }
 
