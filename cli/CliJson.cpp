@@ -53,6 +53,7 @@ json Settings() {
         {"aliases", TextList(e.Aliases)},
         {"errorLogLimit", e.ErrorLogLimit},
         {"errorLogMax", e.ErrorLogMax},
+        {"modern", e.Modern},
     };
 }
 
@@ -71,7 +72,10 @@ std::string BuildResultJson(const TRunSummary& summary) {
     for (const THTMLFileInfo* p : FileList) {
         json parts = json::array();
         for (const THTMLFileInfo* part : p->Items)
-            parts.push_back({{"path", Text(part->FileName)}, {"size", part->TotalSize}, {"isHTML", part->IsHTML}});
+            parts.push_back({{"path", Text(part->FileName)},
+                             {"size", part->TotalSize},
+                             {"isHTML", part->IsHTML},
+                             {"kind", PartKindName(part->Kind)}});
         auto found = problemsPerPage.find(p->FileName);
         pages.push_back({
             {"path", Text(p->FileName)},

@@ -3,7 +3,9 @@
 // see the README for the options, outputs and exit statuses.
 #include <unistd.h>
 
+#include <cctype>
 #include <csignal>
+#include <functional>
 #include <cstdlib>
 #include <optional>
 #include <cstdio>
@@ -41,6 +43,8 @@ struct TOptions {
     std::string text, html, json, problems, wls;
     std::string encoding = "utf-8";
     bool quiet = false;
+    bool modern = false;
+    std::string budget;
     std::vector<std::string> paths;
 };
 
@@ -51,6 +55,38 @@ volatile std::sig_atomic_t g_interrupt = 0;
 void OnInterrupt(int) {
     g_interrupt = 1;
     std::signal(SIGINT, SIG_DFL);
+}
+
+// A page weight limit as written on the command line: a number with an
+// optional unit B, KB, MB or GB (any case, 1 KB = 1024 bytes, as the weight
+// display counts). -1 when it is not one.
+int64_t ParseBudget(const std::string& text) {
+    size_t i = 0;
+    double value = 0;
+    bool digits = false, point = false;
+    double scale = 1;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (point) value += (scale /= 10) * (c - '0');
+            else value = value * 10 + (c - '0');
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    std::string unit;
+    for (; i < text.size(); ++i) unit += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    double factor = 0;
+    if (unit.empty() || unit == "B") factor = 1;
+    else if (unit == "K" || unit == "KB") factor = 1024.0;
+    else if (unit == "M" || unit == "MB") factor = 1024.0 * 1024;
+    else if (unit == "G" || unit == "GB") factor = 1024.0 * 1024 * 1024;
+    const double bytes = value * factor;
+    if (!digits || factor == 0 || bytes > 9e18) return -1;
+    return static_cast<int64_t>(bytes + 0.5);
 }
 
 // A native (UTF-8) argument as CP932, or nothing when it has no such form.
@@ -101,6 +137,7 @@ private:
     bool ResolveOutputName(const std::string& arg, std::string& out);
     void ResolveInputs();
     void Measure();
+    void CheckBudget();
     void Finish();
     void WriteOutputs();
     bool WriteOutput(const std::string& name, const std::string& bytes);
@@ -127,6 +164,7 @@ private:
     std::vector<std::string> rawLines_;
     std::vector<int> recordsBefore_;
     int fileCount_ = 0;
+    int64_t budget_ = -1;
     bool stop_ = false;
     std::string runError_;
 };
@@ -259,6 +297,24 @@ void TCli::Measure() {
     if (!runError_.empty()) Fail(MessageCaption(TMsgKind::Error) + ": " + runError_);
 }
 
+// Every page heavier than the budget is a problem of the run, reported as
+// the measurement reports its own.
+void TCli::CheckBudget() {
+    if (budget_ < 0 || !runError_.empty()) return;
+    std::function<void(const std::string&)> sink = [this](const std::string& line) {
+        rawLines_.push_back(line);
+        recordsBefore_.push_back(ErrorLog.Count());
+        cap_.Report(line);
+    };
+    std::vector<const THTMLFileInfo*> pages(FileList.begin(), FileList.end());
+    for (const THTMLFileInfo* p : pages) {
+        if (p->TotalSize <= budget_) continue;
+        const std::string message =
+            SJ("ページの重さが上限を超えています(") + FormatWeight(p->TotalSize) + " > " + FormatWeight(budget_) + ")";
+        AddProblem(message, "", p->FileName, stop_, sink);
+    }
+}
+
 std::vector<std::string> TCli::ProblemMessages() const {
     std::vector<std::string> messages(static_cast<size_t>(ErrorLog.Count()));
     for (size_t k = 0; k < rawLines_.size(); ++k) {
@@ -388,6 +444,14 @@ int TCli::Run() {
         return kExitFailure;
     }
     if (!LoadSettingsForRun()) return kExitFailure;
+    if (o_.modern) EnvSettings.Modern = true;
+    if (!o_.budget.empty()) {
+        budget_ = ParseBudget(o_.budget);
+        if (budget_ < 0) {
+            Fail(SJ("--budget には 500KB や 2MB のような重さを指定してください: ") + Utf8ToCp932(o_.budget));
+            return kExitFailure;
+        }
+    }
     if (!wlsFile.empty()) {
         EnvSettings.WlsEnabled = true;
         EnvSettings.WlsFileName = wlsFile;
@@ -396,6 +460,7 @@ int TCli::Run() {
     ResolveInputs();
     if (InputList.empty()) return kExitFailure;
     Measure();
+    CheckBudget();
     Finish();
     WriteOutputs();
     if (status_ != 0) return status_;
@@ -424,6 +489,11 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"utf-8", "sjis"}).description(""))  // the type name lists them
         ->type_name("utf-8|sjis");
     app.add_flag("--quiet", o.quiet, "No progress display");
+    app.add_flag("--modern", o.modern,
+                 "Weigh what a current browser loads (UTF-8, style sheets, scripts, fonts, srcset); "
+                 "as CONFIG/MODERN=1");
+    app.add_option("--budget", o.budget, "Every page heavier than SIZE (500KB, 2MB) is a problem")
+        ->type_name("SIZE");
     app.add_option("PATH", o.paths, "HTML files or folders to measure")->required();
     try {
         app.parse(argc, argv);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -14,6 +15,9 @@
 #include <vector>
 
 #include "engine/UCharRefs.h"
+#include "engine/UCharsetSniff.h"
+#include "engine/UCssReader.h"
+#include "engine/UModernPage.h"
 #include "engine/UHTMLList.h"
 #include "engine/UInputList.h"
 #include "engine/UPathExpand.h"
@@ -144,12 +148,21 @@ struct TResourceEntry {
     std::string fullName;  // the expanded path of the part record
 };
 
+// A style sheet file as the modern reading met it: its addresses, and for
+// each plain local one the path it resolves to (empty until known, or when
+// it must be looked at afresh for every page).
+struct TSheetInfo {
+    std::vector<TCssRef> Refs;
+    std::vector<std::string> Resolved;
+};
+
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
     std::unordered_set<std::string> pages;                      // FileName of every FileList record
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
+    std::unordered_map<std::string, TSheetInfo> sheets;  // modern reading: a sheet's addresses
     std::unordered_set<std::string> htmlExtensions;             // upper-cased
     // Reused buffers, so that no token allocates for them.
     std::string upperScratch;
@@ -163,6 +176,7 @@ struct TRunState {
         pages.clear();
         stats.clear();
         resources.clear();
+        sheets.clear();
         htmlExtensions.clear();
         for (const std::string& e : EnvSettings.HtmlExtensions) htmlExtensions.insert(AnsiUpper(e));
     }
@@ -173,6 +187,7 @@ struct TRunState {
         std::unordered_set<std::string>().swap(pages);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
+        std::unordered_map<std::string, TSheetInfo>().swap(sheets);
     }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
@@ -333,6 +348,18 @@ uint32_t DosDateTime(time_t t) {
 // is measured. A chain of linked pages keeps one frame per page, so it
 // holds only what the scan needs to go on: the token record is shared by
 // all pages, each keeping the two fields that carry over between tokens.
+// What the modern reading keeps per page beside the scan.
+struct TModernFrame {
+    TModernPageState State;
+    std::vector<TModernRef> Refs;  // found in the last tag; handled from Next on
+    size_t Next = 0;
+    std::string Base;              // what addresses resolve against: a path whose folder counts
+    std::string BaseUrl;           // an outside <base href>: relative addresses lead out there
+    TKeySet PartKeys;              // resolved paths of the parts counted so far
+    TKeySet SheetKeys;             // sheets already read for this page (ends @import loops)
+    bool Pending() const { return Next < Refs.size(); }
+};
+
 struct TPageFrame {
     THTMLFileInfo* Info = nullptr;  // owned by FileList
     std::string Text;               // Shift-JIS; the part before Buf.Pos may be cut off
@@ -343,6 +370,7 @@ struct TPageFrame {
     bool AfterLink = false;  // a followed link has just been measured
     TKeySet RefKeys;         // resource comparison keys
     TKeySet UrlKeys;         // AnsiUpper of URLList entries
+    std::unique_ptr<TModernFrame> Modern;  // the modern reading's state, when it is on
 
     // Before the page waits for a linked one: once half of the text has been
     // scanned, the scanned part is dropped (a token never looks back before
@@ -413,13 +441,22 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
 
     int code = EnvSettings.DocumentEncoding;
-    if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(text);
+    if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
+        code = SniffPageEncoding(text);
+        if (code != Sjis) text = PageTextToSjis(text, code);
+    } else {
+        if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(text);
+        if (code == Jis) text = JISToSJIS(text);
+        else if (code == Euc) text = EUCToSJIS(text);
+    }
     info->KanjiCode = static_cast<uint8_t>(code);
-    if (code == Jis) text = JISToSJIS(text);
-    else if (code == Euc) text = EUCToSJIS(text);
 
     auto frame = std::make_unique<TPageFrame>();
     frame->Info = info;
+    if (EnvSettings.Modern) {
+        frame->Modern = std::make_unique<TModernFrame>();
+        frame->Modern->Base = path;
+    }
     frame->Text = std::move(text);
     frame->Buf.Data = frame->Text.data();
     frame->Buf.Pos = 0;
@@ -452,7 +489,8 @@ void UpperInto(std::string& out, std::string_view s) {
 }
 
 TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
-                          std::string& target, bool& StopFlag, const TProgressSink& WarningSink) {
+                          std::string& target, bool& StopFlag, const TProgressSink& WarningSink,
+                          const std::string* against = nullptr) {
     const std::string& page = f.Info->FileName;
     // Most links hold no "?", and then no ".cgi?" either.
     if (raw.find('?') != std::string::npos) {
@@ -472,7 +510,7 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
     ref = ReplaceAlias(ref);
     CutAtHash(ref);
     WarnLocalFile(ref, page, StopFlag, WarningSink);
-    ResolveReference(ref, page);
+    ResolveReference(ref, against ? *against : page);
     target = std::move(ref);
 
     bool isHtml = false;
@@ -508,7 +546,8 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
     return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
 }
 
-TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, const TProgressSink& WarningSink) {
+TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, uint8_t kind, bool& StopFlag,
+                              const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
     if (IsImgSkip(ref)) return TTokenOutcome::Next;
     ref = ReplaceAlias(ref);
@@ -537,6 +576,7 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, co
     auto* part = new THTMLFileInfo;
     if (fullName) part->FileName = *fullName;
     part->TotalSize = size;
+    part->Kind = kind;
     f.Info->TotalSize += size;
     f.Info->Items.Add(part);
     return TTokenOutcome::Next;
@@ -572,9 +612,256 @@ TTokenOutcome ProcessToken(TPageFrame& f, THTMLLinkResult& t, const std::string&
     const std::string& raw = t.Value1;
     std::string ref = UnescapeAttrValue(raw);
     if (t.LinkType == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
-    if (t.LinkType == ltImage || t.LinkType == ltEmbed)
-        return ProcessResource(f, std::move(ref), StopFlag, WarningSink);
+    if (t.LinkType == ltImage) return ProcessResource(f, std::move(ref), pkImage, StopFlag, WarningSink);
+    if (t.LinkType == ltEmbed) {
+        uint8_t kind = t.TagName == "BGSOUND" ? static_cast<uint8_t>(pkMedia) : KindByExtension(ref);
+        if (kind == pkFrame) kind = pkOther;
+        return ProcessResource(f, std::move(ref), kind, StopFlag, WarningSink);
+    }
     return TTokenOutcome::Next;
+}
+
+// --- The modern reading ------------------------------------------------------
+//
+// Tags give addresses through ModernTagRefs; each is handled here in turn.
+// A followed link suspends the page with the rest of its addresses waiting.
+
+// "http:", "data:", "javascript:" ...: a scheme of two letters or more (one
+// letter is a drive).
+size_t SchemeLength(std::string_view ref) {
+    size_t i = 0;
+    while (i < ref.size() && (std::isalnum(static_cast<unsigned char>(ref[i])) || ref[i] == '+' || ref[i] == '-' ||
+                              ref[i] == '.'))
+        ++i;
+    return (i >= 2 && i < ref.size() && ref[i] == ':' && std::isalpha(static_cast<unsigned char>(ref[0]))) ? i : 0;
+}
+
+void AddOutsideUrl(TPageFrame& f, std::string url) {
+    CutAtHash(url);
+    if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
+}
+
+// The outside address a relative one names under an outside <base href>.
+std::string JoinBaseUrl(const std::string& base, const std::string& ref) {
+    if (!ref.empty() && ref[0] == '/') {
+        const size_t scheme = base.find("://");
+        const size_t host = scheme == std::string::npos ? std::string::npos : base.find('/', scheme + 3);
+        return (host == std::string::npos ? base : base.substr(0, host)) + ref;
+    }
+    const size_t slash = base.rfind('/');
+    return (slash == std::string::npos ? base + "/" : base.substr(0, slash + 1)) + ref;
+}
+
+// First steps of every address: outside ones are listed, other schemes
+// (data:, javascript:, mailto: ...) name nothing on disk. True when the
+// address is a local one whose path is in path.
+bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, const std::string& against,
+                     std::string& path, bool& StopFlag, const TProgressSink& WarningSink) {
+    std::string text = htmlValue ? DecodeModernText(value) : value;
+    size_t a = 0;
+    while (a < text.size() && static_cast<unsigned char>(text[a]) <= 0x20) ++a;
+    text.erase(0, a);
+    if (text.empty() || text[0] == '#') return false;
+    if (const size_t scheme = SchemeLength(text)) {
+        if (IsOutsideUrl(text)) {
+            AddOutsideUrl(f, text);
+            return false;
+        }
+        if (!StartsTextSjis(text, "FILE:")) return false;
+    } else if (!f.Modern->BaseUrl.empty() && &against == &f.Modern->Base && text.compare(0, 2, "//") != 0) {
+        AddOutsideUrl(f, JoinBaseUrl(f.Modern->BaseUrl, text));
+        return false;
+    }
+    if (!ModernRefToPath(text, false, path)) {
+        AddProblem(MsgNameNotSjis(), f.Info->FileName, path, StopFlag, WarningSink);
+        return false;
+    }
+    return !path.empty();
+}
+
+// A file the page loads: counted once per page by its resolved path.
+// Returns the resolved path of an existing regular file (for sheets), else
+// empty.
+std::string ModernResolvedPart(TPageFrame& f, const std::string& path, uint8_t kind, bool& StopFlag,
+                               const TProgressSink& WarningSink) {
+    const std::string& page = f.Info->FileName;
+    if (!f.Modern->PartKeys.Insert(path)) return {};
+    const TResourceEntry& res = Resource(path);
+    if (res.size < 0) {
+        f.Info->NotFoundList.push_back(path);
+        AddProblem(MsgNotFound(), page, path, StopFlag, WarningSink);
+        return {};
+    }
+    auto* part = new THTMLFileInfo;
+    part->FileName = res.fullName;
+    part->TotalSize = res.size;
+    part->Kind = kind;
+    f.Info->TotalSize += res.size;
+    f.Info->Items.Add(part);
+    return StatCached(path).isRegular ? path : std::string();
+}
+
+// The same from a path as written; resolved, when given, receives the
+// resolved path of an address that needs no per-page step.
+std::string ModernPart(TPageFrame& f, std::string path, uint8_t kind, const std::string& against, bool& StopFlag,
+                       const TProgressSink& WarningSink, std::string* resolved = nullptr) {
+    if (IsImgSkip(path)) return {};
+    path = ReplaceAlias(path);
+    const bool plain = !(path.size() > 7 && StartsTextSjis(path, "FILE:"));
+    WarnLocalFile(path, f.Info->FileName, StopFlag, WarningSink);
+    ResolveReference(path, against);
+    if (resolved && plain) *resolved = path;
+    return ModernResolvedPart(f, path, kind, StopFlag, WarningSink);
+}
+
+// The addresses of a sheet file, read once per run. A sheet in UTF-8 (by
+// its byte-order mark, @charset or bytes) is turned into Shift-JIS first.
+TSheetInfo& SheetRefs(const std::string& path) {
+    auto it = g_run.sheets.find(path);
+    if (it != g_run.sheets.end()) return it->second;
+    std::string bytes;
+    std::vector<TCssRef> refs;
+    if (platform::ReadWholeFile(path, bytes)) {
+        if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            bytes = Utf8ToCp932(std::string_view(bytes).substr(3));
+        } else if (IsUtf8WithMultibyte(bytes)) {
+            bytes = Utf8ToCp932(bytes);
+        }
+        refs = ReadCssRefs(bytes);
+    }
+    TSheetInfo info;
+    info.Resolved.resize(refs.size());
+    info.Refs = std::move(refs);
+    return g_run.sheets.emplace(path, std::move(info)).first->second;
+}
+
+// The addresses of CSS met in the page or in a sheet; imported sheets are
+// read in their turn, each once per page.
+void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool& StopFlag,
+               const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
+    struct TWork {
+        const std::vector<TCssRef>* refs;
+        std::vector<std::string>* resolved;  // null for CSS in the page
+        std::string against;
+        size_t next;
+    };
+    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0}};
+    while (!stack.empty() && !StopFlag) {
+        TWork& w = stack.back();
+        if (w.next >= w.refs->size()) {
+            stack.pop_back();
+            continue;
+        }
+        const size_t i = w.next++;
+        const TCssRef& r = (*w.refs)[i];
+        uint8_t kind = pkImage;
+        if (r.Kind == TCssRefKind::Import) kind = pkStyleSheet;
+        else if (r.Kind == TCssRefKind::Font) kind = pkFont;
+        std::string sheet;
+        if (w.resolved && !(*w.resolved)[i].empty()) {
+            // Met in an earlier page: the sheet's addresses resolve alike for every page.
+            sheet = ModernResolvedPart(f, (*w.resolved)[i], kind, StopFlag, WarningSink);
+        } else {
+            const std::string against = w.against;
+            std::vector<std::string>* cache = w.resolved;
+            std::string path;
+            if (!ModernLocalPath(f, r.Url, false, against, path, StopFlag, WarningSink)) continue;
+            sheet = ModernPart(f, path, kind, against, StopFlag, WarningSink, cache ? &(*cache)[i] : nullptr);
+        }
+        if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.Modern->SheetKeys.Insert(sheet)) {
+            TSheetInfo& info = SheetRefs(sheet);
+            stack.push_back({&info.Refs, &info.Resolved, sheet, 0});
+        }
+    }
+}
+
+TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& root, std::string& target,
+                        bool& StopFlag, const TProgressSink& WarningSink) {
+    TModernFrame& m = *f.Modern;
+    if (r.Use == TModernUse::StyleText) {
+        const std::vector<TCssRef> refs = ReadCssRefs(DecodeModernText(r.Value));
+        if (!refs.empty()) ModernCss(f, refs, m.Base, StopFlag, WarningSink);
+        return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+    }
+    if (r.Use == TModernUse::Base) {
+        std::string text = DecodeModernText(r.Value);
+        if (IsOutsideUrl(text)) {
+            m.BaseUrl = text;
+        } else if (std::string path; !SchemeLength(text) && ModernRefToPath(text, false, path) && !path.empty()) {
+            path = ReplaceAlias(path);
+            ResolveReference(path, m.Base);
+            m.Base = path;
+        }
+        return TTokenOutcome::Next;
+    }
+    if (r.Use == TModernUse::Link) {
+        std::string text = DecodeModernText(r.Value);
+        if (!m.BaseUrl.empty() && !SchemeLength(text) && !text.empty() && text[0] != '#' &&
+            text.compare(0, 2, "//") != 0) {
+            AddOutsideUrl(f, JoinBaseUrl(m.BaseUrl, text));
+            return TTokenOutcome::Next;
+        }
+        std::string path;
+        if (!SchemeLength(text) && !ModernRefToPath(text, false, path)) {
+            AddProblem(MsgNameNotSjis(), f.Info->FileName, path, StopFlag, WarningSink);
+            return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+        }
+        if (SchemeLength(text)) path = text;
+        if (path.empty()) return TTokenOutcome::Next;
+        return ProcessLink(f, root, text, std::move(path), target, StopFlag, WarningSink, &m.Base);
+    }
+    std::string path;
+    if (!ModernLocalPath(f, r.Value, true, m.Base, path, StopFlag, WarningSink))
+        return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+    const std::string file = ModernPart(f, path, r.Kind, m.Base, StopFlag, WarningSink);
+    if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file))
+    {
+        TSheetInfo& info = SheetRefs(file);
+        ModernCss(f, info.Refs, file, StopFlag, WarningSink, &info.Resolved);
+    }
+    if (r.Use == TModernUse::Frame && !StopFlag) {
+        // The framed page is a page of its own as well, reached like a link.
+        std::string link = path;
+        return ProcessLink(f, root, r.Value, std::move(link), target, StopFlag, WarningSink, &m.Base);
+    }
+    return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+}
+
+// Handles the waiting addresses of the page until one is followed or the
+// page must end.
+TTokenOutcome ModernPending(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
+                            const TProgressSink& WarningSink) {
+    TModernFrame& m = *f.Modern;
+    while (m.Pending()) {
+        const TModernRef r = std::move(m.Refs[m.Next++]);
+        const TTokenOutcome outcome = ModernRef(f, r, root, target, StopFlag, WarningSink);
+        if (outcome != TTokenOutcome::Next) return outcome;
+    }
+    m.Refs.clear();
+    m.Next = 0;
+    return TTokenOutcome::Next;
+}
+
+TTokenOutcome ProcessModernToken(TPageFrame& f, THTMLLinkResult& t, const std::string& root, std::string& target,
+                                 bool& StopFlag, const TProgressSink& WarningSink) {
+    THTMLFileInfo& info = *f.Info;
+    if (info.Title.empty()) {
+        if (!f.TitlePending) {
+            f.TitlePending = SameTextSjis(t.TokenText, "<TITLE>");
+        } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
+            info.Title = DecodeModernText(t.TokenText);
+            for (char& c : info.Title)
+                if (static_cast<unsigned char>(c) < 32) c = ' ';
+            f.TitlePending = false;
+        }
+    }
+    if (t.TokenKind != tkTag || t.TokenText.size() < 2) return TTokenOutcome::Next;
+    if (t.TokenText[1] == '/') {
+        ModernEndTag(std::string_view(t.TokenText).substr(2), f.Modern->State);
+        return TTokenOutcome::Next;
+    }
+    ModernTagRefs(t.TagName, t.TokenText, f.Text.data(), f.Buf.Pos, f.Buf.Len, f.Modern->State, f.Modern->Refs);
+    return ModernPending(f, root, target, StopFlag, WarningSink);
 }
 
 // Scans the page of the first frame and every page its links lead to. The
@@ -603,14 +890,22 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
             const bool xmpContent = f.InXMP;
             token.LineNo = f.LineNo;
             token.InXMP = f.InXMP;
-            GetHTMLTag(f.Buf, token, LinkTagTable, LinkTagCount, StopFlag);
-            f.LineNo = token.LineNo;
-            f.InXMP = token.InXMP;
-            // Every token moves on, except the empty content of "<XMP></XMP>"
-            // (the end tag follows in the next call); should one ever not,
-            // the page ends rather than the run hanging.
-            if (f.Buf.Pos == before && !StopFlag && !xmpContent) f.Buf.Pos = f.Buf.Len;
-            TTokenOutcome outcome = ProcessToken(f, token, root, target, StopFlag, WarningSink);
+            TTokenOutcome outcome;
+            if (f.Modern && f.Modern->Pending()) {
+                outcome = ModernPending(f, root, target, StopFlag, WarningSink);
+            } else {
+                // The modern reading picks its own attributes from every tag.
+                if (f.Modern) GetHTMLTag(f.Buf, token, nullptr, 0, StopFlag);
+                else GetHTMLTag(f.Buf, token, LinkTagTable, LinkTagCount, StopFlag);
+                f.LineNo = token.LineNo;
+                f.InXMP = token.InXMP;
+                // Every token moves on, except the empty content of "<XMP></XMP>"
+                // (the end tag follows in the next call); should one ever not,
+                // the page ends rather than the run hanging.
+                if (f.Buf.Pos == before && !StopFlag && !xmpContent) f.Buf.Pos = f.Buf.Len;
+                outcome = f.Modern ? ProcessModernToken(f, token, root, target, StopFlag, WarningSink)
+                                   : ProcessToken(f, token, root, target, StopFlag, WarningSink);
+            }
             if (outcome == TTokenOutcome::EndPage) {
                 stack.pop_back();
                 continue;
@@ -623,7 +918,7 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
                 continue;
             }
         }
-        if (f.Buf.Pos < f.Buf.Len && !StopFlag) continue;
+        if ((f.Buf.Pos < f.Buf.Len || (f.Modern && f.Modern->Pending())) && !StopFlag) continue;
         if (StopFlag && WarningSink) WarningSink(InterruptedLine(f.Info->FileName));
         stack.pop_back();
     }

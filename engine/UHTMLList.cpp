@@ -126,3 +126,8 @@ void THTMLFileInfo::Clear() {
     LinkName.clear();
     Title.clear();
 }
+
+const char* PartKindName(uint8_t kind) {
+    static const char* const names[] = {"page", "image", "stylesheet", "script", "font", "media", "frame", "other"};
+    return kind < sizeof names / sizeof names[0] ? names[kind] : "other";
+}

@@ -8,6 +8,21 @@
 
 class THTMLFileInfo;
 
+// What a part of a page is. Classic parts are pages and images, EMBED
+// files are "other" and BGSOUND files media; the modern reading finds all.
+enum TPartKind : uint8_t {
+    pkPage = 0,
+    pkImage = 1,
+    pkStyleSheet = 2,
+    pkScript = 3,
+    pkFont = 4,
+    pkMedia = 5,
+    pkFrame = 6,
+    pkOther = 7,
+};
+// "page", "image", "stylesheet", "script", "font", "media", "frame", "other".
+const char* PartKindName(uint8_t kind);
+
 // Sort keys: the values of EnvSettings.SortType and of the sort commands.
 enum THTMLSortKey : int {
     SortBySize = 0,        // TotalSize
@@ -77,6 +92,7 @@ public:
     bool Marked = false;                    // scratch mark of Sort
     uint8_t KanjiCode = 0;                  // DocEncoding the page was read in
     std::string Title;                      // TITLE text, control characters blanked
+    uint8_t Kind = pkPage;                  // part record: a TPartKind
 };
 
 // The second owning list kind; the program keeps one for its lifetime.

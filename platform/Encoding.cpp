@@ -3,9 +3,11 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -139,6 +141,93 @@ std::string Utf8ToCp932(std::string_view utf8) {
         o += tag;
         return n;
     });
+    return out;
+}
+
+namespace {
+
+// The CP932 form of one BMP character, asked of iconv once per character
+// and remembered: a Japanese page holds a few thousand distinct ones, and
+// iconv costs far more per call than per byte. 0: not asked yet; 0xFFFF:
+// no form; below 0x100 a single byte, else lead and trail.
+uint16_t Cp932Of(uint32_t cp) {
+    thread_local std::vector<uint16_t> memo(0x10000, 0);
+    uint16_t& m = memo[cp];
+    if (m == 0) {
+        char u[4];
+        size_t n = 0;
+        if (cp < 0x800) {
+            u[n++] = static_cast<char>(0xC0 | (cp >> 6));
+        } else {
+            u[n++] = static_cast<char>(0xE0 | (cp >> 12));
+            u[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        }
+        u[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        std::string out;
+        const bool ok = ToCp932().Run(std::string_view(u, n), out, [](size_t, std::string&) { return size_t{0}; });
+        if (!ok || out.empty() || out.size() > 2) {
+            m = 0xFFFF;
+        } else if (out.size() == 1) {
+            m = static_cast<unsigned char>(out[0]);
+            if (m == 0) m = 0xFFFF;
+        } else {
+            m = static_cast<uint16_t>((static_cast<unsigned char>(out[0]) << 8) | static_cast<unsigned char>(out[1]));
+        }
+    }
+    return m;
+}
+
+}  // namespace
+
+std::string Utf8ToCp932CharRefs(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    const size_t n = utf8.size();
+    size_t i = 0;
+    while (i < n) {
+        size_t j = i;
+        // Eight bytes at a time through the ASCII runs.
+        while (j + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, utf8.data() + j, 8);
+            if (w & 0x8080808080808080ull) break;
+            j += 8;
+        }
+        while (j < n && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
+        out.append(utf8.data() + i, j - i);
+        i = j;
+        if (i >= n) break;
+        // One character: a valid sequence, or a stray byte shown as U+FFFD.
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        size_t len = 1;
+        uint32_t cp = 0xFFFD;
+        if (c >= 0xC2 && c <= 0xF4) {
+            const size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            uint32_t v = want == 2 ? (c & 0x1Fu) : want == 3 ? (c & 0x0Fu) : (c & 0x07u);
+            size_t k = 1;
+            while (k < want && i + k < n && (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80) {
+                v = (v << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+                ++k;
+            }
+            const bool valid = k == want && !(want == 3 && v < 0x800) &&
+                               !(want == 4 && (v < 0x10000 || v > 0x10FFFF)) && !(v >= 0xD800 && v <= 0xDFFF);
+            if (valid) {
+                len = want;
+                cp = v;
+            }
+        }
+        i += len;
+        const uint16_t m = cp < 0x10000 && !(len == 1) ? Cp932Of(cp) : 0xFFFF;
+        if (m != 0xFFFF) {
+            if (m >= 0x100) out += static_cast<char>(m >> 8);
+            out += static_cast<char>(m & 0xFF);
+        } else {
+            char ref[16];
+            std::snprintf(ref, sizeof ref, "&#x%X;", static_cast<unsigned>(cp));
+            out += ref;
+        }
+    }
     return out;
 }
 

@@ -23,6 +23,11 @@ std::optional<std::string> Utf8ToCp932Strict(std::string_view utf8);
 // as <U+XXXX> so that a name stays recognisable (and never silently mangled).
 std::string Utf8ToCp932(std::string_view utf8);
 
+// UTF-8 -> CP932 for the text of a page: a character without a CP932 form
+// becomes the HTML character reference "&#xHHHH;" and a byte that is not
+// UTF-8 becomes "&#xFFFD;", so the text keeps its meaning as HTML.
+std::string Utf8ToCp932CharRefs(std::string_view utf8);
+
 // For fixed texts of the program written in the source as UTF-8.
 // Aborts when the text has no CP932 form: that is a programming error.
 std::string Utf8ToCp932Literal(const char* utf8);

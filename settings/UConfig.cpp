@@ -375,6 +375,7 @@ void TFConfig::CreateGeneralTab() {
     GUI_EnvLnkFlag = MakeCheck(p, "GUI_EnvLnkFlag", SJ("拡張子 .LNK はショートカットとみなす"), 220, 78, 236);
     GUI_EnvMessageBeep = MakeCheck(p, "GUI_EnvMessageBeep", SJ("測定終了時に音で知らせる"), 220, 100, 236);
     GUI_EnvMessageDialog = MakeCheck(p, "GUI_EnvMessageDialog", SJ("測定終了時にダイアログを表示"), 220, 122, 236);
+    GUI_EnvModern = MakeCheck(p, "GUI_EnvModern", SJ("最新ブラウザの読み込みで計測する"), 220, 144, 236);
 
     RadioGroup_CharSet = new TRadioGroup(Q(SJ("文字コード")),
                                          {Q(SJ("自動")), Q(SJ("JIS")), Q(SJ("EUC")), Q(SJ("SJIS"))}, 2, p);
@@ -577,6 +578,7 @@ void TFConfig::FormShow() {
     GUI_EnvLnkFlag->setEnabled(!e.NoShortcutSupport);
     GUI_EnvMessageBeep->setChecked(e.MessageBeep);
     GUI_EnvMessageDialog->setChecked(e.MessageDialog);
+    GUI_EnvModern->setChecked(e.Modern);
     GUI_AnotherFolder->setChecked(!e.FollowOtherFolders);
     HREFSkipListEnabled->setChecked(e.HrefSkipEnabled);
     IMGSkipListEnabled->setChecked(e.ImgSkipEnabled);
@@ -643,6 +645,7 @@ void TFConfig::OkButtonClick() {
     e.EscKeyAction = std::max(0, GUI_EnvEscKeyAction->ItemIndex());
     e.MessageBeep = GUI_EnvMessageBeep->isChecked();
     e.MessageDialog = GUI_EnvMessageDialog->isChecked();
+    e.Modern = GUI_EnvModern->isChecked();
     e.FollowOtherFolders = !GUI_AnotherFolder->isChecked();
     e.HrefSkipEnabled = HREFSkipListEnabled->isChecked();
     e.ImgSkipEnabled = IMGSkipListEnabled->isChecked();

@@ -166,6 +166,7 @@ public:
     QCheckBox* GUI_EnvLnkFlag;
     QCheckBox* GUI_EnvMessageBeep;
     QCheckBox* GUI_EnvMessageDialog;
+    QCheckBox* GUI_EnvModern;
     TRadioGroup* RadioGroup_CharSet;
     QGroupBox* GUI_EnvErrorLogGroupBox;
     QRadioButton* GUI_EnvErrorLogLimitOff;

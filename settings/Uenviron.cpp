@@ -24,6 +24,7 @@ const char* DocEncodingName(int32_t code) {
         case Euc: return "EUC";
         case Sjis: return "SJIS";
         case Auto: return "AUTO";
+        case 4: return "UTF8";  // a page the modern reading read as UTF-8
         default: return "";
     }
 }
@@ -224,6 +225,7 @@ void ReadFile(const TIniFile& ini, TSettingsWindow* window) {
     e.ErrorLogLimit = ini.ReadBool(kConfig, "ERRORLOGLIMIT", e.ErrorLogLimit);
     e.ErrorLogMax = ini.ReadInteger(kConfig, "ERRORLOGMAX", e.ErrorLogMax);
     e.DocumentEncoding = ParseDocEncoding(ini.ReadString(kConfig, "DOCUMENTENCODING", "AUTO"));
+    e.Modern = ini.ReadBool(kConfig, "MODERN", false);
 
     e.FollowOtherFolders = ini.ReadBool(kOption, "ANOTHERFOLDER", e.FollowOtherFolders);
 
@@ -347,6 +349,7 @@ void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window) {
     ini.WriteBool(kConfig, "ERRORLOGLIMIT", e.ErrorLogLimit);
     ini.WriteInteger(kConfig, "ERRORLOGMAX", e.ErrorLogMax);
     ini.WriteString(kConfig, "DOCUMENTENCODING", DocEncodingName(e.DocumentEncoding));
+    ini.WriteBool(kConfig, "MODERN", e.Modern);
 
     ini.WriteBool(kOption, "ANOTHERFOLDER", e.FollowOtherFolders);
 

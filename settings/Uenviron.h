@@ -14,7 +14,8 @@ class TIniFile;
 // page record stores.
 enum DocEncoding : int32_t { Jis = 0, Euc = 1, Sjis = 2, Auto = 3 };
 
-// The stored names of DocEncoding ("JIS", "EUC", "SJIS", "AUTO").
+// The stored names of DocEncoding ("JIS", "EUC", "SJIS", "AUTO"), and "UTF8"
+// for 4, the code of a page the modern reading read as UTF-8.
 const char* DocEncodingName(int32_t code);
 
 // All texts are CP932 bytes.
@@ -35,6 +36,9 @@ struct TEnvSettings {
     bool ErrorLogLimit = true;
     int32_t ErrorLogMax = 100;
     DocEncoding DocumentEncoding = Auto;
+    // Weigh pages by what a current browser loads (UTF-8, style sheets,
+    // scripts, fonts, srcset) instead of the classic resource set.
+    bool Modern = false;
     bool FollowOtherFolders = true;
     bool WlsEnabled = false;
     std::string WlsFileName;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/UHTMLList.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
@@ -46,8 +47,21 @@ std::string ShareText(int64_t partSize, int64_t pageSize) {
 }
 
 std::string EncodingLabel(int code) {
-    if (code < Jis || code > Auto) return {};
+    if (code < Jis || code > 4) return {};  // 4: UTF-8, modern reading
     return DocEncodingName(code);
+}
+
+const std::string& PartKindLabel(uint8_t kind) {
+    switch (kind) {
+        case pkPage: return SJ("ページ");
+        case pkImage: return SJ("画像");
+        case pkStyleSheet: return SJ("スタイル");
+        case pkScript: return SJ("スクリプト");
+        case pkFont: return SJ("フォント");
+        case pkMedia: return SJ("メディア");
+        case pkFrame: return SJ("フレーム");
+        default: return SJ("その他");
+    }
 }
 
 std::string SearchName(const std::string& path, bool ignoreCase) {

@@ -16,8 +16,13 @@ std::string MinimizePath(const std::string& path, int maxWidth,
 // "100.00%" for the whole page.
 std::string ShareText(int64_t partSize, int64_t pageSize);
 
-// "JIS", "EUC", "SJIS", "AUTO" for 0 to 3; empty otherwise.
+// "JIS", "EUC", "SJIS", "AUTO" for 0 to 3, "UTF8" for 4; empty otherwise.
 std::string EncodingLabel(int code);
+
+// The kind of a part as the parts list shows it with the modern reading on
+// (CP932): "ページ", "画像", "スタイル", "スクリプト", "フォント", "メディア",
+// "フレーム", "その他".
+const std::string& PartKindLabel(uint8_t kind);
 
 // The name a list search compares: the file-name part of a path, upper-cased
 // (ASCII letters only) when ignoring case.

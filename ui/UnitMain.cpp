@@ -771,6 +771,7 @@ void TFormMain::LoadFinished() {
     const int disp = EnvSettings.FileSizeDisp;
     Menu_OptionFileSizeNumClick(FileSizeItems[static_cast<size_t>(disp >= 0 && disp < FileSizeDispCount ? disp : 0)]);
     Menu_OptionLink->setChecked(EnvSettings.LinkEnabled);
+    Menu_OptionModern->setChecked(EnvSettings.Modern);
     ShowLinkState();
     // The file's mark goes on the entry, and the toggle turns it over once
     // (the record already holds the turned value).

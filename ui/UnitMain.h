@@ -114,6 +114,7 @@ public:
     std::vector<QAction*> FileSizeItems;
     QAction* Menu_OptionShowHintFlg;
     QAction* Menu_OptionLink;
+    QAction* Menu_OptionModern;  // the modern reading (CONFIG/MODERN)
     QAction* Menu_OptionExport;
     QAction* Menu_OptionConfig;
     QMenu* Menu_Help;
@@ -205,6 +206,7 @@ public:
     void Menu_OptionFileSizeNumClick(QAction* item);
     void Menu_OptionShowHintFlgClick();
     void Menu_OptionLinkClick();
+    void Menu_OptionModernClick();
     void Menu_OptionConfigClick();
     void Menu_FileOpenClick();
     void BrowseBtnClick();

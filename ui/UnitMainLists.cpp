@@ -145,9 +145,15 @@ void TFormMain::HTMLSourceDrawItem(QPainter& canvas, int index, const QRect& rec
     TextRect(canvas, ColumnRect(col[1], rect), col[1].x1 - 4 - TextWidth(canvas, text), top, text);
     SeparatorLine(canvas, col[1].x1, rect);
 
-    const std::string name = MinimizePath(part->FileName, col[2].x1 - col[2].x0 - 4,
+    // With the modern reading on, each part says what it is, where the page
+    // list names the encoding.
+    const int kindWidth = EnvSettings.Modern ? TextWidth(canvas, Q(SJ("スクリプト"))) + 8 : 0;
+    const std::string name = MinimizePath(part->FileName, col[2].x1 - col[2].x0 - kindWidth - 4,
                                           [&](const std::string& s) { return TextWidth(canvas, Q(s)); });
     TextRect(canvas, ColumnRect(col[2], rect), col[2].x0 + 4, top, Q(name));
+    if (kindWidth > 0)
+        TextRect(canvas, QRect(col[2].x1 - kindWidth, top, kindWidth, rect.height()), col[2].x1 - kindWidth + 4, top,
+                 Q(PartKindLabel(part->Kind)));
     SeparatorLine(canvas, col[2].x1, rect);
 
     text = Q(ShareText(part->TotalSize, page->TotalSize));

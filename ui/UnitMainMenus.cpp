@@ -229,6 +229,9 @@ void TFormMain::CreateMenus() {
     Menu_OptionLink = item(Menu_Option, "Menu_OptionLink", SJ("ﾘﾝｸを追跡する(&L)"));
     Menu_OptionLink->setCheckable(true);
     Menu_OptionLink->setChecked(EnvSettings.LinkEnabled);
+    Menu_OptionModern = item(Menu_Option, "Menu_OptionModern", SJ("最新ﾌﾞﾗｳｻﾞの読み込みで計測する(&W)"));
+    Menu_OptionModern->setCheckable(true);
+    Menu_OptionModern->setChecked(EnvSettings.Modern);
     Menu_Option->addSeparator();
     Menu_OptionExport = item(Menu_Option, "Menu_OptionExport", SJ("「測定結果を出力」の設定(&C)"));
     Menu_OptionConfig = item(Menu_Option, "Menu_OptionConfig", SJ("環境設定(&E)"));
@@ -254,6 +257,7 @@ void TFormMain::CreateMenus() {
     connect(Menu_FileExit, &QAction::triggered, this, [this] { close(); });
     connect(Menu_OptionShowHintFlg, &QAction::triggered, this, [this] { Menu_OptionShowHintFlgClick(); });
     connect(Menu_OptionLink, &QAction::triggered, this, [this] { Menu_OptionLinkClick(); });
+    connect(Menu_OptionModern, &QAction::triggered, this, [this] { Menu_OptionModernClick(); });
     connect(Menu_OptionConfig, &QAction::triggered, this, [this] { Menu_OptionConfigClick(); });
     connect(Menu_OptionExport, &QAction::triggered, this, [this] { Menu_OptionConfigExportClick(); });
     connect(Menu_HelpContents, &QAction::triggered, this, [this] { Menu_HelpContentsClick(); });
@@ -330,6 +334,14 @@ void TFormMain::Menu_OptionLinkClick() {
     ShowLinkState();
 }
 
+void TFormMain::Menu_OptionModernClick() {
+    StopAutoScroll();
+    // The results of a run keep the reading they were made with.
+    if (!Running) EnvSettings.Modern = !EnvSettings.Modern;
+    Menu_OptionModern->setChecked(EnvSettings.Modern);
+    HTMLSource->update();
+}
+
 void TFormMain::ShowLinkState() {
     LinkBtn->setIcon(QIcon((EnvSettings.LinkEnabled ? Image4 : Image3)->pixmap()));
 }
@@ -339,6 +351,8 @@ void TFormMain::Menu_OptionConfigClick() {
     if (Running) return;
     ShowConfigDialog(this, this);
     // The status and the lists follow whatever the dialog changed.
+    Menu_OptionModern->setChecked(EnvSettings.Modern);
+    HTMLSource->update();
     RefreshStatus();
 }
 

@@ -392,7 +392,8 @@ TEST_F(Cli, BadUsage) {
     t.Write("a.html", "a");
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, {"--set", "CONFIG", "a.html"}, {"--set", "/K=1", "a.html"},
-          {"--encoding", "latin1", "a.html"}, {"--ini", "missing.ini", "a.html"}, {"--bogus", "a.html"}}) {
+          {"--encoding", "latin1", "a.html"}, {"--ini", "missing.ini", "a.html"}, {"--bogus", "a.html"},
+          {"--budget", "2XB", "a.html"}, {"--budget", "KB", "a.html"}}) {
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_FALSE(r.err.empty());
@@ -402,6 +403,31 @@ TEST_F(Cli, BadUsage) {
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(Contains(r.out, "--encoding utf-8|sjis ")) << r.out;
     EXPECT_FALSE(Contains(r.out, "{utf-8,sjis}")) << r.out;
+}
+
+// Pages heavier than the budget are problems; the others are not.
+TEST_F(Cli, BudgetMakesHeavyPagesProblems) {
+    t.Write("heavy.html", "<img src=big.gif>");
+    t.Write("big.gif", std::string(1100, 'x'));
+    t.Write("light.html", "<link rel=stylesheet href=big.css>");
+    t.Write("big.css", std::string(2000, 'x'));
+    CliResult r = Run({"--quiet", "--budget", "1KB", "--json", "-", "heavy.html", "light.html"});
+    EXPECT_EQ(r.status, 1);
+    json j = Json(r);
+    ASSERT_EQ(j["problems"].size(), 1u);
+    EXPECT_EQ(j["problems"][0]["message"], "ページの重さが上限を超えています(1,117 Bytes > 1,024 Bytes)");
+    EXPECT_TRUE(Contains(j["problems"][0]["target"].get<std::string>(), "heavy.html"));
+    EXPECT_TRUE(Contains(r.err, "ページの重さが上限を超えています(1,117 Bytes > 1,024 Bytes): "));
+
+    // The modern reading weighs the style sheet too, and every part says what it is.
+    r = Run({"--quiet", "--modern", "--budget", "2KB", "--json", "-", "light.html"});
+    EXPECT_EQ(r.status, 0);
+    j = Json(r);
+    EXPECT_EQ(j["pages"][0]["weight"], 2034);
+    EXPECT_EQ(j["pages"][0]["parts"][0]["kind"], "stylesheet");  // parts by size
+    EXPECT_EQ(j["pages"][0]["parts"][1]["kind"], "page");
+    r = Run({"--quiet", "--modern", "--budget", "1.9k", "light.html"});
+    EXPECT_EQ(r.status, 1);
 }
 
 }  // namespace

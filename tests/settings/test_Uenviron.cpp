@@ -65,6 +65,7 @@ void ExpectSameSettings(const TEnvSettings& a, const TEnvSettings& b) {
     EXPECT_EQ(a.ErrorLogLimit, b.ErrorLogLimit);
     EXPECT_EQ(a.ErrorLogMax, b.ErrorLogMax);
     EXPECT_EQ(a.DocumentEncoding, b.DocumentEncoding);
+    EXPECT_EQ(a.Modern, b.Modern);
     EXPECT_EQ(a.FollowOtherFolders, b.FollowOtherFolders);
     EXPECT_EQ(a.WlsEnabled, b.WlsEnabled);
     EXPECT_EQ(a.WlsFileName, b.WlsFileName);
@@ -331,7 +332,7 @@ TEST_F(SettingsFile, FreshFileHasEverySectionAndKeyInOrder) {
         "\r\nVERSION=Velmoran Ver0.29 Beta 1.1\r\nMULTIEXEC=0\r\n"
         "[CONFIG]\r\nLINKENABLED=1\r\nSHOWHINT=1\r\nSORTTYPE=0\r\nSORTORDER=0\r\nBPS=28800\r\n"
         "FILESIZEDISP=0\r\nSPLITLINE=1\r\nESCKEY=1\r\nLNKFLAG=1\r\nMESSAGEBEEP=0\r\nMESSAGEDIALOG=0\r\n"
-        "ERRORLOGLIMIT=1\r\nERRORLOGMAX=100\r\nDOCUMENTENCODING=AUTO\r\n"
+        "ERRORLOGLIMIT=1\r\nERRORLOGMAX=100\r\nDOCUMENTENCODING=AUTO\r\nMODERN=0\r\n"
         "[OPTION]\r\nANOTHERFOLDER=1\r\n"
         "[WWWC]\r\nEnabled=0\r\nFileName=\r\nKeepInfo=1\r\nRemoveURL=0\r\nExecute=1\r\n"
         "[PROGRAMS]\r\nBROWSER=\r\nHTML=\r\nIMAGE=\r\nBROWSERDDE=1\r\n"
@@ -366,6 +367,7 @@ TEST_F(SettingsFile, RoundTripKeepsEveryField) {
     e.ErrorLogLimit = false;
     e.ErrorLogMax = 1000;
     e.DocumentEncoding = Euc;
+    e.Modern = true;
     e.FollowOtherFolders = false;
     e.WlsEnabled = true;
     e.WlsFileName = jpDir + "/items.wls";

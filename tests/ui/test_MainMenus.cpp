@@ -121,6 +121,7 @@ private slots:
                                    {"ファイルサイズ表示方式(&F)", {}},
                                    {"ヒントを表示する(&H)", {}},
                                    {"ﾘﾝｸを追跡する(&L)", {}},
+                                   {"最新ﾌﾞﾗｳｻﾞの読み込みで計測する(&W)", {}},
                                    {"「測定結果を出力」の設定(&C)", {}},
                                    {"環境設定(&E)", {}}});
         Expect(form->Menu_Help, {{"目次(&C)", {}},
@@ -313,6 +314,12 @@ private slots:
         form->Menu_OptionLink->trigger();
         QVERIFY(!EnvSettings.LinkEnabled);
         QVERIFY(!form->Menu_OptionLink->isChecked());
+        QVERIFY(!form->Menu_OptionModern->isChecked());
+        form->Menu_OptionModern->trigger();
+        QVERIFY(EnvSettings.Modern);
+        QVERIFY(form->Menu_OptionModern->isChecked());
+        form->Menu_OptionModern->trigger();
+        QVERIFY(!EnvSettings.Modern);
         const QImage off = form->Image3->pixmap().toImage();
         QCOMPARE(form->LinkBtn->icon().pixmap(16, 16).toImage().convertToFormat(off.format()), off);
     }

@@ -376,6 +376,8 @@ private slots:
         d->GUI_EnvMultiOpen->setChecked(true);
         d->GUI_EnvEscKeyAction->SetItemIndex(0);
         d->GUI_AnotherFolder->setChecked(true);
+        QVERIFY(!d->GUI_EnvModern->isChecked());
+        d->GUI_EnvModern->setChecked(true);
         d->RadioGroup_CharSet->SetItemIndex(3);
         d->GUI_EnvErrorLogMax->setValue(250);
         d->GUI_EnvWWWCWLSEnabled->click();
@@ -391,6 +393,7 @@ private slots:
         QVERIFY(EnvSettings.MultiExec);
         QCOMPARE(EnvSettings.EscKeyAction, 0);
         QVERIFY(!EnvSettings.FollowOtherFolders);
+        QVERIFY(EnvSettings.Modern);
         QCOMPARE(EnvSettings.DocumentEncoding, Sjis);
         QCOMPARE(EnvSettings.ErrorLogMax, 250);
         QVERIFY(EnvSettings.WlsEnabled);

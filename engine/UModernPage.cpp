@@ -1,0 +1,744 @@
+#include "engine/UModernPage.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+#include "engine/UCharsetSniff.h"
+#include "platform/Encoding.h"
+
+namespace {
+
+constexpr double kViewportWidth = 1366;
+constexpr double kViewportHeight = 768;
+constexpr double kFontPx = 16;
+
+bool IsWs(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+char Up(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char Low(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+std::string LowerTrim(std::string_view s) {
+    while (!s.empty() && IsWs(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && IsWs(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    std::string r(s);
+    for (char& c : r) c = Low(c);
+    return r;
+}
+
+// The attributes of one tag; the entries are reused from tag to tag, so
+// that reading a page does not allocate for each of them.
+struct TAttrList {
+    std::vector<TTagAttr> Items;
+    size_t Count = 0;
+};
+
+const std::string* Attr(const TAttrList& a, std::string_view name) {
+    for (size_t i = 0; i < a.Count; ++i)
+        if (a.Items[i].Name == name) return &a.Items[i].Value;
+    return nullptr;
+}
+
+void ParseAttributesInto(std::string_view t, TAttrList& out);
+std::string AttrOr(const TAttrList& a, std::string_view name) {
+    const std::string* v = Attr(a, name);
+    return v ? *v : std::string();
+}
+
+// Moves pos past the end tag "</NAME" of a raw-text element; returns the
+// content's end.
+int64_t SkipRawText(const char* data, int64_t& pos, int64_t len, std::string_view name) {
+    for (int64_t i = pos; i + 2 + static_cast<int64_t>(name.size()) <= len; ++i) {
+        if (data[i] != '<' || data[i + 1] != '/') continue;
+        bool same = true;
+        for (size_t k = 0; k < name.size() && same; ++k) same = Up(data[i + 2 + static_cast<int64_t>(k)]) == name[k];
+        if (!same) continue;
+        const int64_t after = i + 2 + static_cast<int64_t>(name.size());
+        if (after < len && !(IsWs(static_cast<unsigned char>(data[after])) || data[after] == '>' || data[after] == '/'))
+            continue;
+        const int64_t contentEnd = i;
+        const void* gt = std::memchr(data + after, '>', static_cast<size_t>(len - after));
+        pos = gt ? static_cast<const char*>(gt) - data + 1 : len;
+        return contentEnd;
+    }
+    pos = len;
+    return len;
+}
+
+// A CSS length in px for the 1366x768 window; NaN when not understood.
+double LengthPx(std::string_view s) {
+    const std::string t = LowerTrim(s);
+    if (t.empty()) return NAN;
+    char* end = nullptr;
+    const double v = std::strtod(t.c_str(), &end);
+    if (end == t.c_str()) return NAN;
+    const std::string unit(end);
+    if (unit == "px" || (unit.empty() && v == 0)) return v;
+    if (unit == "vw") return v * kViewportWidth / 100;
+    if (unit == "vh") return v * kViewportHeight / 100;
+    if (unit == "em" || unit == "rem") return v * kFontPx;
+    if (unit == "vmin") return v * kViewportHeight / 100;
+    if (unit == "vmax") return v * kViewportWidth / 100;
+    return NAN;
+}
+
+// One "(feature: value)" of a media query.
+bool FeatureMatches(std::string_view f) {
+    const size_t colon = f.find(':');
+    const std::string name = LowerTrim(f.substr(0, colon));
+    if (colon == std::string_view::npos) {
+        return name == "color" || name == "hover" || name == "pointer";
+    }
+    const std::string value = LowerTrim(f.substr(colon + 1));
+    const double px = LengthPx(value);
+    if (name == "min-width") return px <= kViewportWidth;
+    if (name == "max-width") return px >= kViewportWidth;
+    if (name == "width") return px == kViewportWidth;
+    if (name == "min-height") return px <= kViewportHeight;
+    if (name == "max-height") return px >= kViewportHeight;
+    if (name == "orientation") return value == "landscape";
+    if (name == "prefers-color-scheme") return value == "light";
+    if (name == "prefers-reduced-motion") return value == "no-preference";
+    if (name == "min-resolution" || name == "min-device-pixel-ratio" || name == "-webkit-min-device-pixel-ratio") {
+        const double d = std::strtod(value.c_str(), nullptr);
+        return value.find("dpi") != std::string::npos ? d <= 96 : d <= 1;
+    }
+    if (name == "max-resolution" || name == "max-device-pixel-ratio" || name == "-webkit-max-device-pixel-ratio") {
+        const double d = std::strtod(value.c_str(), nullptr);
+        return value.find("dpi") != std::string::npos ? d >= 96 : d >= 1;
+    }
+    return false;
+}
+
+bool QueryMatches(std::string_view q) {
+    std::string t = LowerTrim(q);
+    bool negate = false;
+    if (t.rfind("not ", 0) == 0) {
+        negate = true;
+        t.erase(0, 4);
+    } else if (t.rfind("only ", 0) == 0) {
+        t.erase(0, 5);
+    }
+    bool ok = true;
+    size_t i = 0;
+    while (i < t.size() && ok) {
+        while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+        if (i >= t.size()) break;
+        if (t[i] == '(') {
+            const size_t close = t.find(')', i);
+            if (close == std::string::npos) return false;
+            ok = FeatureMatches(std::string_view(t).substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else {
+            size_t j = i;
+            while (j < t.size() && !IsWs(static_cast<unsigned char>(t[j])) && t[j] != '(') ++j;
+            const std::string word = t.substr(i, j - i);
+            if (word == "and") {
+            } else if (word == "screen" || word == "all") {
+            } else {
+                ok = false;  // print, speech, unknown types and syntax
+            }
+            i = j;
+        }
+    }
+    return negate ? !ok : ok;
+}
+
+// The source size of a sizes attribute: the first entry whose condition
+// matches, a bare last length, or 100vw.
+double SourceSize(std::string_view sizes) {
+    size_t i = 0;
+    while (i <= sizes.size()) {
+        size_t comma = sizes.find(',', i);
+        if (comma == std::string_view::npos) comma = sizes.size();
+        std::string_view entry = sizes.substr(i, comma - i);
+        while (!entry.empty() && IsWs(static_cast<unsigned char>(entry.back()))) entry.remove_suffix(1);
+        // The length is the last component; what comes before is the condition.
+        size_t cut = entry.size();
+        int depth = 0;
+        while (cut > 0) {
+            const char c = entry[cut - 1];
+            if (c == ')') ++depth;
+            else if (c == '(') --depth;
+            else if (depth == 0 && IsWs(static_cast<unsigned char>(c))) break;
+            --cut;
+        }
+        const std::string_view cond = entry.substr(0, cut);
+        const double px = LengthPx(entry.substr(cut));
+        if (!std::isnan(px) && px >= 0 && (LowerTrim(cond).empty() || QueryMatches(cond))) return px;
+        i = comma + 1;
+    }
+    return kViewportWidth;
+}
+
+struct TCandidate {
+    std::string Url;
+    double Density;
+};
+
+// The candidates of a srcset, in order (HTML's srcset parsing, simplified to
+// what real pages write).
+std::vector<TCandidate> ParseSrcset(std::string_view s, std::string_view sizes, bool& hasWidth) {
+    std::vector<TCandidate> out;
+    hasWidth = false;
+    double sourceSize = -1;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (IsWs(static_cast<unsigned char>(s[i])) || s[i] == ',')) ++i;
+        if (i >= s.size()) break;
+        size_t j = i;
+        while (j < s.size() && !IsWs(static_cast<unsigned char>(s[j]))) ++j;
+        std::string url(s.substr(i, j - i));
+        std::string desc;
+        if (!url.empty() && url.back() == ',') {
+            while (!url.empty() && url.back() == ',') url.pop_back();
+        } else {
+            int paren = 0;
+            while (j < s.size() && (paren > 0 || s[j] != ',')) {
+                if (s[j] == '(') ++paren;
+                if (s[j] == ')') --paren;
+                desc += s[j++];
+            }
+        }
+        i = j;
+        double density = 1;
+        bool bad = false;
+        const std::string d = LowerTrim(desc);
+        if (!d.empty()) {
+            char* end = nullptr;
+            const double v = std::strtod(d.c_str(), &end);
+            const std::string unit = LowerTrim(end);
+            if (unit == "x") {
+                density = v;
+            } else if (unit == "w") {
+                hasWidth = true;
+                if (sourceSize < 0) sourceSize = SourceSize(sizes);
+                density = sourceSize > 0 ? v / sourceSize : v;
+            } else if (unit != "h") {
+                bad = true;
+            }
+            if (!(density > 0)) bad = true;
+        }
+        if (!bad && !url.empty()) out.push_back({url, density});
+    }
+    return out;
+}
+
+// The literal of a named character reference that pages use in addresses
+// and titles; the full table is not needed for either.
+uint32_t NamedRef(std::string_view name) {
+    static const struct {
+        const char* n;
+        uint32_t cp;
+    } table[] = {{"amp", '&'},      {"lt", '<'},        {"gt", '>'},      {"quot", '"'},    {"apos", '\''},
+                 {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},    {"trade", 0x2122}, {"mdash", 0x2014},
+                 {"ndash", 0x2013}, {"hellip", 0x2026}, {"laquo", 0xAB},  {"raquo", 0xBB},  {"middot", 0xB7},
+                 {"times", 0xD7},   {"lsquo", 0x2018},  {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
+                 {"para", 0xB6},    {"sect", 0xA7},     {"deg", 0xB0},    {"yen", 0xA5},    {"euro", 0x20AC}};
+    for (const auto& e : table)
+        if (name == e.n) return e.cp;
+    return 0;
+}
+
+// Decodes "&name;", "&#N;" and "&#xH;" (a missing ";" is allowed after a
+// number, as browsers do).
+std::string DecodeCharRefs(std::string_view s) {
+    if (s.find('&') == std::string_view::npos) return std::string(s);
+    std::string out;
+    size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsSjisLead(c) && i + 1 < s.size()) {
+            out.append(s.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        if (c != '&') {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        uint32_t cp = 0;
+        if (j < s.size() && s[j] == '#') {
+            ++j;
+            const bool hex = j < s.size() && (s[j] == 'x' || s[j] == 'X');
+            if (hex) ++j;
+            const size_t from = j;
+            uint64_t v = 0;
+            while (j < s.size() && (hex ? std::isxdigit(static_cast<unsigned char>(s[j])) : std::isdigit(static_cast<unsigned char>(s[j])))) {
+                const char d = s[j++];
+                v = v * (hex ? 16 : 10) + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : (d | 0x20) - 'a' + 10);
+                if (v > 0x10FFFF) v = 0x110000;
+            }
+            if (j > from) {
+                cp = (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) ? 0xFFFD : static_cast<uint32_t>(v);
+                if (j < s.size() && s[j] == ';') ++j;
+            }
+        } else {
+            while (j < s.size() && std::isalnum(static_cast<unsigned char>(s[j]))) ++j;
+            if (j < s.size() && s[j] == ';') {
+                cp = NamedRef(s.substr(i + 1, j - i - 1));
+                ++j;
+            }
+        }
+        if (cp == 0) {
+            out += '&';
+            ++i;
+            continue;
+        }
+        // The no-break and typographic spaces have no Shift-JIS form; a
+        // blank shows them as a browser does.
+        if (cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F) cp = ' ';
+        AppendCodePointSjis(out, cp);
+        i = j;
+    }
+    return out;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = Low(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+void AddRef(std::vector<TModernRef>& out, TModernUse use, uint8_t kind, const std::string* value) {
+    if (value && !value->empty()) out.push_back({use, kind, *value});
+}
+
+bool ScriptTypeRuns(const TAttrList& a) {
+    const std::string* type = Attr(a, "TYPE");
+    if (!type) return true;
+    const std::string t = LowerTrim(*type);
+    return t.empty() || t == "module" || t == "text/javascript" || t == "application/javascript" ||
+           t == "text/ecmascript" || t == "application/ecmascript" || t == "application/x-javascript" ||
+           t == "text/x-javascript" || t == "text/jscript" || t == "text/livescript" || t == "javascript";
+}
+
+bool ImageTypeSupported(std::string_view type) {
+    const std::string t = LowerTrim(type);
+    return t.empty() || t == "image/webp" || t == "image/avif" || t == "image/png" || t == "image/jpeg" ||
+           t == "image/jpg" || t == "image/gif" || t == "image/svg+xml" || t == "image/apng" ||
+           t == "image/bmp" || t == "image/x-icon" || t == "image/vnd.microsoft.icon";
+}
+
+bool MediaTypeSupported(std::string_view type) {
+    std::string t = LowerTrim(type);
+    const size_t semi = t.find(';');
+    if (semi != std::string::npos) t = LowerTrim(t.substr(0, semi));
+    return t.empty() || t == "video/mp4" || t == "video/webm" || t == "video/ogg" || t == "audio/mpeg" ||
+           t == "audio/mp3" || t == "audio/ogg" || t == "audio/wav" || t == "audio/wave" || t == "audio/x-wav" ||
+           t == "audio/webm" || t == "audio/mp4" || t == "audio/aac" || t == "audio/flac";
+}
+
+// Whether a <video>/<audio> element makes the browser fetch its source
+// before anything plays.
+bool MediaLoads(const TAttrList& a) {
+    if (Attr(a, "AUTOPLAY")) return true;
+    const std::string* preload = Attr(a, "PRELOAD");
+    return !preload || LowerTrim(*preload) != "none";
+}
+
+std::vector<std::string> RelTokens(const std::string* rel) {
+    std::vector<std::string> r;
+    if (!rel) return r;
+    const std::string s = LowerTrim(*rel);
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && IsWs(static_cast<unsigned char>(s[i]))) ++i;
+        size_t j = i;
+        while (j < s.size() && !IsWs(static_cast<unsigned char>(s[j]))) ++j;
+        if (j > i) r.push_back(s.substr(i, j - i));
+        i = j;
+    }
+    return r;
+}
+
+void LinkRefs(const TAttrList& a, std::vector<TModernRef>& out) {
+    const std::vector<std::string> rel = RelTokens(Attr(a, "REL"));
+    auto has = [&](std::string_view t) { return std::find(rel.begin(), rel.end(), t) != rel.end(); };
+    const std::string* href = Attr(a, "HREF");
+    if (has("stylesheet")) {
+        if (!Attr(a, "DISABLED")) AddRef(out, TModernUse::Sheet, pkStyleSheet, href);
+        return;
+    }
+    if (has("icon")) {
+        AddRef(out, TModernUse::Part, pkImage, href);
+        return;
+    }
+    if (has("modulepreload")) {
+        AddRef(out, TModernUse::Part, pkScript, href);
+        return;
+    }
+    if (has("manifest")) {
+        AddRef(out, TModernUse::Part, pkOther, href);
+        return;
+    }
+    if (has("preload")) {
+        const std::string as = LowerTrim(AttrOr(a, "AS"));
+        if (as == "style") AddRef(out, TModernUse::Part, pkStyleSheet, href);
+        else if (as == "script") AddRef(out, TModernUse::Part, pkScript, href);
+        else if (as == "font") AddRef(out, TModernUse::Part, pkFont, href);
+        else if (as == "fetch") AddRef(out, TModernUse::Part, pkOther, href);
+        else if (as == "image") {
+            const std::string* set = Attr(a, "IMAGESRCSET");
+            const std::string pick =
+                set ? PickSrcset(*set, AttrOr(a, "IMAGESIZES"), href ? *href : std::string()) : AttrOr(a, "HREF");
+            AddRef(out, TModernUse::Part, pkImage, &pick);
+        }
+        // Any other "as" (or none) is not fetched.
+    }
+}
+
+enum TTagId : uint8_t {
+    tOther, tScript, tStyle, tRaw, tIframe, tImg, tPicture, tSource, tVideo, tAudio, tLink, tInput, tFrame,
+    tObject, tEmbed, tBackground, tAnchor, tBase, tMeta
+};
+
+// Looked up once per tag: most tags of a page are none of these.
+TTagId TagId(std::string_view tag) {
+    // Tags that start with none of these letters are the common case.
+    static constexpr std::string_view kFirst = "SNTIPVALFOEBM";
+    if (tag.empty() || kFirst.find(tag[0]) == std::string_view::npos) return tOther;
+    static const std::unordered_map<std::string_view, TTagId> ids{
+        {"SCRIPT", tScript}, {"STYLE", tStyle},     {"NOSCRIPT", tRaw},   {"TEMPLATE", tRaw},  {"TEXTAREA", tRaw},
+        {"NOEMBED", tRaw},   {"NOFRAMES", tRaw},    {"IFRAME", tIframe},  {"IMG", tImg},       {"PICTURE", tPicture},
+        {"SOURCE", tSource}, {"VIDEO", tVideo},     {"AUDIO", tAudio},    {"LINK", tLink},     {"INPUT", tInput},
+        {"FRAME", tFrame},   {"OBJECT", tObject},   {"EMBED", tEmbed},    {"BODY", tBackground},
+        {"TABLE", tBackground}, {"TD", tBackground}, {"TH", tBackground}, {"TR", tBackground},
+        {"THEAD", tBackground}, {"TBODY", tBackground}, {"TFOOT", tBackground}, {"A", tAnchor},
+        {"AREA", tAnchor},   {"BASE", tBase},       {"META", tMeta}};
+    auto it = ids.find(tag);
+    return it == ids.end() ? tOther : it->second;
+}
+
+}  // namespace
+
+std::vector<TTagAttr> ParseTagAttributes(std::string_view t) {
+    TAttrList list;
+    ParseAttributesInto(t, list);
+    list.Items.resize(list.Count);
+    return list.Items;
+}
+
+namespace {
+
+void ParseAttributesInto(std::string_view t, TAttrList& out) {
+    out.Count = 0;
+    size_t i = 1;
+    while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
+    while (i < t.size()) {
+        while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
+        if (i >= t.size() || t[i] == '>') break;
+        if (out.Count == out.Items.size()) out.Items.emplace_back();
+        TTagAttr& a = out.Items[out.Count];
+        a.Name.clear();
+        a.Value.clear();
+        while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
+               !(t[i] == '/' && !a.Name.empty()))
+            a.Name += Up(t[i++]);
+        while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+        if (i < t.size() && t[i] == '=') {
+            ++i;
+            while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+            if (i < t.size() && (t[i] == '"' || t[i] == '\'')) {
+                const char q = t[i++];
+                const size_t end = t.find(q, i);
+                const size_t stop = end == std::string_view::npos ? t.size() : end;
+                a.Value.assign(t.substr(i, stop - i));
+                i = stop + 1;
+            } else {
+                const size_t from = i;
+                while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>') ++i;
+                a.Value.assign(t.substr(from, i - from));
+            }
+        }
+        // The first of two attributes of one name wins, as in a browser.
+        if (!a.Name.empty() && !Attr(out, a.Name)) ++out.Count;
+    }
+}
+
+}  // namespace
+
+bool MediaMatches(std::string_view media) {
+    if (LowerTrim(media).empty()) return true;
+    size_t i = 0;
+    while (i <= media.size()) {
+        size_t comma = media.find(',', i);
+        if (comma == std::string_view::npos) comma = media.size();
+        if (QueryMatches(media.substr(i, comma - i))) return true;
+        i = comma + 1;
+    }
+    return false;
+}
+
+std::string PickSrcset(std::string_view srcset, std::string_view sizes, std::string_view src) {
+    bool hasWidth = false;
+    std::vector<TCandidate> c = ParseSrcset(srcset, sizes, hasWidth);
+    const bool has1x = std::any_of(c.begin(), c.end(), [](const TCandidate& k) { return k.Density == 1; });
+    if (!src.empty() && !hasWidth && !has1x) c.push_back({std::string(src), 1});
+    if (c.empty()) return std::string();
+    // Stable: of equal densities the first written wins.
+    std::stable_sort(c.begin(), c.end(), [](const TCandidate& a, const TCandidate& b) { return a.Density < b.Density; });
+    size_t i = 0;
+    while (i + 1 < c.size() && c[i].Density < 1) ++i;
+    // Between two candidates around the device ratio the browser takes the
+    // smaller one when the ratio lies below their geometric mean.
+    if (i > 0 && c[i - 1].Density < 1 && c[i].Density > 1 && std::sqrt(c[i - 1].Density * c[i].Density) >= 1)
+        --i;
+    return c[i].Url;
+}
+
+void ModernTagRefs(const std::string& tag, std::string_view text, const char* data, int64_t& pos, int64_t len,
+                   TModernPageState& st, std::vector<TModernRef>& out) {
+    const TTagId id = TagId(tag);
+    // Elements whose content is not markup.
+    if (id == tScript) {
+        thread_local TAttrList a;
+        ParseAttributesInto(text, a);
+        if (ScriptTypeRuns(a) && !Attr(a, "NOMODULE")) AddRef(out, TModernUse::Part, pkScript, Attr(a, "SRC"));
+        SkipRawText(data, pos, len, "SCRIPT");
+        return;
+    }
+    if (id == tStyle) {
+        const int64_t from = pos;
+        const int64_t end = SkipRawText(data, pos, len, "STYLE");
+        // A browser reads a <style> whatever its media and fetches its
+        // imports; a media that does not match only keeps it from applying.
+        const std::string css(data + from, static_cast<size_t>(end - from));
+        AddRef(out, TModernUse::StyleText, pkStyleSheet, &css);
+        return;
+    }
+    if (id == tRaw || id == tIframe) {
+        if (id == tIframe) {
+            thread_local TAttrList a;
+            ParseAttributesInto(text, a);
+            if (!Attr(a, "SRCDOC")) AddRef(out, TModernUse::Frame, pkFrame, Attr(a, "SRC"));
+            if (const std::string* style = Attr(a, "STYLE")) AddRef(out, TModernUse::StyleText, pkStyleSheet, style);
+        }
+        SkipRawText(data, pos, len, tag);
+        return;
+    }
+
+    // The style attribute of any element; most tags have none.
+    // Found by its "=": a tag has few of them.
+    bool maybeStyle = false;
+    for (size_t eq = text.find('='); eq != std::string_view::npos && !maybeStyle; eq = text.find('=', eq + 1)) {
+        size_t e = eq;
+        while (e > 0 && IsWs(static_cast<unsigned char>(text[e - 1]))) --e;
+        maybeStyle = e >= 5 && (text[e - 5] | 0x20) == 's' && (text[e - 4] | 0x20) == 't' &&
+                     (text[e - 3] | 0x20) == 'y' && (text[e - 2] | 0x20) == 'l' && (text[e - 1] | 0x20) == 'e';
+    }
+    thread_local TAttrList a;
+    bool parsed = false;
+    auto attrs = [&]() -> const TAttrList& {
+        if (!parsed) {
+            ParseAttributesInto(text, a);
+            parsed = true;
+        }
+        return a;
+    };
+
+    if (id == tImg) {
+        const TAttrList& x = attrs();
+        std::string pick;
+        if (st.InPicture && st.PictureChosen) pick = st.PictureUrl;
+        else if (const std::string* set = Attr(x, "SRCSET")) pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
+        else pick = AttrOr(x, "SRC");
+        AddRef(out, TModernUse::Part, pkImage, &pick);
+    } else if (id == tPicture) {
+        st.InPicture = true;
+        st.PictureChosen = false;
+        st.PictureUrl.clear();
+    } else if (id == tSource) {
+        const TAttrList& x = attrs();
+        if (st.InPicture) {
+            if (!st.PictureChosen && MediaMatches(AttrOr(x, "MEDIA")) && ImageTypeSupported(AttrOr(x, "TYPE"))) {
+                std::string pick = PickSrcset(AttrOr(x, "SRCSET"), AttrOr(x, "SIZES"), "");
+                if (!pick.empty()) {
+                    st.PictureChosen = true;
+                    st.PictureUrl = std::move(pick);
+                }
+            }
+        } else if (st.MediaDepth > 0 && !st.MediaChosen && MediaTypeSupported(AttrOr(x, "TYPE"))) {
+            if (const std::string* src = Attr(x, "SRC"); src && !src->empty()) {
+                st.MediaChosen = true;
+                AddRef(out, TModernUse::Part, pkMedia, src);
+            }
+        }
+    } else if (id == tVideo || id == tAudio) {
+        const TAttrList& x = attrs();
+        if (id == tVideo) AddRef(out, TModernUse::Part, pkImage, Attr(x, "POSTER"));
+        if (MediaLoads(x)) {
+            ++st.MediaDepth;
+            st.MediaChosen = false;
+            if (const std::string* src = Attr(x, "SRC"); src && !src->empty()) {
+                st.MediaChosen = true;
+                AddRef(out, TModernUse::Part, pkMedia, src);
+            }
+        } else {
+            // Sources of an element that loads nothing are passed over.
+            ++st.MediaDepth;
+            st.MediaChosen = true;
+        }
+    } else if (id == tLink) {
+        LinkRefs(attrs(), out);
+    } else if (id == tInput) {
+        const TAttrList& x = attrs();
+        if (LowerTrim(AttrOr(x, "TYPE")) == "image") AddRef(out, TModernUse::Part, pkImage, Attr(x, "SRC"));
+    } else if (id == tFrame) {
+        AddRef(out, TModernUse::Frame, pkFrame, Attr(attrs(), "SRC"));
+    } else if (id == tObject) {
+        const std::string* d = Attr(attrs(), "DATA");
+        if (d && !d->empty()) AddRef(out, TModernUse::Part, KindByExtension(*d), d);
+    } else if (id == tEmbed) {
+        const std::string* d = Attr(attrs(), "SRC");
+        if (d && !d->empty()) AddRef(out, TModernUse::Part, KindByExtension(*d), d);
+    } else if (id == tBackground) {
+        AddRef(out, TModernUse::Part, pkImage, Attr(attrs(), "BACKGROUND"));
+    } else if (id == tAnchor) {
+        AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
+    } else if (id == tBase) {
+        if (!st.BaseSeen) {
+            const std::string* href = Attr(attrs(), "HREF");
+            if (href) {
+                st.BaseSeen = true;
+                AddRef(out, TModernUse::Base, pkPage, href);
+            }
+        }
+    } else if (id == tMeta) {
+        const TAttrList& x = attrs();
+        if (LowerTrim(AttrOr(x, "HTTP-EQUIV")) == "refresh") {
+            const std::string content = AttrOr(x, "CONTENT");
+            std::string upper = content;
+            for (char& c : upper) c = Up(c);
+            const size_t at = upper.find("URL=");
+            if (at != std::string::npos) {
+                std::string url = content.substr(at + 4);
+                while (!url.empty() && (url.front() == '\'' || url.front() == '"')) url.erase(0, 1);
+                while (!url.empty() && (url.back() == '\'' || url.back() == '"')) url.pop_back();
+                AddRef(out, TModernUse::Link, pkPage, &url);
+            }
+        }
+    }
+    if (maybeStyle) {
+        if (const std::string* style = Attr(attrs(), "STYLE"); style && style->find('(') != std::string::npos)
+            AddRef(out, TModernUse::StyleText, pkStyleSheet, style);
+    }
+}
+
+void ModernEndTag(std::string_view tag, TModernPageState& st) {
+    // Only PICTURE, VIDEO and AUDIO close a state.
+    if (tag.empty()) return;
+    const char first = static_cast<char>(tag[0] & ~0x20);
+    if (first != 'P' && first != 'V' && first != 'A') return;
+    std::string t;
+    for (char c : tag) {
+        if (IsWs(static_cast<unsigned char>(c)) || c == '>') break;
+        t += Up(c);
+    }
+    if (t == "PICTURE") {
+        st.InPicture = false;
+        st.PictureChosen = false;
+    } else if ((t == "VIDEO" || t == "AUDIO") && st.MediaDepth > 0) {
+        --st.MediaDepth;
+        st.MediaChosen = st.MediaDepth > 0;
+    }
+}
+
+bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& path) {
+    // Most addresses need none of the steps below but the cut at "#".
+    bool plain = !value.empty() && static_cast<unsigned char>(value.front()) > 0x20;
+    size_t end = value.size();
+    for (size_t i = 0; i < value.size() && plain; ++i) {
+        const unsigned char c = static_cast<unsigned char>(value[i]);
+        if (c == '#' || c == '?') {
+            end = i;
+            break;
+        }
+        plain = c > 0x20 && c < 0x80 && c != '&' && c != '%' && c != '<';
+    }
+    if (plain) {
+        path.assign(value.substr(0, end));
+        return true;
+    }
+    std::string s = decodeCharRefs ? DecodeCharRefs(value) : std::string(value);
+    // A URL parser removes tabs and line ends anywhere and blanks at the ends.
+    std::string t;
+    t.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsSjisLead(c) && i + 1 < s.size()) {
+            t += s[i];
+            t += s[++i];
+            continue;
+        }
+        if (c == '\t' || c == '\n' || c == '\r') continue;
+        t += static_cast<char>(c);
+    }
+    size_t a = 0, b = t.size();
+    while (a < b && static_cast<unsigned char>(t[a]) <= 0x20) ++a;
+    while (b > a && static_cast<unsigned char>(t[b - 1]) <= 0x20) --b;
+    t = t.substr(a, b - a);
+    // A file address has no query, and the fragment names no file.
+    for (size_t i = 0; i < t.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(t[i]);
+        if (IsSjisLead(c)) {
+            ++i;
+        } else if (c == '?' || c == '#') {
+            t.resize(i);
+            break;
+        }
+    }
+    bool ok = t.find("<U+") == std::string::npos;
+    // Percent escapes are UTF-8 bytes; runs of them convert as one.
+    path.clear();
+    size_t i = 0;
+    while (i < t.size()) {
+        if (t[i] == '%' && i + 2 < t.size() + 0 && HexValue(t[i + 1]) >= 0 && HexValue(t[i + 2]) >= 0) {
+            std::string bytes;
+            while (i + 2 < t.size() + 0 && t[i] == '%' && HexValue(t[i + 1]) >= 0 && HexValue(t[i + 2]) >= 0) {
+                bytes += static_cast<char>(HexValue(t[i + 1]) * 16 + HexValue(t[i + 2]));
+                i += 3;
+            }
+            if (IsUtf8WithMultibyte(bytes)) {
+                if (auto sj = Utf8ToCp932Strict(bytes)) {
+                    path += *sj;
+                } else {
+                    path += Utf8ToCp932(bytes);
+                    ok = false;
+                }
+            } else {
+                path += bytes;  // ASCII, or bytes of a legacy page kept as written
+            }
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(t[i]);
+        path += t[i++];
+        if (IsSjisLead(c) && i < t.size()) path += t[i++];
+    }
+    return ok;
+}
+
+std::string DecodeModernText(std::string_view text) { return DecodeCharRefs(text); }
+
+uint8_t KindByExtension(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos) return pkOther;
+    std::string ext = LowerTrim(path.substr(dot + 1));
+    const size_t cut = ext.find_first_of("?#");
+    if (cut != std::string::npos) ext.resize(cut);
+    static const char* const images[] = {"gif", "png", "jpg", "jpeg", "webp", "avif", "svg", "bmp", "ico", "apng"};
+    static const char* const media[] = {"mp3", "mp4", "webm", "ogg", "ogv", "oga", "wav", "mid", "midi", "m4a", "aac", "flac", "mov"};
+    static const char* const pages[] = {"htm", "html", "xhtml"};
+    for (const char* e : images)
+        if (ext == e) return pkImage;
+    for (const char* e : media)
+        if (ext == e) return pkMedia;
+    for (const char* e : pages)
+        if (ext == e) return pkFrame;
+    return pkOther;
+}

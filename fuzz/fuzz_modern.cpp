@@ -1,0 +1,58 @@
+// The modern reading's readers of untrusted text: the CSS tokenizer, the
+// charset sniffing and conversion, the srcset choice and the tag attribute
+// and address readers. Any bytes must give results, never a crash, a hang
+// or a read past the input.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/UCharsetSniff.h"
+#include "engine/UCssReader.h"
+#include "engine/UModernPage.h"
+
+namespace {
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // An exact-size copy, so a read past the end is caught.
+    std::vector<char> buf(data, data + size);
+    const std::string_view src(buf.data(), size);
+
+    for (const TCssRef& r : ReadCssRefs(src)) Check(!r.Url.empty());
+
+    const int code = SniffPageEncoding(src);
+    Check(code >= 0 && code <= 4);
+    const int declared = DeclaredPageEncoding(src);
+    Check(declared >= -1 && declared <= 4);
+    if (code == KanjiCodeUtf8 && declared < 0) Check(IsUtf8WithMultibyte(src));
+    const std::string text = PageTextToSjis(src, code);
+    (void)DecodeModernText(text);
+
+    // The first line as srcset, the second as sizes, the rest as a tag.
+    const size_t nl = src.find('\n');
+    const std::string_view set = src.substr(0, nl);
+    const std::string_view rest = nl == std::string_view::npos ? std::string_view() : src.substr(nl + 1);
+    const size_t nl2 = rest.find('\n');
+    const std::string pick = PickSrcset(set, rest.substr(0, nl2), "src");
+    (void)MediaMatches(rest.substr(0, nl2));
+    Check(pick.size() <= set.size() + 3);
+
+    (void)ParseTagAttributes(src);
+    std::string path;
+    (void)ModernRefToPath(src, true, path);
+
+    TModernPageState st;
+    std::vector<TModernRef> refs;
+    int64_t pos = 0;
+    const std::string tag = "STYLE";
+    ModernTagRefs(tag, src, buf.data(), pos, static_cast<int64_t>(size), st, refs);
+    Check(pos >= 0 && pos <= static_cast<int64_t>(size));
+    pos = 0;
+    ModernTagRefs("IMG", src, buf.data(), pos, static_cast<int64_t>(size), st, refs);
+    return 0;
+}

@@ -1,0 +1,236 @@
+// The modern reading on real folders: encodings, the files a browser
+// loads, and the pure readers behind them (CSS, charset sniffing).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/UCharsetSniff.h"
+#include "engine/UCssReader.h"
+#include "engine/UDecodeHTML.h"
+#include "engine/UHTMLList.h"
+#include "engine/UInputList.h"
+#include "engine/UModernPage.h"
+#include "engine/YKKanjiLib.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "settings/Uenviron.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct TSiteCase {
+    const char* name;
+    std::map<std::string, std::string> files;  // UTF-8 names; contents as bytes
+    std::string encoding;                      // of the page index.html
+    std::string title;                         // UTF-8; "-" when not checked
+    std::vector<std::string> parts;            // "kind:name" of index.html's parts but itself
+    std::vector<std::string> notFound;
+    std::vector<std::string> pages;            // every measured page
+};
+
+std::string ToSjis(const char* utf8) { return *Utf8ToCp932Strict(utf8); }
+
+std::vector<TSiteCase> SiteCases() {
+    return {
+        {"SrcsetDensityPicksOneX",
+         {{"index.html", "<img src=a.gif srcset='a.gif 1x, b.gif 2x'><img srcset='c.gif 2x, d.gif 0.5x'>"},
+          {"a.gif", "1"}, {"b.gif", "22"}, {"c.gif", "333"}, {"d.gif", "4444"}},
+         "JIS", "-", {"image:a.gif", "image:d.gif"}, {}, {"index.html"}},
+        {"SrcsetWidthUsesSizes",
+         {{"index.html",
+           "<img src=x.gif srcset='s.gif 300w, m.gif 800w, l.gif 1600w' sizes='(max-width: 600px) 100vw, 50vw'>"
+           "<img srcset='n.gif 700w, w.gif 1400w'>"},
+          {"x.gif", "1"}, {"s.gif", "1"}, {"m.gif", "1"}, {"l.gif", "1"}, {"n.gif", "1"}, {"w.gif", "1"}},
+         "JIS", "-", {"image:m.gif", "image:w.gif"}, {}, {"index.html"}},
+        {"PictureTakesTheFirstSourceThatFits",
+         {{"index.html",
+           "<picture><source media='(max-width: 600px)' srcset='small.gif'>"
+           "<source type='image/jxl' srcset='j.jxl'><source type='image/webp' srcset='w.webp'>"
+           "<img src='fallback.gif'></picture><img src='after.gif'>"},
+          {"small.gif", "1"}, {"j.jxl", "1"}, {"w.webp", "1"}, {"fallback.gif", "1"}, {"after.gif", "1"}},
+         "JIS", "-", {"image:after.gif", "image:w.webp"}, {}, {"index.html"}},
+        {"ImportLoopEndsAndEachSheetCountsOnce",
+         {{"index.html", "<link rel=stylesheet href=a.css><style>@import 'b.css';</style>"},
+          {"a.css", "@import url(b.css); p{background:url(i.png)}"},
+          {"b.css", "@import \"a.css\";\n/* url(c.png) */ q{cursor:url('i.png'),auto}"},
+          {"i.png", "1"}},
+         "JIS", "-", {"image:i.png", "stylesheet:a.css", "stylesheet:b.css"}, {}, {"index.html"}},
+        {"SheetInAnotherFolderResolvesAgainstItself",
+         {{"index.html", "<link rel='stylesheet' href='css/x.css'>"},
+          {"css/x.css",
+           "body{background:url(../img/p.png)} @font-face{src:url(f.eot);"
+           "src:local(F), url(f.svg) format('svg'), url(f.woff2) format('woff2'), url(f.woff) format('woff')}"},
+          {"img/p.png", "1"}, {"css/f.woff2", "1"}, {"css/f.woff", "1"}, {"css/f.eot", "1"}, {"css/f.svg", "1"}},
+         "JIS", "-", {"font:css/f.woff2", "image:img/p.png", "stylesheet:css/x.css"}, {}, {"index.html"}},
+        {"BaseHrefMovesRelativeAddresses",
+         {{"index.html", "<base href='sub/'><img src='a.gif'><a href='p.html'>p</a><img src='../b.gif'>"},
+          {"sub/a.gif", "1"}, {"sub/p.html", "<img src=q.gif>"}, {"sub/q.gif", "1"}, {"b.gif", "1"}},
+         "JIS", "-", {"image:b.gif", "image:sub/a.gif"}, {}, {"index.html", "sub/p.html"}},
+        {"Utf8PageWhoseMetaSaysShiftJis",
+         {{"index.html", "<meta charset=\"Shift_JIS\"><title>日本語</title>"}}, "SJIS", "-", {}, {}, {"index.html"}},
+        {"ShiftJisPageWhoseMetaSaysUtf8",
+         {{"index.html", "<meta http-equiv=Content-Type content='text/html; charset=utf-8'><title>" +
+                             ToSjis("日本語") + "</title>"}},
+         "UTF8", "-", {}, {}, {"index.html"}},
+        {"ByteOrderMarkMeansUtf8",
+         {{"index.html", "\xEF\xBB\xBF<title>日本語 &amp;\xC2\xA0題&#xA0;</title>"}}, "UTF8", "日本語 & 題 ", {}, {},
+         {"index.html"}},
+        {"JapaneseNamesFromAUtf8Page",
+         {{"index.html", "<title>パート II. GIMP の達人</title><img src='画像.gif'>"
+                         "<img src='%E7%94%BB%E5%83%8F.gif'><a href='%E3%83%9A%E3%83%BC%E3%82%B8.html'>x</a>"},
+          {"画像.gif", "12"}, {"ページ.html", "<img src='画像.gif'>"}},
+         "UTF8", "パート II. GIMP の達人", {"image:画像.gif"}, {}, {"index.html", "ページ.html"}},
+        {"EveryKindABrowserLoads",
+         {{"index.html",
+           "<link rel='shortcut icon' href=i.ico><link rel=preload as=font href=f.woff2>"
+           "<link rel=preload href=nothing.bin><link rel=modulepreload href=m.js><link rel=manifest href=app.json>"
+           "<script src=s.js></script><script type=text/template src=t.js></script>"
+           "<script>document.write('<img src=w.gif>')</script><noscript><img src=n.gif></noscript>"
+           "<video poster=v.jpg preload=none><source src=v.mp4></video><audio><source src=a.ogg type=audio/ogg>"
+           "<source src=b.mp3></audio><iframe src=frame.html></iframe><input type=image src=btn.gif>"
+           "<object data=o.svg></object><embed src=e.swf><div style=\"background:url('d.png')\"></div>"
+           "<img src=missing.gif><img src='https://cdn.example/x.png'><img src='data:image/gif;base64,R0'>"},
+          {"i.ico", "1"}, {"f.woff2", "1"}, {"nothing.bin", "1"}, {"m.js", "1"}, {"app.json", "1"}, {"s.js", "1"},
+          {"t.js", "1"}, {"w.gif", "1"}, {"n.gif", "1"}, {"v.jpg", "1"}, {"v.mp4", "1"}, {"a.ogg", "1"},
+          {"b.mp3", "1"}, {"frame.html", "<img src=fi.gif>"}, {"fi.gif", "1"}, {"btn.gif", "1"}, {"o.svg", "1"},
+          {"e.swf", "1"}, {"d.png", "1"}},
+         "JIS",
+         "-",
+         {"font:f.woff2", "frame:frame.html", "image:btn.gif", "image:d.png", "image:i.ico", "image:o.svg",
+          "image:v.jpg", "media:a.ogg", "other:app.json", "other:e.swf", "script:m.js", "script:s.js"},
+         {"missing.gif"},
+         {"index.html", "frame.html"}},
+    };
+}
+
+class ModernSite : public ::testing::TestWithParam<TSiteCase> {
+protected:
+    void SetUp() override {
+        EnvSettings = TEnvSettings{};
+        EnvSettings.Modern = true;
+        oldCwd_ = platform::GetCurrentDir();
+        base = *platform::FromNative(t.path());
+        platform::SetCurrentDir(base);
+    }
+    void TearDown() override {
+        platform::SetCurrentDir(oldCwd_);
+        InputList.clear();
+        FileList.Clear();
+        ErrorLog.Clear();
+        EnvSettings = TEnvSettings{};
+    }
+    std::string Rel(const std::string& cp932) const { return Cp932ToUtf8(cp932.substr(base.size() + 1)); }
+
+    TempDir t;
+    std::string base, oldCwd_;
+};
+
+TEST_P(ModernSite, ListsWhatABrowserLoads) {
+    const TSiteCase& c = GetParam();
+    for (const auto& [name, bytes] : c.files) t.Write(name, bytes);
+    InputList = {base + "/index.html"};
+    bool stop = false;
+    std::vector<std::string> lines;
+    MeasureAll(stop, {}, {}, [&](const std::string& l) { lines.push_back(l); });
+
+    std::vector<std::string> pages;
+    for (const THTMLFileInfo* p : FileList) pages.push_back(Rel(p->FileName));
+    EXPECT_EQ(pages, c.pages);
+    ASSERT_GT(FileList.Count(), 0);
+    const THTMLFileInfo& page = *FileList[0];
+    EXPECT_EQ(std::string(DocEncodingName(page.KanjiCode)), c.encoding);
+    if (c.title != "-") {
+        EXPECT_EQ(Cp932ToUtf8(page.Title), c.title);
+    }
+    std::vector<std::string> parts;
+    int64_t sum = page.HTMLSize;
+    for (int i = 1; i < page.Items.Count(); ++i) {
+        parts.push_back(std::string(PartKindName(page.Items[i]->Kind)) + ":" + Rel(page.Items[i]->FileName));
+        sum += page.Items[i]->TotalSize;
+    }
+    std::sort(parts.begin(), parts.end());
+    EXPECT_EQ(parts, c.parts);
+    EXPECT_EQ(page.TotalSize, sum);
+    std::vector<std::string> missing;
+    for (const std::string& m : page.NotFoundList) missing.push_back(Rel(m));
+    EXPECT_EQ(missing, c.notFound);
+    EXPECT_EQ(lines.size(), c.notFound.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sites, ModernSite, ::testing::ValuesIn(SiteCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// With the setting off the same page is read the classic way.
+TEST(ModernSetting, OffKeepsTheClassicReading) {
+    TempDir t;
+    t.Write("index.html", "\xEF\xBB\xBF<link rel=stylesheet href=a.css><img src=a.gif>");
+    t.Write("a.css", "x");
+    t.Write("a.gif", "1");
+    EnvSettings = TEnvSettings{};
+    InputList = {*platform::FromNative(t / "index.html")};
+    bool stop = false;
+    MeasureAll(stop, {}, {}, {});
+    ASSERT_EQ(FileList.Count(), 1);
+    EXPECT_EQ(FileList[0]->Items.Count(), 2);
+    EXPECT_EQ(FileList[0]->KanjiCode, Sjis);  // the BOM's bytes pass as a Shift-JIS pair
+    EXPECT_EQ(FileList[0]->Items[1]->Kind, pkImage);
+    FileList.Clear();
+    InputList.clear();
+}
+
+// --- pure readers ------------------------------------------------------------
+
+TEST(CssReader, FindsWhatABrowserFetches) {
+    const struct {
+        const char* css;
+        std::vector<std::string> refs;  // "I:", "U:" or "F:" and the address
+    } cases[] = {
+        {"/* url(a.png) */ b{background:url( b.png )} c{x:url(\"c d.png\")}", {"U:b.png", "U:c d.png"}},
+        {"@import 'a.css' screen; @import url(b.css); p{} @import 'late.css';", {"I:a.css", "I:b.css"}},
+        {"p{background:url(a\\29 b.png)} q{background:url('\\41 .png')} r{x:url(bad\"x.png)}", {"U:a)b.png", "U:A.png"}},
+        {"@font-face{src:url(a.eot)} @font-face{src:url(b.svg) format(svg), url(b.woff) format(\"woff\")}",
+         {"F:a.eot", "F:b.woff"}},
+        {"@font-face{src:url(x.ttf);src:url(y.woff2) format('woff2')}", {"F:y.woff2"}},
+        {"p{mask:url(#m)} q{x:url()} s{content:'url(not.png)'}", {}},
+        {"p{background:url(\x95\x5C.png)}", {"U:\x95\x5C.png"}},
+        {"p{background:url(a.png", {"U:a.png"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> got;
+        for (const TCssRef& r : ReadCssRefs(c.css)) {
+            const char* k = r.Kind == TCssRefKind::Import ? "I:" : r.Kind == TCssRefKind::Font ? "F:" : "U:";
+            got.push_back(k + r.Url);
+        }
+        EXPECT_EQ(got, c.refs) << c.css;
+    }
+}
+
+TEST(CharsetSniff, FollowsTheBrowserOrder) {
+    const struct {
+        std::string bytes;
+        int code;
+    } cases[] = {
+        {"\xEF\xBB\xBF<meta charset=euc-jp>", KanjiCodeUtf8},
+        {"<!-- <meta charset=utf-8> --><meta charset='x-sjis'>", KanjiCodeSjis},
+        {"<meta http-equiv=content-type content=\"text/html;charset=EUC-JP\"><meta charset=utf-8>", KanjiCodeUtf8},
+        {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=iso-2022-jp\">", KanjiCodeJis},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><html>\xE6\x97\xA5", KanjiCodeSjis},
+        {"<p>\xE6\x97\xA5\xE6\x9C\xAC</p>", KanjiCodeUtf8},
+        {"<p>\x93\xFA\x96\x7B</p>", KanjiCodeSjis},
+        {"<p>\xC6\xFC\xCB\xDC</p>", KanjiCodeEuc},
+        {"<p>\xE6\x97</p>", KanjiCodeSjis},  // a cut sequence is not UTF-8
+        {"<meta charset=windows-1252><p>ascii</p>", KanjiCodeJis},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SniffPageEncoding(c.bytes), c.code) << c.bytes;
+    // Characters Shift-JIS cannot hold stay what they were, as references.
+    EXPECT_EQ(PageTextToSjis("\xEF\xBB\xBF\xC3\xA9\xE6\x97\xA5\xFF", KanjiCodeUtf8), "&#xE9;\x93\xFA&#xFFFD;");
+    // An overlong form and a half-width katakana (one Shift-JIS byte).
+    EXPECT_EQ(PageTextToSjis("\xE0\x80\xAF" "a\xEF\xBD\xB1\xF0\x9F\x98\x80", KanjiCodeUtf8),
+              "&#xFFFD;&#xFFFD;&#xFFFD;a\xB1&#x1F600;");
+    EXPECT_EQ(Cp932ToUtf8(DecodeModernText(PageTextToSjis("a\xC3\xA9&amp;", KanjiCodeUtf8))), "a<U+00E9>&");
+}
+
+}  // namespace
