@@ -15,9 +15,9 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
-#include "report/UExport.h"
-#include "settings/UConfig.h"
 #include "ui/UAppMain.h"
+#include "ui/UConfig.h"
+#include "ui/UExport.h"
 #include "ui/UFindDialog.h"
 #include "ui/UHelp.h"
 #include "ui/UVersion.h"

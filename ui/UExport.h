@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/UConfig.h"
+#include "ui/UConfig.h"
 
 class QCheckBox;
 class QKeyEvent;

@@ -12,7 +12,7 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
-#include "report/UExport.h"
+#include "ui/UExport.h"
 
 using namespace uitest;
 
@@ -457,4 +457,4 @@ private slots:
 };
 
 QTEST_MAIN(TestExport)
-#include "test_export.moc"
+#include "test_Export.moc"

@@ -1,4 +1,4 @@
-#include "settings/UConfig.h"
+#include "ui/UConfig.h"
 
 #include <QApplication>
 #include <QButtonGroup>

@@ -14,7 +14,7 @@
 
 #include "UiTestSupport.h"
 #include "platform/Profile.h"
-#include "settings/UConfig.h"
+#include "ui/UConfig.h"
 
 using namespace uitest;
 
@@ -591,4 +591,4 @@ private slots:
 };
 
 QTEST_MAIN(TestConfigDialog)
-#include "test_config_dialog.moc"
+#include "test_ConfigDialog.moc"

@@ -1,4 +1,4 @@
-#include "report/UExport.h"
+#include "ui/UExport.h"
 
 #include <QCheckBox>
 #include <QClipboard>
