@@ -25,6 +25,7 @@
 #include "ui/UHelp.h"
 #include "ui/UPlatformHooks.h"
 #include "ui/UVersion.h"
+#include "ui/UWindowHooks.h"
 #include "ui/UnitMain.h"
 
 namespace {
@@ -189,8 +190,7 @@ void TSingleInstance::ReadFrom(QLocalSocket* socket) {
 
 void InstallWindowHooks() {
     InstallPlatformHooks([](int context) { ShowHelpContext(context); });
-    InstallQtClipboard();
-    DialogHelpHook = [](int context) { ShowHelpContext(context); };
+    WindowHooks().help = [](int context) { ShowHelpContext(context); };
 }
 
 int RunApplication(int argc, char* argv[]) {

@@ -1,8 +1,6 @@
 #include "ui/UExport.h"
 
 #include <QCheckBox>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
@@ -13,7 +11,6 @@
 
 #include "outside/YKFileUtils.h"
 #include "outside/YKWebBrowser.h"
-#include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -138,9 +135,7 @@ TFExport::TFExport(QWidget* parent) : QDialog(parent) {
 
     preview_ = new TKeyPreview(
         this, [this](QObject*, QKeyEvent* key) { return FormKeyDown(key); },
-        [](int context) {
-            if (DialogHelpHook) DialogHelpHook(context);
-        });
+        [](int context) { ShowDialogHelp(context); });
 }
 
 bool TFExport::Execute(int index) {
@@ -191,7 +186,7 @@ void TFExport::CancelButtonClick() {
 void TFExport::reject() { CancelButtonClick(); }
 
 void TFExport::HelpButtonClick() {
-    if (DialogHelpHook) DialogHelpHook(HelpTopicExport);
+    ShowDialogHelp(HelpTopicExport);
 }
 
 bool TFExport::FormKeyDown(QKeyEvent* key) {
@@ -256,7 +251,3 @@ void RunExport(int Tag, QWidget* owner, std::vector<std::string>& TempFiles) {
 }
 
 void ShowExportOptions(QWidget* parent) { ExportDialog(parent)->Execute(ExportOptionsOnly); }
-
-void InstallQtClipboard() {
-    platform::SetClipboardHook([](const std::string& cp932) { QGuiApplication::clipboard()->setText(Q(cp932)); });
-}

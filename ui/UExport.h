@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/UConfig.h"
+#include "ui/UDialogParts.h"
 
 class QCheckBox;
 class QKeyEvent;
@@ -79,6 +79,3 @@ void RunExport(int Tag, QWidget* owner, std::vector<std::string>& TempFiles);
 
 // The options menu's entry: the dialog for the choices alone.
 void ShowExportOptions(QWidget* parent);
-
-// Puts the core's clipboard text on the system clipboard. Call once at start.
-void InstallQtClipboard();

@@ -20,6 +20,7 @@
 #include "ui/UExport.h"
 #include "ui/UFindDialog.h"
 #include "ui/UHelp.h"
+#include "ui/UPlatformHooks.h"
 #include "ui/UVersion.h"
 
 using namespace uitest;
@@ -77,7 +78,7 @@ class TestMainMenus : public QObject {
 private slots:
     void initTestCase() {
         SetUpEnvironment();
-        SetUrlHook([](const QUrl& url) { Urls().push_back(url); });
+        WindowHooks().url = [](const QUrl& url) { Urls().push_back(url); };
     }
     void init() {
         ResetState();
@@ -352,7 +353,8 @@ private slots:
     void exportKeyPutsTheReportOnTheClipboard() {
         auto form = ShowWindow();
         QVERIFY(form);
-        InstallQtClipboard();
+        platform::TFrontEndScope frontEnd;
+        platform::FrontEnd().clipboard = WindowFrontEnd().clipboard;
         QApplication::clipboard()->clear();
         EnvSettings.ExportShowConfig = false;
         AddPage("/s/page.htm", 1000);
@@ -362,10 +364,12 @@ private slots:
     }
 
     void dialogsAndMessageBoxesOpenTheHelpAtTheirContext() {
+        platform::TFrontEndScope frontEnd;
+        TWindowHooksScope hooks;
         InstallWindowHooks();
         SetUpEnvironment();  // the test's own message boxes again
-        QVERIFY(DialogHelpHook);
-        DialogHelpHook(10016);
+        QVERIFY(WindowHooks().help);
+        WindowHooks().help(10016);
         QCOMPARE(LastUrl().fragment(), QStringLiteral("context-10016"));
     }
 
