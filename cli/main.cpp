@@ -26,6 +26,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "platform/OutputFile.h"
 #include "platform/Profile.h"
 #include "report/UCreateResult.h"
@@ -336,7 +337,8 @@ void TCli::Finish() {
         // The writer reports failures in boxes; here they go to stderr, and
         // an error box means the file was not written.
         bool failed = false;
-        SetMessageBoxHook([&](const TMessageRequest& r) {
+        platform::TFrontEndScope writerBoxes;
+        platform::FrontEnd().messageBox = [&](const TMessageRequest& r) {
             if (r.kind == TMsgKind::Error) failed = true;
             std::string text = r.text;
             for (char& c : text)
@@ -345,9 +347,8 @@ void TCli::Finish() {
             TMsgResult answer = r.unattended.value_or(r.defaultButton);
             if (answer == TMsgResult::Cancel) failed = true;
             return answer;
-        });
+        };
         UpdateWlsFile(EnvSettings.WlsFileName);
-        SetMessageBoxHook({});
         if (failed) status_ = kExitFailure;
     }
     int selected = -1;

@@ -12,6 +12,7 @@
 #include "engine/UInputResolve.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "settings/Uenviron.h"
 
 namespace {
@@ -46,10 +47,10 @@ const TFolder& Folder() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static int boxes = 0;
     static const bool hooked = [] {
-        SetMessageBoxHook([](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [](const TMessageRequest& r) {
             ++boxes;
             return r.defaultButton;
-        });
+        };
         return true;
     }();
     (void)hooked;

@@ -1,29 +1,19 @@
 #include "platform/BusyCursor.h"
 
+#include "platform/FrontEnd.h"
+
 namespace platform {
 
 namespace {
-struct Hooks {
-    std::function<void()> begin, end;
-    int depth = 0;
-};
-Hooks& State() {
-    static Hooks hooks;
-    return hooks;
-}
+int g_depth = 0;
 }  // namespace
 
-void SetBusyCursorHooks(std::function<void()> begin, std::function<void()> end) {
-    State().begin = std::move(begin);
-    State().end = std::move(end);
-}
-
 TBusyCursor::TBusyCursor() {
-    if (State().depth++ == 0 && State().begin) State().begin();
+    if (g_depth++ == 0 && FrontEnd().busyBegin) FrontEnd().busyBegin();
 }
 
 TBusyCursor::~TBusyCursor() {
-    if (--State().depth == 0 && State().end) State().end();
+    if (--g_depth == 0 && FrontEnd().busyEnd) FrontEnd().busyEnd();
 }
 
 }  // namespace platform

@@ -1,19 +1,13 @@
 #include "platform/Clipboard.h"
 
+#include "platform/FrontEnd.h"
+
 namespace platform {
 
-namespace {
-TClipboardHook& Hook() {
-    static TClipboardHook hook;
-    return hook;
-}
-}  // namespace
-
-void SetClipboardHook(TClipboardHook hook) { Hook() = std::move(hook); }
-
 bool SetClipboardText(const std::string& cp932Text) {
-    if (!Hook()) return false;
-    Hook()(cp932Text);
+    const auto& clipboard = FrontEnd().clipboard;
+    if (!clipboard) return false;
+    clipboard(cp932Text);
     return true;
 }
 

@@ -1,18 +1,13 @@
-// Clipboard text as the core sees it. The window installs a hook that puts
-// the text on the system clipboard; without one there is no clipboard.
+// Clipboard text as the core sees it. The window's front end puts the text
+// on the system clipboard (platform/FrontEnd.h); without one there is no
+// clipboard.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace platform {
 
-using TClipboardHook = std::function<void(const std::string& cp932Text)>;
-
-// Installs the window's hook (an empty function removes it).
-void SetClipboardHook(TClipboardHook hook);
-
-// Hands CP932 text to the hook. False when no hook is installed.
+// Hands CP932 text to the front end. False when it has no clipboard.
 bool SetClipboardText(const std::string& cp932Text);
 
 }  // namespace platform

@@ -3,16 +3,11 @@
 #include <cstdio>
 
 #include "platform/Encoding.h"
+#include "platform/FrontEnd.h"
 
 namespace {
-TMessageBoxHook& Hook() {
-    static TMessageBoxHook hook;
-    return hook;
-}
 bool g_sjis = false;
 }  // namespace
-
-void SetMessageBoxHook(TMessageBoxHook hook) { Hook() = std::move(hook); }
 
 void SetMessageEncodingSjis(bool sjis) { g_sjis = sjis; }
 
@@ -27,7 +22,7 @@ const std::string& MessageCaption(TMsgKind kind) {
 }
 
 TMsgResult ShowMessageBox(const TMessageRequest& request) {
-    if (Hook()) return Hook()(request);
+    if (const auto& box = platform::FrontEnd().messageBox) return box(request);
     std::string line = (request.caption.empty() ? MessageCaption(request.kind) : request.caption) + ": ";
     // A message that names a path puts it after two line breaks; on one
     // terminal line a blank reads better.

@@ -1,5 +1,5 @@
-// Modal message boxes as the core sees them. The window installs a hook that
-// shows real boxes; without one (the command line) the text goes to stderr
+// Modal message boxes as the core sees them. The window's front end shows
+// real boxes (platform/FrontEnd.h); without one (the command line) the text goes to stderr
 // and the box answers with the default the caller names, so the core never
 // waits for a user who is not there.
 #pragma once
@@ -17,7 +17,7 @@ struct TMessageRequest {
     std::string text;           // CP932
     TMsgButtons buttons = TMsgButtons::OK;
     TMsgResult defaultButton = TMsgResult::OK;  // the focused button
-    // The answer when nobody is there to ask (no hook); the focused button
+    // The answer when nobody is there to ask (no front end); the focused button
     // when not set. A question whose focused answer would repeat it for ever
     // (Retry) names another one here.
     std::optional<TMsgResult> unattended;
@@ -25,12 +25,7 @@ struct TMessageRequest {
     std::string caption;        // CP932; empty: the caption of the kind
 };
 
-using TMessageBoxHook = std::function<TMsgResult(const TMessageRequest&)>;
-
-// Installs the window's hook (an empty function removes it).
-void SetMessageBoxHook(TMessageBoxHook hook);
-
-// Shows the box through the hook, or writes "caption: text" to stderr (UTF-8,
+// Shows the box through the front end, or writes "caption: text" to stderr (UTF-8,
 // or CP932 when SetMessageEncodingSjis(true)) and returns the unattended
 // unattended answer (request.unattended, else request.defaultButton).
 TMsgResult ShowMessageBox(const TMessageRequest& request);

@@ -7,14 +7,11 @@
 #include <cctype>
 #include <string>
 
+#include "platform/FrontEnd.h"
+
 namespace platform {
 
 namespace {
-
-std::function<bool()>& Hook() {
-    static std::function<bool()> hook;
-    return hook;
-}
 
 // Reads at most limit bytes of a small /proc file; empty when unreadable
 // (the process may have ended meanwhile).
@@ -50,10 +47,8 @@ bool IsWwwcExecutableName(std::string_view nameOrPath) {
     return SameAsciiNoCase(name, "wwwc") || SameAsciiNoCase(name, "wwwc.exe");
 }
 
-void SetWwwcRunningHook(std::function<bool()> hook) { Hook() = std::move(hook); }
-
 bool IsWwwcRunning() {
-    if (Hook()) return Hook()();
+    if (const auto& running = FrontEnd().wwwcRunning) return running();
     DIR* proc = ::opendir("/proc");
     if (!proc) return false;
     bool found = false;

@@ -22,13 +22,14 @@
 #include "outside/YKShortCutLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "report/UExport.h"
-#include "settings/UConfig.h"
 #include "settings/Uenviron.h"
+#include "ui/UConfig.h"
+#include "ui/UExport.h"
 #include "ui/UFonts.h"
 #include "ui/UHelp.h"
 #include "ui/UPlatformHooks.h"
 #include "ui/UVersion.h"
+#include "ui/UWindowHooks.h"
 #include "ui/UnitMain.h"
 
 namespace {
@@ -244,8 +245,7 @@ void InstallQtTranslations() {
 
 void InstallWindowHooks() {
     InstallPlatformHooks([](int context) { ShowHelpContext(context); });
-    InstallQtClipboard();
-    DialogHelpHook = [](int context) { ShowHelpContext(context); };
+    WindowHooks().help = [](int context) { ShowHelpContext(context); };
 }
 
 int RunApplication(int argc, char* argv[]) {

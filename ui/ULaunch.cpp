@@ -4,25 +4,11 @@
 
 #include "outside/YKWebBrowser.h"
 #include "platform/Shell.h"
-
-namespace {
-std::function<void(const TLaunchRequest&)>& Hook() {
-    static std::function<void(const TLaunchRequest&)> hook;
-    return hook;
-}
-std::function<void(const QUrl&)>& UrlHook() {
-    static std::function<void(const QUrl&)> hook;
-    return hook;
-}
-}  // namespace
-
-void SetLaunchHook(std::function<void(const TLaunchRequest&)> hook) { Hook() = std::move(hook); }
-
-void SetUrlHook(std::function<void(const QUrl&)> hook) { UrlHook() = std::move(hook); }
+#include "ui/UWindowHooks.h"
 
 void LaunchFile(const TLaunchRequest& request) {
-    if (Hook()) {
-        Hook()(request);
+    if (const auto& launch = WindowHooks().launch) {
+        launch(request);
         return;
     }
     switch (request.kind) {
@@ -34,8 +20,8 @@ void LaunchFile(const TLaunchRequest& request) {
 }
 
 void OpenUrl(const QUrl& url) {
-    if (UrlHook()) {
-        UrlHook()(url);
+    if (const auto& open = WindowHooks().url) {
+        open(url);
         return;
     }
     // Without an open program nothing is associated with any address: the

@@ -1,8 +1,8 @@
 // Handing a file, folder or address to an outside program: the one place
-// the window's commands go through, so that tests can catch the requests.
+// the window's commands go through, so that tests can catch the requests
+// (the window hooks' launch and url, ui/UWindowHooks.h).
 #pragma once
 
-#include <functional>
 #include <string>
 
 class QUrl;
@@ -20,11 +20,6 @@ struct TLaunchRequest {
 // file); Folder: OpenFolder(file), the folder holding it.
 void LaunchFile(const TLaunchRequest& request);
 
-// Replaces the launching (tests; an empty function restores the default).
-void SetLaunchHook(std::function<void(const TLaunchRequest&)> hook);
-
 // Hands an address (a web page, a mail address, a help page) to the
 // desktop's default action; a start failure shows its error box.
 void OpenUrl(const QUrl& url);
-// Replaces OpenUrl (tests; an empty function restores the default).
-void SetUrlHook(std::function<void(const QUrl&)> hook);

@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/BusyCursor.h"
-#include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
 #include "ui/QtText.h"
 
@@ -80,13 +78,13 @@ TMsgResult ShowBox(const TMessageRequest& request, const std::function<void(int)
 
 }  // namespace
 
-void InstallMessageBoxHook(std::function<void(int)> help) {
-    SetMessageBoxHook([help](const TMessageRequest& request) { return ShowBox(request, help); });
+platform::TFrontEnd WindowFrontEnd(std::function<void(int)> help) {
+    platform::TFrontEnd frontEnd;
+    frontEnd.messageBox = [help = std::move(help)](const TMessageRequest& request) { return ShowBox(request, help); };
+    frontEnd.clipboard = [](const std::string& cp932) { QApplication::clipboard()->setText(Q(cp932)); };
+    frontEnd.busyBegin = [] { QApplication::setOverrideCursor(Qt::WaitCursor); };
+    frontEnd.busyEnd = [] { QApplication::restoreOverrideCursor(); };
+    return frontEnd;
 }
 
-void InstallPlatformHooks(std::function<void(int)> help) {
-    InstallMessageBoxHook(std::move(help));
-    platform::SetBusyCursorHooks([] { QApplication::setOverrideCursor(Qt::WaitCursor); },
-                                 [] { QApplication::restoreOverrideCursor(); });
-    platform::SetClipboardHook([](const std::string& cp932) { QApplication::clipboard()->setText(Q(cp932)); });
-}
+void InstallPlatformHooks(std::function<void(int)> help) { platform::FrontEnd() = WindowFrontEnd(std::move(help)); }

@@ -4,9 +4,11 @@
 
 #include <functional>
 
-// Installs all three hooks. help, when given, is called with a message box's
-// help context when its Help button is pressed (the box stays open).
-void InstallPlatformHooks(std::function<void(int)> help = {});
+#include "platform/FrontEnd.h"
 
-// Only the message-box hook.
-void InstallMessageBoxHook(std::function<void(int)> help = {});
+// The window's front end. help, when given, is called with a message box's
+// help context when its Help button is pressed (the box stays open).
+platform::TFrontEnd WindowFrontEnd(std::function<void(int)> help = {});
+
+// Installs the window's front end.
+void InstallPlatformHooks(std::function<void(int)> help = {});

@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "settings/Uenviron.h"
 #include "support/TempDir.h"
 
@@ -42,16 +43,15 @@ protected:
         EnvSettings = TEnvSettings{};
         oldCwd_ = platform::GetCurrentDir();
         base = *platform::FromNative(t.path());
-        SetMessageBoxHook([this](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
             boxes.push_back(r);
             return TMsgResult::OK;
-        });
+        };
         t.Write("site/a.html", "a");
         t.MakeDir("site/empty");
         t.MakeDir("other");
     }
     void TearDown() override {
-        SetMessageBoxHook({});
         platform::SetCurrentDir(oldCwd_);
         EnvSettings = TEnvSettings{};
     }
@@ -63,6 +63,7 @@ protected:
 
 private:
     std::string oldCwd_;
+    platform::TFrontEndScope frontEnd_;
 };
 
 TEST_F(InputResolve, TrimsAndTurnsFileAddressesIntoPaths) {

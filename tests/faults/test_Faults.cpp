@@ -27,6 +27,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "platform/Process.h"
 #include "report/UCreateResult.h"
 #include "settings/Uenviron.h"
@@ -61,16 +62,14 @@ protected:
         EnvSettings = TEnvSettings{};
         FileList.Clear();
         ErrorLog.Clear();
-        platform::SetWwwcRunningHook([] { return false; });
-        SetMessageBoxHook([this](const TMessageRequest& r) {
+        platform::FrontEnd().wwwcRunning = [] { return false; };
+        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
             boxes.push_back(r);
             return r.unattended.value_or(r.defaultButton);
-        });
+        };
         cwd_ = platform::GetCurrentDir();
     }
     void TearDown() override {
-        SetMessageBoxHook({});
-        platform::SetWwwcRunningHook({});
         ::unsetenv("VELMORAN_INI");
         FileList.Clear();
         ErrorLog.Clear();
@@ -89,6 +88,7 @@ protected:
     std::vector<TMessageRequest> boxes;
 
 private:
+    platform::TFrontEndScope frontEnd_;
     TEnvSettings saved_;
     std::string cwd_;
 };

@@ -17,6 +17,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "platform/Process.h"
 #include "settings/Uenviron.h"
 #include "support/TempDir.h"
@@ -92,25 +93,23 @@ protected:
         EnvSettings.WlsKeepInfo = false;
         EnvSettings.WlsRemoveURL = false;
         EnvSettings.WwwcRunningCheck = true;
-        platform::SetWwwcRunningHook([this] {
+        platform::FrontEnd().wwwcRunning = [this] {
             ++checks_;
             if (running_.empty()) return false;
             bool r = running_.front();
             running_.pop_front();
             return r;
-        });
-        SetMessageBoxHook([this](const TMessageRequest& r) {
+        };
+        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
             boxes_.push_back(r);
             if (answers_.empty()) return r.defaultButton;
             TMsgResult a = answers_.front();
             answers_.pop_front();
             return a;
-        });
+        };
         path_ = *platform::FromNative(dir_ / "items.wls");
     }
     void TearDown() override {
-        SetMessageBoxHook({});
-        platform::SetWwwcRunningHook({});
         FileList.Clear();
         EnvSettings = saved_;
     }
@@ -140,6 +139,7 @@ protected:
         return t;
     }
 
+    platform::TFrontEndScope frontEnd_;
     TEnvSettings saved_;
     TempDir dir_;
     std::string path_;
@@ -379,11 +379,11 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
 }
 
 TEST_F(UpdateWls, WithoutAWindowTheWarningIsShownOnceAndTheRunGoesOn) {
-    SetMessageBoxHook({});
-    platform::SetWwwcRunningHook([this] {
+    platform::FrontEnd().messageBox = nullptr;
+    platform::FrontEnd().wwwcRunning = [this] {
         ++checks_;
         return true;  // never goes away
-    });
+    };
     AddPage("/srv/a.htm", {"http://a.example/"});
     testing::internal::CaptureStderr();
     UpdateWlsFile(path_);
@@ -427,7 +427,7 @@ bool EventuallyRunning(bool wanted) {
 }
 
 TEST(WwwcProcess, FindsARealProcessByNameOrArgv0) {
-    platform::SetWwwcRunningHook({});
+    platform::TFrontEndScope defaults{platform::TFrontEnd{}};
     if (platform::IsWwwcRunning()) GTEST_SKIP() << "a WWWC process runs on this machine";
 
     // By the kernel's name of the process.

@@ -11,6 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -35,9 +36,11 @@ private:
     std::optional<std::string> old_;
 };
 
-struct HookGuard {
-    explicit HookGuard(TMessageBoxHook h) { SetMessageBoxHook(std::move(h)); }
-    ~HookGuard() { SetMessageBoxHook({}); }
+// Answers the message boxes of one test.
+struct BoxAnswers : platform::TFrontEndScope {
+    explicit BoxAnswers(std::function<TMsgResult(const TMessageRequest&)> answer) {
+        platform::FrontEnd().messageBox = std::move(answer);
+    }
 };
 
 TEST(FindRealName, FindsEntriesByExactName) {
@@ -166,7 +169,7 @@ TEST_F(MakeTempFileNameTest, MissingFolderIsCreatedOnYesOrWithoutAsking) {
     EnvGuard g("TMPDIR", (t.path() + "/a/b/c").c_str());
     std::optional<TMessageRequest> seen;
     TMsgResult answer = TMsgResult::No;
-    HookGuard h([&](const TMessageRequest& r) {
+    BoxAnswers h([&](const TMessageRequest& r) {
         seen = r;
         return answer;
     });
@@ -198,7 +201,7 @@ TEST_F(MakeTempFileNameTest, MissingFolderIsCreatedOnYesOrWithoutAsking) {
 TEST_F(MakeTempFileNameTest, WithoutAskingTheFolderIsCreatedSilently) {
     EnvGuard g("TMPDIR", (t.path() + "/x/y").c_str());
     bool asked = false;
-    HookGuard h([&](const TMessageRequest&) {
+    BoxAnswers h([&](const TMessageRequest&) {
         asked = true;
         return TMsgResult::No;
     });

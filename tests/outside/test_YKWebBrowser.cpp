@@ -17,6 +17,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "platform/Shell.h"
 #include "settings/Uenviron.h"
 #include "support/TempDir.h"
@@ -43,13 +44,15 @@ private:
 class Messages {
 public:
     Messages() {
-        SetMessageBoxHook([this](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
             seen.push_back(r);
             return r.defaultButton;
-        });
+        };
     }
-    ~Messages() { SetMessageBoxHook({}); }
     std::vector<TMessageRequest> seen;
+
+private:
+    platform::TFrontEndScope frontEnd_;
 };
 
 std::string Cp(const std::string& native) { return *platform::FromNative(native); }

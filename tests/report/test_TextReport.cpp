@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/BusyCursor.h"
-#include "platform/Clipboard.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "report/UCreateResult.h"
 #include "report/ReportFixture.h"
 #include "support/TempDir.h"
@@ -257,7 +256,9 @@ TEST_F(TextReport, SavedFileEndsEveryLineWithCrLf) {
 
 TEST_F(TextReport, SaveFailuresThrowAndKeepTheOldFile) {
     int begins = 0, ends = 0;
-    platform::SetBusyCursorHooks([&] { ++begins; }, [&] { ++ends; });
+    platform::TFrontEndScope frontEnd;
+    platform::FrontEnd().busyBegin = [&] { ++begins; };
+    platform::FrontEnd().busyEnd = [&] { ++ends; };
     TempDir dir;
     const std::string missing = *platform::FromNative(dir / "no/such/folder/r.txt");
     try {
@@ -283,16 +284,17 @@ TEST_F(TextReport, SaveFailuresThrowAndKeepTheOldFile) {
     EXPECT_EQ(entries.size(), 2u);
     EXPECT_EQ(begins, 3);
     EXPECT_EQ(ends, 3);
-    platform::SetBusyCursorHooks({}, {});
 }
 
 TEST_F(TextReport, CopyGoesToTheClipboardHook) {
     AllSections(false);
     EXPECT_FALSE(CopyTextReport());
     std::string copied;
-    platform::SetClipboardHook([&](const std::string& text) { copied = text; });
-    EXPECT_TRUE(CopyTextReport());
-    platform::SetClipboardHook({});
+    {
+        platform::TFrontEndScope frontEnd;
+        platform::FrontEnd().clipboard = [&](const std::string& text) { copied = text; };
+        EXPECT_TRUE(CopyTextReport());
+    }
     EXPECT_EQ(copied, JoinReportLines(Build()));
     EXPECT_TRUE(copied.ends_with(" by Orvanel\r\n"));
 }

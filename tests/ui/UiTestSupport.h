@@ -17,11 +17,13 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/FrontEnd.h"
 #include "settings/Uenviron.h"
 #include "ui/QtText.h"
 #include "ui/UControls.h"
 #include "ui/UFonts.h"
 #include "ui/ULaunch.h"
+#include "ui/UWindowHooks.h"
 #include "ui/UnitMain.h"
 
 namespace uitest {
@@ -56,11 +58,11 @@ inline void SetUpEnvironment() {
     qputenv("VELMORAN_INI", IniPath().toUtf8());
     SetUpFontAliases();
     QApplication::setFont(WindowFont());
-    SetMessageBoxHook([](const TMessageRequest& r) {
+    platform::FrontEnd().messageBox = [](const TMessageRequest& r) {
         Messages().push_back(r);
         return r.defaultButton;
-    });
-    SetLaunchHook([](const TLaunchRequest& r) { Launches().push_back(r); });
+    };
+    WindowHooks().launch = [](const TLaunchRequest& r) { Launches().push_back(r); };
 }
 
 // Call from init: defaults, empty results, no settings file, the program's

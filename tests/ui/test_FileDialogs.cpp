@@ -15,8 +15,8 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
-#include "report/UExport.h"
-#include "settings/UConfig.h"
+#include "ui/UExport.h"
+#include "ui/UConfig.h"
 #include "ui/UAppMain.h"
 #include "ui/UFileDialog.h"
 
@@ -42,7 +42,7 @@ private slots:
         InstallQtTranslations();
     }
     void init() { ResetState(); }
-    void cleanup() { FileDialogHook = {}; }
+    void cleanup() { WindowHooks().fileDialog = nullptr; }
 
     void qtTextsAreJapanese() {
         QVERIFY2(QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"),

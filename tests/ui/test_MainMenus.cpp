@@ -15,11 +15,12 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
-#include "report/UExport.h"
-#include "settings/UConfig.h"
 #include "ui/UAppMain.h"
+#include "ui/UConfig.h"
+#include "ui/UExport.h"
 #include "ui/UFindDialog.h"
 #include "ui/UHelp.h"
+#include "ui/UPlatformHooks.h"
 #include "ui/UVersion.h"
 
 using namespace uitest;
@@ -77,7 +78,7 @@ class TestMainMenus : public QObject {
 private slots:
     void initTestCase() {
         SetUpEnvironment();
-        SetUrlHook([](const QUrl& url) { Urls().push_back(url); });
+        WindowHooks().url = [](const QUrl& url) { Urls().push_back(url); };
     }
     void init() {
         ResetState();
@@ -359,7 +360,8 @@ private slots:
     void exportKeyPutsTheReportOnTheClipboard() {
         auto form = ShowWindow();
         QVERIFY(form);
-        InstallQtClipboard();
+        platform::TFrontEndScope frontEnd;
+        platform::FrontEnd().clipboard = WindowFrontEnd().clipboard;
         QApplication::clipboard()->clear();
         EnvSettings.ExportShowConfig = false;
         AddPage("/s/page.htm", 1000);
@@ -369,10 +371,12 @@ private slots:
     }
 
     void dialogsAndMessageBoxesOpenTheHelpAtTheirContext() {
+        platform::TFrontEndScope frontEnd;
+        TWindowHooksScope hooks;
         InstallWindowHooks();
         SetUpEnvironment();  // the test's own message boxes again
-        QVERIFY(DialogHelpHook);
-        DialogHelpHook(10016);
+        QVERIFY(WindowHooks().help);
+        WindowHooks().help(10016);
         QCOMPARE(LastUrl().fragment(), QStringLiteral("context-10016"));
     }
 
@@ -467,11 +471,11 @@ private slots:
     }
 
     void helpWithoutAnOpenProgramSaysWhatAPageWouldSay() {
-        SetUrlHook({});
+        WindowHooks().url = nullptr;
         qputenv("VELMORAN_OPEN_PROGRAM", TestDir().filePath("no-such-opener").toUtf8());
         ShowHelpContents();
         QTest::qWait(50);
-        SetUrlHook([](const QUrl& url) { Urls().push_back(url); });
+        WindowHooks().url = [](const QUrl& url) { Urls().push_back(url); };
         qunsetenv("VELMORAN_OPEN_PROGRAM");
         QCOMPARE(Messages().size(), size_t(1));
         QCOMPARE(Messages()[0].kind, TMsgKind::Error);

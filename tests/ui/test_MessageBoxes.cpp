@@ -42,7 +42,7 @@ private slots:
 
     void questionWithHelp() {
         int helpContext = 0;
-        InstallMessageBoxHook([&](int context) { helpContext = context; });
+        platform::TFrontEndScope frontEnd(WindowFrontEnd([&](int context) { helpContext = context; }));
         TMessageRequest request;
         request.kind = TMsgKind::Confirmation;
         request.text = Utf8ToCp932Literal("上書きしますか？\n\n/tmp/a.txt");
@@ -66,11 +66,10 @@ private slots:
         QCOMPARE(seen.value(1), U("上書きしますか？\n\n/tmp/a.txt"));
         QVERIFY(seen.contains(U("はい(&Y)")));
         QVERIFY(seen.contains(U("いいえ(&N)")));
-        SetMessageBoxHook({});
     }
 
     void captionsAndButtonsOfEachKind() {
-        InstallMessageBoxHook();
+        platform::TFrontEndScope frontEnd(WindowFrontEnd());
         struct Case {
             TMsgKind kind;
             TMsgButtons buttons;
@@ -99,7 +98,6 @@ private slots:
             QCOMPARE(ShowMessageBox(request), c.answer);
             QCOMPARE(title, U(c.caption));
         }
-        SetMessageBoxHook({});
     }
 };
 

@@ -1,8 +1,6 @@
-#include "report/UExport.h"
+#include "ui/UExport.h"
 
 #include <QCheckBox>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
@@ -11,9 +9,6 @@
 #include <QShowEvent>
 #include <optional>
 
-#include "outside/YKFileUtils.h"
-#include "outside/YKWebBrowser.h"
-#include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -51,25 +46,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     b->setAutoDefault(false);
     b->setProperty("helpContext", help);
     return b;
-}
-
-void ShowCreateError(const std::string& message) {
-    TMessageRequest r;
-    r.kind = TMsgKind::Error;
-    r.caption = VersionText;
-    r.text = message;
-    ShowMessageBox(r);
-}
-
-// Writes one report; the error box when the file cannot be created.
-template <class Save>
-bool SaveReport(Save save, const std::string& fileName) {
-    try {
-        return save(fileName);
-    } catch (const EFileCreateError& e) {
-        ShowCreateError(e.what());
-        return false;
-    }
 }
 
 // The CP932 name of a path the file dialog chose. A name that has no
@@ -139,9 +115,7 @@ TFExport::TFExport(QWidget* parent) : QDialog(parent) {
 
     preview_ = new TKeyPreview(
         this, [this](QObject*, QKeyEvent* key) { return FormKeyDown(key); },
-        [](int context) {
-            if (DialogHelpHook) DialogHelpHook(context);
-        });
+        [](int context) { ShowDialogHelp(context); });
 }
 
 bool TFExport::Execute(int index) {
@@ -192,7 +166,7 @@ void TFExport::CancelButtonClick() {
 void TFExport::reject() { CancelButtonClick(); }
 
 void TFExport::HelpButtonClick() {
-    if (DialogHelpHook) DialogHelpHook(HelpTopicExport);
+    ShowDialogHelp(HelpTopicExport);
 }
 
 bool TFExport::FormKeyDown(QKeyEvent* key) {
@@ -228,36 +202,16 @@ TFExport* ExportDialog(QWidget* parent) {
 
 void RunExport(int Tag, QWidget* owner, std::vector<std::string>& TempFiles) {
     if (EnvSettings.ExportShowConfig && !ExportDialog(owner)->Execute(Tag)) return;
+    std::optional<std::string> name;
     switch (Tag) {
-        case ExportTextFile:
-            if (auto name = AskTextFile(owner)) SaveReport(SaveTextReport, *name);
-            break;
-        case ExportHtmlFile:
-            if (auto name = AskHtmlFile(owner)) SaveReport(SaveHTMLReport, *name);
-            break;
+        case ExportTextFile: name = AskTextFile(owner); break;
+        case ExportHtmlFile: name = AskHtmlFile(owner); break;
         case ExportClipboard:
-            CopyTextReport();
-            break;
-        case ExportEditor: {
-            // Left behind on purpose: the editor may still have it open when
-            // the program ends.
-            const std::string name = MakeTempFileName(".txt", true);
-            if (SaveReport(SaveTextReport, name)) OpenWithProgram(EnvSettings.EditorProgram, name);
-            break;
-        }
-        case ExportBrowser: {
-            const std::string name = MakeTempFileName(".htm", true);
-            TempFiles.push_back(name);
-            if (SaveReport(SaveHTMLReport, name)) OpenInBrowser(EnvSettings.BrowserProgram, name);
-            break;
-        }
-        default:
-            break;
+        case ExportEditor:
+        case ExportBrowser: name = std::string(); break;
+        default: break;
     }
+    if (name) ExportReport(static_cast<TExportTarget>(Tag), *name, TempFiles);
 }
 
 void ShowExportOptions(QWidget* parent) { ExportDialog(parent)->Execute(ExportOptionsOnly); }
-
-void InstallQtClipboard() {
-    platform::SetClipboardHook([](const std::string& cp932) { QGuiApplication::clipboard()->setText(Q(cp932)); });
-}

@@ -14,7 +14,7 @@
 
 #include "UiTestSupport.h"
 #include "platform/Profile.h"
-#include "settings/UConfig.h"
+#include "ui/UConfig.h"
 
 using namespace uitest;
 
@@ -58,12 +58,12 @@ private slots:
     void initTestCase() { SetUpEnvironment(); }
     void init() {
         ResetState();
-        FileDialogHook = {};
-        DialogHelpHook = {};
+        hooks_.emplace();
         ConfigDialog()->Window = nullptr;
     }
     void cleanup() {
         if (TFConfig* d = ConfigDialog(); d->isVisible()) d->CancelButtonClick();
+        hooks_.reset();
     }
 
     void tabsCaptionAndFixedSize() {
@@ -355,13 +355,13 @@ private slots:
 
     void defaultAnsweredWithCancelKeepsTheList() {
         EnvSettings.HtmlExtensions = Sjs({".php"});
-        SetMessageBoxHook([](const TMessageRequest& r) {
+        platform::TFrontEndScope cancelling;
+        platform::FrontEnd().messageBox = [](const TMessageRequest& r) {
             Messages().push_back(r);
             return TMsgResult::Cancel;
-        });
+        };
         TFConfig* d = Shown();
         d->HTMExtDefault->click();
-        SetUpEnvironment();
         QCOMPARE(Messages().size(), size_t(1));
         QCOMPARE(d->HTMExtList->Entries(), Sjs({".php"}));
         QCOMPARE(EnvSettings.HtmlExtensions, Sjs({".php"}));
@@ -501,7 +501,7 @@ private slots:
     void programPickersFillTheirRow() {
         std::vector<TFileDialogRequest> asked;
         std::optional<QString> answer = QStringLiteral("/usr/bin/ブラウザ");
-        FileDialogHook = [&](const TFileDialogRequest& r) {
+        WindowHooks().fileDialog = [&](const TFileDialogRequest& r) {
             asked.push_back(r);
             return answer;
         };
@@ -538,7 +538,7 @@ private slots:
 
     void helpButtonOpensTheTopicOfTheTab() {
         std::vector<int> topics;
-        DialogHelpHook = [&](int context) { topics.push_back(context); };
+        WindowHooks().help = [&](int context) { topics.push_back(context); };
         TFConfig* d = Shown();
         for (QWidget* tab : {d->TabStandard, d->TabTool, d->TabHTMLExt, d->TabHREFSkip, d->TabIMGSkip, d->TabAlias}) {
             d->PageControl1->setCurrentWidget(tab);
@@ -591,7 +591,11 @@ private slots:
         QCOMPARE(window.historySaved, 1);
         QVERIFY(QFile::exists(IniPath()));
     }
+
+private:
+    // The hooks a test sets end with it.
+    std::optional<TWindowHooksScope> hooks_;
 };
 
 QTEST_MAIN(TestConfigDialog)
-#include "test_config_dialog.moc"
+#include "test_ConfigDialog.moc"

@@ -12,7 +12,8 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
-#include "report/UExport.h"
+#include "ui/UExport.h"
+#include "ui/UPlatformHooks.h"
 
 using namespace uitest;
 
@@ -90,18 +91,17 @@ class TestExport : public QObject {
 private slots:
     void initTestCase() {
         SetUpEnvironment();
-        InstallQtClipboard();
+        platform::FrontEnd().clipboard = WindowFrontEnd().clipboard;
         qputenv("SOURCE_DATE_EPOCH", "1000000000");
         qputenv("TMPDIR", TestPath("tmp dir/x").section('/', 0, -2).toUtf8());
     }
     void init() {
         ResetState();
-        FileDialogHook = {};
-        DialogHelpHook = {};
+        hooks_.emplace();
         AddPage(SourcePath("examples/site/index.html"), 1200, {{SourcePath("examples/site/logo.gif"), 3400}});
     }
     void cleanup() {
-        FileDialogHook = {};
+        hooks_.reset();
         SetUpEnvironment();
     }
 
@@ -245,7 +245,7 @@ private slots:
 
     void helpButtonShowsTheExportTopic() {
         std::vector<int> topics;
-        DialogHelpHook = [&](int context) { topics.push_back(context); };
+        WindowHooks().help = [&](int context) { topics.push_back(context); };
         OnModal([](QWidget* w) {
             auto* d = qobject_cast<TFExport*>(w);
             d->HelpButton->click();
@@ -260,7 +260,7 @@ private slots:
 
     void cancellingTheDialogExportsNothing() {
         bool asked = false;
-        FileDialogHook = [&](const TFileDialogRequest&) {
+        WindowHooks().fileDialog = [&](const TFileDialogRequest&) {
             asked = true;
             return std::optional<QString>(TestPath("never.txt"));
         };
@@ -278,7 +278,7 @@ private slots:
 
     void dialogFirstThenTheTargetWithTheNewChoices() {
         const QString path = TestPath("with dialog.txt");
-        FileDialogHook = [&](const TFileDialogRequest&) { return std::optional<QString>(path); };
+        WindowHooks().fileDialog = [&](const TFileDialogRequest&) { return std::optional<QString>(path); };
         OnModal([](QWidget* w) {
             auto* d = qobject_cast<TFExport*>(w);
             d->CheckExportToShow->setChecked(false);
@@ -296,7 +296,7 @@ private slots:
         EnvSettings.ExportShowConfig = false;
         std::vector<TFileDialogRequest> asked;
         const QString path = TestPath("out/レポート 1.txt");
-        FileDialogHook = [&](const TFileDialogRequest& r) {
+        WindowHooks().fileDialog = [&](const TFileDialogRequest& r) {
             asked.push_back(r);
             return std::optional<QString>(path);
         };
@@ -318,7 +318,7 @@ private slots:
 
         // Cancelling the save dialog writes nothing.
         QFile::remove(path);
-        FileDialogHook = [](const TFileDialogRequest&) { return std::optional<QString>(); };
+        WindowHooks().fileDialog = [](const TFileDialogRequest&) { return std::optional<QString>(); };
         RunExport(ExportTextFile, nullptr, temp);
         QVERIFY(!QFile::exists(path));
         QVERIFY(Messages().empty());
@@ -328,7 +328,7 @@ private slots:
         EnvSettings.ExportShowConfig = false;
         const QString path = TestPath("out/report.htm");
         TFileDialogRequest seen;
-        FileDialogHook = [&](const TFileDialogRequest& r) {
+        WindowHooks().fileDialog = [&](const TFileDialogRequest& r) {
             seen = r;
             return std::optional<QString>(path);
         };
@@ -411,7 +411,7 @@ private slots:
     void fileThatCannotBeCreatedIsReportedAndNothingStarts() {
         EnvSettings.ExportShowConfig = false;
         const QString path = TestPath("no such folder") + "/x/report.txt";
-        FileDialogHook = [&](const TFileDialogRequest&) { return std::optional<QString>(path); };
+        WindowHooks().fileDialog = [&](const TFileDialogRequest&) { return std::optional<QString>(path); };
         std::vector<std::string> temp;
         RunExport(ExportTextFile, nullptr, temp);
         QCOMPARE(Messages().size(), size_t(1));
@@ -454,7 +454,11 @@ private slots:
         QCOMPARE(Messages()[0].kind, TMsgKind::Error);
         QCOMPARE(Messages()[0].text, Sj("指定された実行ファイルが見つかりません。\n\n") + EnvSettings.EditorProgram);
     }
+
+private:
+    // The hooks a test sets end with it.
+    std::optional<TWindowHooksScope> hooks_;
 };
 
 QTEST_MAIN(TestExport)
-#include "test_export.moc"
+#include "test_Export.moc"

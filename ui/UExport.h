@@ -7,23 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "settings/UConfig.h"
+#include "report/UExportReport.h"
+#include "ui/UDialogParts.h"
 
 class QCheckBox;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
-
-// The export targets: the tag of the menu item, which also picks the
-// dialog's title. 5 opens the dialog for the choices alone.
-enum TExportTarget : int {
-    ExportTextFile = 0,
-    ExportHtmlFile = 1,
-    ExportClipboard = 2,
-    ExportEditor = 3,
-    ExportBrowser = 4,
-    ExportOptionsOnly = 5,
-};
 
 inline constexpr int HelpTopicExport = 10018;
 inline constexpr int HelpContextExport = 10145;
@@ -79,6 +69,3 @@ void RunExport(int Tag, QWidget* owner, std::vector<std::string>& TempFiles);
 
 // The options menu's entry: the dialog for the choices alone.
 void ShowExportOptions(QWidget* parent);
-
-// Puts the core's clipboard text on the system clipboard. Call once at start.
-void InstallQtClipboard();

@@ -1,0 +1,59 @@
+#include "report/UExportReport.h"
+
+#include "outside/YKFileUtils.h"
+#include "outside/YKWebBrowser.h"
+#include "platform/Dialogs.h"
+#include "report/UCreateResult.h"
+#include "settings/Uenviron.h"
+
+namespace {
+
+// Writes one report; the error box when the file cannot be created.
+template <class Save>
+bool SaveReport(Save save, const std::string& fileName) {
+    try {
+        return save(fileName);
+    } catch (const EFileCreateError& e) {
+        ShowCreateError(e.what());
+        return false;
+    }
+}
+
+}  // namespace
+
+void ShowCreateError(const std::string& message) {
+    TMessageRequest r;
+    r.kind = TMsgKind::Error;
+    r.caption = VersionText;
+    r.text = message;
+    ShowMessageBox(r);
+}
+
+void ExportReport(TExportTarget target, const std::string& fileName, std::vector<std::string>& tempFiles) {
+    switch (target) {
+        case ExportTextFile:
+            SaveReport(SaveTextReport, fileName);
+            break;
+        case ExportHtmlFile:
+            SaveReport(SaveHTMLReport, fileName);
+            break;
+        case ExportClipboard:
+            CopyTextReport();
+            break;
+        case ExportEditor: {
+            // Left behind on purpose: the editor may still have it open when
+            // the program ends.
+            const std::string name = MakeTempFileName(".txt", true);
+            if (SaveReport(SaveTextReport, name)) OpenWithProgram(EnvSettings.EditorProgram, name);
+            break;
+        }
+        case ExportBrowser: {
+            const std::string name = MakeTempFileName(".htm", true);
+            tempFiles.push_back(name);
+            if (SaveReport(SaveHTMLReport, name)) OpenInBrowser(EnvSettings.BrowserProgram, name);
+            break;
+        }
+        default:
+            break;
+    }
+}
