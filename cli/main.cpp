@@ -111,7 +111,6 @@ private:
         term_.Line(cp932);
         status_ = kExitFailure;
     }
-    std::vector<std::string> ProblemMessages() const;
 
     const TOptions& o_;
     TCliTerminal term_;
@@ -122,10 +121,6 @@ private:
     // Problem lines as the problem list shows them (after the cap).
     TWarningCap cap_;
     std::vector<std::string> shownLines_;
-    // Every line the run sent, with ErrorLog's size when it arrived: a line
-    // that was followed by a new record is that record's line.
-    std::vector<std::string> rawLines_;
-    std::vector<int> recordsBefore_;
     int fileCount_ = 0;
     bool stop_ = false;
     std::string runError_;
@@ -244,8 +239,6 @@ void TCli::Measure() {
     };
     auto warningSink = [&](const std::string& line) {
         pollInterrupt();
-        rawLines_.push_back(line);
-        recordsBefore_.push_back(ErrorLog.Count());
         cap_.Report(line);
     };
     std::signal(SIGINT, OnInterrupt);
@@ -257,22 +250,6 @@ void TCli::Measure() {
     std::signal(SIGINT, SIG_DFL);
     term_.ClearProgress();
     if (!runError_.empty()) Fail(MessageCaption(TMsgKind::Error) + ": " + runError_);
-}
-
-std::vector<std::string> TCli::ProblemMessages() const {
-    std::vector<std::string> messages(static_cast<size_t>(ErrorLog.Count()));
-    for (size_t k = 0; k < rawLines_.size(); ++k) {
-        const int before = recordsBefore_[k];
-        const int after = k + 1 < rawLines_.size() ? recordsBefore_[k + 1] : ErrorLog.Count();
-        if (after <= before || before >= ErrorLog.Count()) continue;  // no record: the interruption line
-        const THTMLFileInfo* r = ErrorLog[before];
-        std::string tail = ": " + r->LinkName;
-        if (!r->FileName.empty()) tail += " at " + r->FileName;
-        const std::string& line = rawLines_[k];
-        bool ends = line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
-        messages[static_cast<size_t>(before)] = ends ? line.substr(0, line.size() - tail.size()) : line;
-    }
-    return messages;
 }
 
 void TCli::Finish() {
@@ -332,7 +309,6 @@ void TCli::WriteOutputs() {
     std::string json;
     if (!jsonFile_.empty()) {
         TRunSummary s;
-        s.problemMessages = ProblemMessages();
         s.warningCount = cap_.Count();
         s.warningsStopped = cap_.Stopped();
         s.interrupted = stop_;

@@ -82,7 +82,7 @@ void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFla
                  const TProgressSink& FileSink, const TProgressSink& WarningSink);
 
 // Sends "Message: Target[ at Page]" to the sink and appends a problem record
-// to ErrorLog, whether or not a sink is given.
+// (page, target and message) to ErrorLog, whether or not a sink is given.
 void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target,
                 bool& StopFlag, const TProgressSink& WarningSink);
 

@@ -124,5 +124,6 @@ void THTMLFileInfo::Clear() {
     URLList.clear();
     FileName.clear();
     LinkName.clear();
+    Message.clear();
     Title.clear();
 }
