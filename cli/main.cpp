@@ -297,9 +297,9 @@ bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return FinishStdout();
     }
-    std::string error;
-    if (platform::WriteFileAtomic(name, bytes, &error)) return true;
-    Fail(SJ("ﾌｧｲﾙ ") + name + SJ(" を作成できません") + " (" + error + ")");
+    const TResult written = platform::WriteFileAtomic(name, bytes);
+    if (written) return true;
+    Fail(FileCreateErrorText(name) + " (" + written.Error + ")");
     return false;
 }
 
@@ -315,18 +315,14 @@ void TCli::WriteOutputs() {
         s.error = runError_;
         json = BuildResultJson(s);
     }
-    auto report = [&](const std::string& name, void (*build)(TReportSink&), bool (*save)(const std::string&)) {
+    auto report = [&](const std::string& name, void (*build)(TReportSink&), TResult (*save)(const std::string&)) {
         if (name.empty()) return;
-        try {
-            if (name == "-") {
-                TStdoutSink out(false);
-                build(out);
-                FinishStdout();
-            } else {
-                save(name);
-            }
-        } catch (const std::exception& e) {
-            Fail(e.what());
+        if (name == "-") {
+            TStdoutSink out(false);
+            build(out);
+            FinishStdout();
+        } else if (const TResult saved = save(name); !saved) {
+            Fail(saved.Error);
         }
     };
     report(textFile_, BuildTextReport, SaveTextReport);

@@ -50,6 +50,8 @@ using TProgressSink = std::function<void(const std::string&)>;
 
 // A page file was opened but could not be read to its end. The message is
 // CP932 text naming the file; the results gathered so far stay in the model.
+// An exception rather than a TResult: it leaves the run from deep inside the
+// page loop, through every layer, to the front end that started the run.
 class EReadError : public std::runtime_error {
 public:
     EReadError(const std::string& message, std::string fileName)

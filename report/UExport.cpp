@@ -62,14 +62,10 @@ void ShowCreateError(const std::string& message) {
 }
 
 // Writes one report; the error box when the file cannot be created.
-template <class Save>
-bool SaveReport(Save save, const std::string& fileName) {
-    try {
-        return save(fileName);
-    } catch (const EFileCreateError& e) {
-        ShowCreateError(e.what());
-        return false;
-    }
+bool SaveReport(TResult (*save)(const std::string&), const std::string& fileName) {
+    const TResult saved = save(fileName);
+    if (!saved) ShowCreateError(saved.Error);
+    return saved.Ok;
 }
 
 // The CP932 name of a path the file dialog chose. A name that has no
@@ -80,7 +76,7 @@ std::optional<std::string> ChosenFile(const std::optional<QString>& chosen) {
     const QByteArray utf8 = chosen->toUtf8();
     if (auto cp = platform::FromNative(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))))
         return cp;
-    ShowCreateError(EFileCreateError(FromQ(*chosen)).what());
+    ShowCreateError(FileCreateErrorText(FromQ(*chosen)));
     return std::nullopt;
 }
 
