@@ -19,7 +19,7 @@
 #include "engine/UInputList.h"
 #include "engine/UInputResolve.h"
 #include "engine/UWarningCap.h"
-#include "outside/UCreateWLS.h"
+#include "outside/URunEnd.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -253,34 +253,17 @@ void TCli::Measure() {
 }
 
 void TCli::Finish() {
-    if (EnvSettings.WlsEnabled) {
-        // The writer reports failures in boxes; here they go to stderr, and
-        // an error box means the file was not written.
-        bool failed = false;
-        SetMessageBoxHook([&](const TMessageRequest& r) {
-            if (r.kind == TMsgKind::Error) failed = true;
-            std::string text = r.text;
-            for (char& c : text)
-                if (c == '\n' || c == '\r') c = ' ';
-            term_.Line((r.caption.empty() ? MessageCaption(r.kind) : r.caption) + ": " + text);
-            TMsgResult answer = r.unattended.value_or(r.defaultButton);
-            if (answer == TMsgResult::Cancel) failed = true;
-            return answer;
-        });
-        UpdateWlsFile(EnvSettings.WlsFileName);
-        SetMessageBoxHook({});
-        if (failed) status_ = kExitFailure;
-    }
-    int selected = -1;
-    FileList.Sort(EnvSettings.SortType, EnvSettings.SortAscending, selected);
     // The page the last input names shows its parts sorted, as the window's
     // parts list does.
-    const std::string named = platform::ExpandFileName(InputList.back());
-    for (THTMLFileInfo* page : FileList) {
-        if (page->FileName != named) continue;
-        int key = EnvSettings.SortType == SortByName ? SortByName : SortBySize;
-        if (EnvSettings.SortType != SortNone) page->Items.Sort(key, EnvSettings.SortAscending, selected);
-        break;
+    const TRunEnd end = FinishRun(platform::ExpandFileName(InputList.back()));
+    const TWlsResult& wls = end.ItemFile;
+    if (wls.Outcome == TWlsOutcome::Failed) {
+        std::string text = wls.Message;
+        for (char& c : text)
+            if (c == '\n' || c == '\r') c = ' ';
+        Fail(MessageCaption(wls.Kind) + ": " + text);
+    } else if (wls.Outcome == TWlsOutcome::Cancelled) {
+        status_ = kExitFailure;
     }
 }
 
