@@ -206,7 +206,7 @@ void TCli::ResolveInputs() {
         platform::SetCurrentDir(startDir_);
         TResolvedInput r = ResolveInput(*cp);
         if (r.Refused) {
-            status_ = kExitFailure;  // the error box has said why
+            Fail(MessageCaption(TMsgKind::Error) + ": " + r.Message);
         } else if (r.Path.empty() || !r.Exists) {
             Fail(SJ("ファイルが見つかりません: ") + *cp);
         } else {

@@ -29,6 +29,7 @@
 
 std::string TFormMain::PrepareInput(const std::string& text) {
     const TResolvedInput input = ResolveInput(text);
+    if (input.Refused) ShowMessage(TMsgKind::Error, input.Message);
     if (input.Path.empty()) return input.Path;
     Edit1->setText(Q(input.Path));
     if (input.Exists) AddToHistory(input.Path);
