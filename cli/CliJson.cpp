@@ -98,9 +98,8 @@ std::string BuildResultJson(const TRunSummary& summary) {
     json problems = json::array();
     for (int i = 0; i < ErrorLog.Count(); ++i) {
         const THTMLFileInfo* r = ErrorLog[i];
-        const size_t k = static_cast<size_t>(i);
         problems.push_back({
-            {"message", k < summary.problemMessages.size() ? Text(summary.problemMessages[k]) : json(nullptr)},
+            {"message", Text(r->Message)},
             {"page", r->FileName.empty() ? json(nullptr) : Text(r->FileName)},
             {"target", Text(r->LinkName)},
         });

@@ -4,11 +4,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 struct TRunSummary {
-    // The message of each ErrorLog record, by index (CP932).
-    std::vector<std::string> problemMessages;
     int warningCount = 0;        // problem lines counted by the cap
     bool warningsStopped = false;
     bool interrupted = false;    // the run was stopped before its end

@@ -21,7 +21,7 @@
 #include "engine/UInputList.h"
 #include "engine/UInputResolve.h"
 #include "engine/UWarningCap.h"
-#include "outside/UCreateWLS.h"
+#include "outside/URunEnd.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -149,7 +149,6 @@ private:
         term_.Line(cp932);
         status_ = kExitFailure;
     }
-    std::vector<std::string> ProblemMessages() const;
 
     const TOptions& o_;
     TCliTerminal term_;
@@ -160,10 +159,6 @@ private:
     // Problem lines as the problem list shows them (after the cap).
     TWarningCap cap_;
     std::vector<std::string> shownLines_;
-    // Every line the run sent, with ErrorLog's size when it arrived: a line
-    // that was followed by a new record is that record's line.
-    std::vector<std::string> rawLines_;
-    std::vector<int> recordsBefore_;
     int fileCount_ = 0;
     int64_t budget_ = -1;
     bool stop_ = false;
@@ -250,7 +245,7 @@ void TCli::ResolveInputs() {
         platform::SetCurrentDir(startDir_);
         TResolvedInput r = ResolveInput(*cp);
         if (r.Refused) {
-            status_ = kExitFailure;  // the error box has said why
+            Fail(MessageCaption(TMsgKind::Error) + ": " + r.Message);
         } else if (r.Path.empty() || !r.Exists) {
             Fail(SJ("ファイルが見つかりません: ") + *cp);
         } else {
@@ -283,8 +278,6 @@ void TCli::Measure() {
     };
     auto warningSink = [&](const std::string& line) {
         pollInterrupt();
-        rawLines_.push_back(line);
-        recordsBefore_.push_back(ErrorLog.Count());
         cap_.Report(line);
     };
     std::signal(SIGINT, OnInterrupt);
@@ -302,11 +295,7 @@ void TCli::Measure() {
 // the measurement reports its own.
 void TCli::CheckBudget() {
     if (budget_ < 0 || !runError_.empty()) return;
-    std::function<void(const std::string&)> sink = [this](const std::string& line) {
-        rawLines_.push_back(line);
-        recordsBefore_.push_back(ErrorLog.Count());
-        cap_.Report(line);
-    };
+    std::function<void(const std::string&)> sink = [this](const std::string& line) { cap_.Report(line); };
     std::vector<const THTMLFileInfo*> pages(FileList.begin(), FileList.end());
     for (const THTMLFileInfo* p : pages) {
         if (p->TotalSize <= budget_) continue;
@@ -316,51 +305,18 @@ void TCli::CheckBudget() {
     }
 }
 
-std::vector<std::string> TCli::ProblemMessages() const {
-    std::vector<std::string> messages(static_cast<size_t>(ErrorLog.Count()));
-    for (size_t k = 0; k < rawLines_.size(); ++k) {
-        const int before = recordsBefore_[k];
-        const int after = k + 1 < rawLines_.size() ? recordsBefore_[k + 1] : ErrorLog.Count();
-        if (after <= before || before >= ErrorLog.Count()) continue;  // no record: the interruption line
-        const THTMLFileInfo* r = ErrorLog[before];
-        std::string tail = ": " + r->LinkName;
-        if (!r->FileName.empty()) tail += " at " + r->FileName;
-        const std::string& line = rawLines_[k];
-        bool ends = line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
-        messages[static_cast<size_t>(before)] = ends ? line.substr(0, line.size() - tail.size()) : line;
-    }
-    return messages;
-}
-
 void TCli::Finish() {
-    if (EnvSettings.WlsEnabled) {
-        // The writer reports failures in boxes; here they go to stderr, and
-        // an error box means the file was not written.
-        bool failed = false;
-        platform::TFrontEndScope writerBoxes;
-        platform::FrontEnd().messageBox = [&](const TMessageRequest& r) {
-            if (r.kind == TMsgKind::Error) failed = true;
-            std::string text = r.text;
-            for (char& c : text)
-                if (c == '\n' || c == '\r') c = ' ';
-            term_.Line((r.caption.empty() ? MessageCaption(r.kind) : r.caption) + ": " + text);
-            TMsgResult answer = r.unattended.value_or(r.defaultButton);
-            if (answer == TMsgResult::Cancel) failed = true;
-            return answer;
-        };
-        UpdateWlsFile(EnvSettings.WlsFileName);
-        if (failed) status_ = kExitFailure;
-    }
-    int selected = -1;
-    FileList.Sort(EnvSettings.SortType, EnvSettings.SortAscending, selected);
     // The page the last input names shows its parts sorted, as the window's
     // parts list does.
-    const std::string named = platform::ExpandFileName(InputList.back());
-    for (THTMLFileInfo* page : FileList) {
-        if (page->FileName != named) continue;
-        int key = EnvSettings.SortType == SortByName ? SortByName : SortBySize;
-        if (EnvSettings.SortType != SortNone) page->Items.Sort(key, EnvSettings.SortAscending, selected);
-        break;
+    const TRunEnd end = FinishRun(platform::ExpandFileName(InputList.back()));
+    const TWlsResult& wls = end.ItemFile;
+    if (wls.Outcome == TWlsOutcome::Failed) {
+        std::string text = wls.Message;
+        for (char& c : text)
+            if (c == '\n' || c == '\r') c = ' ';
+        Fail(MessageCaption(wls.Kind) + ": " + text);
+    } else if (wls.Outcome == TWlsOutcome::Cancelled) {
+        status_ = kExitFailure;
     }
 }
 
@@ -377,9 +333,9 @@ bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return FinishStdout();
     }
-    std::string error;
-    if (platform::WriteFileAtomic(name, bytes, &error)) return true;
-    Fail(SJ("ﾌｧｲﾙ ") + name + SJ(" を作成できません") + " (" + error + ")");
+    const TResult written = platform::WriteFileAtomic(name, bytes);
+    if (written) return true;
+    Fail(FileCreateErrorText(name) + " (" + written.Error + ")");
     return false;
 }
 
@@ -389,25 +345,20 @@ void TCli::WriteOutputs() {
     std::string json;
     if (!jsonFile_.empty()) {
         TRunSummary s;
-        s.problemMessages = ProblemMessages();
         s.warningCount = cap_.Count();
         s.warningsStopped = cap_.Stopped();
         s.interrupted = stop_;
         s.error = runError_;
         json = BuildResultJson(s);
     }
-    auto report = [&](const std::string& name, void (*build)(TReportSink&), bool (*save)(const std::string&)) {
+    auto report = [&](const std::string& name, void (*build)(TReportSink&), TResult (*save)(const std::string&)) {
         if (name.empty()) return;
-        try {
-            if (name == "-") {
-                TStdoutSink out(false);
-                build(out);
-                FinishStdout();
-            } else {
-                save(name);
-            }
-        } catch (const std::exception& e) {
-            Fail(e.what());
+        if (name == "-") {
+            TStdoutSink out(false);
+            build(out);
+            FinishStdout();
+        } else if (const TResult saved = save(name); !saved) {
+            Fail(saved.Error);
         }
     };
     report(textFile_, BuildTextReport, SaveTextReport);

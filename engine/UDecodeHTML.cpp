@@ -984,6 +984,7 @@ void AddProblem(const std::string& Message, const std::string& Page, const std::
     auto* rec = new THTMLFileInfo;
     rec->FileName = Page;
     rec->LinkName = Target;
+    rec->Message = Message;
     ErrorLog.Add(rec);
 }
 

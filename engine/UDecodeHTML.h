@@ -50,6 +50,8 @@ using TProgressSink = std::function<void(const std::string&)>;
 
 // A page file was opened but could not be read to its end. The message is
 // CP932 text naming the file; the results gathered so far stay in the model.
+// An exception rather than a TResult: it leaves the run from deep inside the
+// page loop, through every layer, to the front end that started the run.
 class EReadError : public std::runtime_error {
 public:
     EReadError(const std::string& message, std::string fileName)
@@ -82,7 +84,7 @@ void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFla
                  const TProgressSink& FileSink, const TProgressSink& WarningSink);
 
 // Sends "Message: Target[ at Page]" to the sink and appends a problem record
-// to ErrorLog, whether or not a sink is given.
+// (page, target and message) to ErrorLog, whether or not a sink is given.
 void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target,
                 bool& StopFlag, const TProgressSink& WarningSink);
 

@@ -124,6 +124,7 @@ void THTMLFileInfo::Clear() {
     URLList.clear();
     FileName.clear();
     LinkName.clear();
+    Message.clear();
     Title.clear();
 }
 

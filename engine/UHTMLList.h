@@ -89,6 +89,7 @@ public:
     uint32_t FileDate = 0;                  // packed DOS date (high) and time (low)
     bool IsHTML = false;                    // entry 0 of a page's Items
     std::string LinkName;                   // problem record: the target
+    std::string Message;                    // problem record: the message of its line
     bool Marked = false;                    // scratch mark of Sort
     uint8_t KanjiCode = 0;                  // DocEncoding the page was read in
     std::string Title;                      // TITLE text, control characters blanked

@@ -2,7 +2,6 @@
 
 #include "engine/UDecodeHTML.h"
 #include "outside/YKShortCutLib.h"
-#include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
@@ -22,9 +21,9 @@ std::string Trim(const std::string& s) {
 bool IsInternetAddress(const std::string& s) { return SjisFindText(s, "://") != std::string::npos; }
 
 TResolvedInput Refuse() {
-    ShowMessage(TMsgKind::Error, SJ("インターネットの先のファイルは計測できません"));
     TResolvedInput r;
     r.Refused = true;
+    r.Message = SJ("インターネットの先のファイルは計測できません");
     return r;
 }
 

@@ -13,12 +13,14 @@ struct TResolvedInput {
     // goes into the history.
     bool Exists = false;
     bool IsFolder = false;
-    // An address on the Internet: the error box has been shown.
+    // An address on the Internet, with the message (CP932) the front end
+    // shows in an error box or on stderr.
     bool Refused = false;
+    std::string Message;
 };
 
 // Trims blanks and control characters, turns a "file://" address into a
-// path, refuses any text holding "://" with the error box
+// path, refuses any text holding "://" with the message
 // "インターネットの先のファイルは計測できません", resolves a shell shortcut
 // (when EnvSettings.LnkFlag is on and shortcuts are supported) and an
 // internet-shortcut file (".url": key URL of section InternetShortcut), adds

@@ -69,9 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string movedTo = platform::GetCurrentDir();
     Check(platform::SetCurrentDir(startDir));
 
-    // A refusal says why in a box and leaves nothing to measure; otherwise
-    // no box is shown.
-    Check(r.Refused == (boxes == before + 1));
+    // A refusal says why and leaves nothing to measure; the resolution
+    // never shows a box itself.
+    Check(r.Refused == !r.Message.empty());
+    Check(boxes == before);
     if (r.Refused) Check(r.Path.empty() && !r.Exists);
     // The path is a full one, so that the current folder the resolution
     // moved to cannot change what it names: what was found is measured.

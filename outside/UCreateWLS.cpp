@@ -22,7 +22,7 @@ const std::string& LockedText() {
     return SJ("WWWC アイテム情報ファイル(*.WLS) がロックされているため更新できませんでした。");
 }
 
-void Error(const std::string& text) { ShowMessage(TMsgKind::Error, text); }
+TWlsResult Failed(const std::string& text) { return {TWlsOutcome::Failed, TMsgKind::Error, text}; }
 
 // Asks until WWWC has gone or the user goes on anyway. False: cancelled.
 bool WaitForWwwc() {
@@ -81,12 +81,9 @@ std::string WlsIntermediateName(const std::string& path, uint32_t tick) {
     return IntermediateName(path, FreeTick(path, tick));
 }
 
-void UpdateWlsFile(const std::string& path) {
-    if (path.empty()) {
-        Error(NotGivenText());
-        return;
-    }
-    if (EnvSettings.WwwcRunningCheck && !WaitForWwwc()) return;
+TWlsResult UpdateWlsFile(const std::string& path) {
+    if (path.empty()) return Failed(NotGivenText());
+    if (EnvSettings.WwwcRunningCheck && !WaitForWwwc()) return {TWlsOutcome::Cancelled, TMsgKind::Warning, {}};
 
     const std::vector<std::string> addresses = CollectWlsAddresses();
     std::vector<TWlsItem> items;
@@ -95,16 +92,11 @@ void UpdateWlsFile(const std::string& path) {
     const platform::FileInfo old = platform::Stat(path);
     if (EnvSettings.WlsKeepInfo && old.exists && !old.isDir) {
         // A pipe or device would block the read or never end.
-        if (!old.isRegular) {
-            Error(CannotOpenText());
-            return;
-        }
+        if (!old.isRegular) return Failed(CannotOpenText());
         std::string bytes;
         bool openFailed = false;
-        if (!platform::ReadWholeFile(path, bytes, &openFailed)) {
-            Error(openFailed ? CannotOpenText() : UpdateFailedText());
-            return;
-        }
+        if (!platform::ReadWholeFile(path, bytes, &openFailed))
+            return Failed(openFailed ? CannotOpenText() : UpdateFailedText());
         std::unordered_set<std::string> wanted;
         if (EnvSettings.WlsRemoveURL) {
             for (const std::string& a : addresses) wanted.insert(WlsTags[wfURL] + a);
@@ -130,6 +122,7 @@ void UpdateWlsFile(const std::string& path) {
         out.Write(WriteWlsItems(items)) && out.Commit();
     if (!written) {
         const bool locked = old.exists && out.Error() == platform::TOutputError::Protected;
-        Error(locked ? LockedText() : UpdateFailedText());
+        return Failed(locked ? LockedText() : UpdateFailedText());
     }
+    return {};
 }

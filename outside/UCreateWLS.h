@@ -6,12 +6,31 @@
 #include <string>
 #include <vector>
 
+#include "platform/Dialogs.h"
+
+// What became of the item file after a run.
+enum class TWlsOutcome {
+    Written,     // merged and replaced
+    NotEnabled,  // the item file is switched off for the run
+    Cancelled,   // the user chose not to write while WWWC runs
+    Failed,      // not written; Message says why
+};
+
+// The item file's outcome with the message the user is to see (CP932,
+// empty unless Failed) and the kind of box the window shows it in.
+struct TWlsResult {
+    TWlsOutcome Outcome = TWlsOutcome::Written;
+    TMsgKind Kind = TMsgKind::Error;
+    std::string Message;
+};
+
 // Merges the outside addresses of the pages in FileList into the item file
 // at path, by EnvSettings.WlsKeepInfo, WlsRemoveURL and WwwcRunningCheck.
-// Every failure is reported in a message box and leaves the file as it was;
-// the file is replaced as a whole (platform::TOutputFile), never left
+// While WWWC runs the user is asked through the message box seam whether to
+// go on; a failure is not shown but returned, and leaves the file as it
+// was: the file is replaced as a whole (platform::TOutputFile), never left
 // half-written or missing.
-void UpdateWlsFile(const std::string& path);
+[[nodiscard]] TWlsResult UpdateWlsFile(const std::string& path);
 
 // The distinct outside addresses of FileList's pages in page and list order,
 // each cut at its first "#"; addresses differing in letter case are distinct.

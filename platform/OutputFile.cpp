@@ -340,11 +340,10 @@ TOutputError CheckOutputTarget(std::string_view path) {
     return plan.how == TPlan::Refuse ? plan.error : TOutputError::None;
 }
 
-bool WriteFileAtomic(std::string_view path, std::string_view data, std::string* error) {
+TResult WriteFileAtomic(std::string_view path, std::string_view data) {
     TOutputFile out;
-    if (out.Open(path) && out.Write(data) && out.Commit()) return true;
-    if (error) *error = out.ErrorText();
-    return false;
+    if (out.Open(path) && out.Write(data) && out.Commit()) return TResult::Success();
+    return TResult::Failure(out.ErrorText());
 }
 
 }  // namespace platform

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
+
 namespace platform {
 
 enum class TOutputError {
@@ -84,8 +86,8 @@ private:
 // Protected, Folder, or None (which does not promise that writing succeeds).
 TOutputError CheckOutputTarget(std::string_view path);
 
-// The whole output in one call: Open, Write, Commit. False (with the
-// reason in *error) on failure.
-bool WriteFileAtomic(std::string_view path, std::string_view data, std::string* error = nullptr);
+// The whole output in one call: Open, Write, Commit. A failure carries the
+// reason (ErrorText).
+[[nodiscard]] TResult WriteFileAtomic(std::string_view path, std::string_view data);
 
 }  // namespace platform

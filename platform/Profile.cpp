@@ -125,9 +125,7 @@ std::string TIniFile::ToBytes() const {
     return out;
 }
 
-bool TIniFile::UpdateFile(std::string* error) const {
-    return platform::WriteFileAtomic(fileName_, ToBytes(), error);
-}
+TResult TIniFile::UpdateFile() const { return platform::WriteFileAtomic(fileName_, ToBytes()); }
 
 const TIniFile::Section* TIniFile::FindSection(std::string_view section) const {
     auto it = sectionIndex_.find(AnsiUpper(section));

@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Result.h"
+
 class TIniFile {
 public:
     // Longest value a read returns, in bytes.
@@ -36,9 +38,9 @@ public:
     void LoadFromBytes(std::string_view bytes);
     // The whole file as it would be saved: every line ends in CR LF.
     std::string ToBytes() const;
-    // Writes ToBytes() to FileName() atomically. False on any failure, the
-    // old file then being untouched.
-    bool UpdateFile(std::string* error = nullptr) const;
+    // Writes ToBytes() to FileName() atomically. A failure carries the
+    // reason; the old file is then untouched.
+    [[nodiscard]] TResult UpdateFile() const;
 
     // Section and key names are matched case-insensitively (AnsiUpper); the
     // first occurrence of a section, and of a key in it, wins.

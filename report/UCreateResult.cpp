@@ -209,18 +209,20 @@ std::string ClosingLine() { return std::string(VersionText) + " by Orvanel"; }
 
 // The file is opened before the report is built: a target that is refused
 // (write-protected, a folder) costs no report.
-void WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
+TResult WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
     platform::TOutputFile out;
-    if (path.empty() || !out.Open(path)) throw EFileCreateError(path);
+    if (path.empty() || !out.Open(path)) return TResult::Failure(FileCreateErrorText(path));
     TJoinSink joined;
     build(joined);
-    if (!out.Write(joined.text) || !out.Commit()) throw EFileCreateError(path);
+    if (!out.Write(joined.text) || !out.Commit()) return TResult::Failure(FileCreateErrorText(path));
+    return TResult::Success();
 }
 
 }  // namespace
 
-EFileCreateError::EFileCreateError(const std::string& fileName)
-    : std::runtime_error(SJ("ﾌｧｲﾙ ") + fileName + SJ(" を作成できません")), fileName_(fileName) {}
+std::string FileCreateErrorText(const std::string& fileName) {
+    return SJ("ﾌｧｲﾙ ") + fileName + SJ(" を作成できません");
+}
 
 std::string ReportDateTimeText() {
     platform::TLocalTime t;
@@ -414,10 +416,9 @@ void BuildTextReport(std::vector<std::string>& Lines) {
     BuildTextReport(sink);
 }
 
-bool SaveTextReport(const std::string& FileName) {
+TResult SaveTextReport(const std::string& FileName) {
     platform::TBusyCursor busy;
-    WriteReportFile(FileName, BuildTextReport);
-    return true;
+    return WriteReportFile(FileName, BuildTextReport);
 }
 
 bool CopyTextReport() {
@@ -627,10 +628,9 @@ void BuildHTMLReport(std::vector<std::string>& Lines) {
     BuildHTMLReport(sink);
 }
 
-bool SaveHTMLReport(const std::string& FileName) {
+TResult SaveHTMLReport(const std::string& FileName) {
     platform::TBusyCursor busy;
-    WriteReportFile(FileName, BuildHTMLReport);
-    return true;
+    return WriteReportFile(FileName, BuildHTMLReport);
 }
 
 void AddCheckedFileTable(std::vector<std::string>& Lines, bool HTMLMode) {

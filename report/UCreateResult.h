@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Result.h"
 
 // The weight of Size bytes in the unit of EnvSettings.FileSizeDisp (bytes,
 // bytes/KB/MB, grams, g/Kg/t); empty for an unknown display mode.
@@ -22,16 +23,9 @@ std::string FormatLoadTime(int64_t Size);
 // every line. Building a report sorts each page's Items and URLList in the
 // model, so the lists and the reports show the same order.
 
-// A report file that could not be created or written. what() is the CP932
-// message "ﾌｧｲﾙ <name> を作成できません" the export command shows.
-class EFileCreateError : public std::runtime_error {
-public:
-    explicit EFileCreateError(const std::string& fileName);
-    const std::string& FileName() const { return fileName_; }
-
-private:
-    std::string fileName_;
-};
+// The CP932 message for a report file that could not be created or
+// written: "ﾌｧｲﾙ <name> を作成できません", as the export command shows it.
+std::string FileCreateErrorText(const std::string& fileName);
 
 // "YYYY/MM/DD H:MM:SS": now, in local time; when SOURCE_DATE_EPOCH holds a
 // count of seconds up to the end of year 9999, that moment in UTC instead,
@@ -53,8 +47,8 @@ public:
 void BuildTextReport(std::vector<std::string>& Lines);
 void BuildTextReport(TReportSink& Sink);
 // Builds the text report and writes it to the file, replacing it as a whole
-// (never half-written). True when written; throws EFileCreateError otherwise.
-bool SaveTextReport(const std::string& FileName);
+// (never half-written). A failure carries FileCreateErrorText.
+[[nodiscard]] TResult SaveTextReport(const std::string& FileName);
 // Builds the text report and hands it to the clipboard, CR LF after every
 // line. False when there is no clipboard.
 bool CopyTextReport();
@@ -81,7 +75,7 @@ std::string FilePathToURL(const std::string& Path);
 void BuildHTMLReport(std::vector<std::string>& Lines);
 void BuildHTMLReport(TReportSink& Sink);
 // Builds the HTML report and writes it like SaveTextReport.
-bool SaveHTMLReport(const std::string& FileName);
+[[nodiscard]] TResult SaveHTMLReport(const std::string& FileName);
 
 // The lines joined, each followed by CR LF.
 std::string JoinReportLines(const std::vector<std::string>& Lines);

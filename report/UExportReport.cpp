@@ -9,14 +9,10 @@
 namespace {
 
 // Writes one report; the error box when the file cannot be created.
-template <class Save>
-bool SaveReport(Save save, const std::string& fileName) {
-    try {
-        return save(fileName);
-    } catch (const EFileCreateError& e) {
-        ShowCreateError(e.what());
-        return false;
-    }
+bool SaveReport(TResult (*save)(const std::string&), const std::string& fileName) {
+    const TResult saved = save(fileName);
+    if (!saved) ShowCreateError(saved.Error);
+    return saved.Ok;
 }
 
 }  // namespace

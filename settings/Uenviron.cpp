@@ -426,21 +426,26 @@ TOverrideCheck ParseSettingOverride(std::string_view text, TSettingOverride& out
     return TOverrideCheck::UnknownKey;
 }
 
-bool SaveSettings(TSettingsWindow* window) {
+TResult SaveSettings(TSettingsWindow* window) {
     std::string name = SettingsFileName();
+    auto fail = [&name](const std::string& reason = {}) {
+        std::string text = SJ("設定ファイルを保存できません: ") + name;
+        if (!reason.empty()) text += " (" + reason + ")";
+        return TResult::Failure(std::move(text));
+    };
     auto native = platform::ToNative(name);
-    if (!native) return false;
+    if (!native) return fail();
 
     // A symlinked settings file is updated where it points, not replaced by
     // a plain file; a link that leads nowhere is left alone.
     struct stat st;
     if (::lstat(native->c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char* real = ::realpath(native->c_str(), nullptr);
-        if (!real) return false;
+        if (!real) return fail();
         *native = real;
         std::free(real);
         auto cp = platform::FromNative(*native);
-        if (!cp) return false;
+        if (!cp) return fail();
         name = *cp;
     }
 
@@ -449,15 +454,16 @@ bool SaveSettings(TSettingsWindow* window) {
     // Read-only, of the file or of its folder, is judged by the mode bits
     // (as root every write would pass) as for every output the program writes.
     const std::string folder = platform::ExtractFilePath(name);
-    if (platform::CheckOutputTarget(name) != platform::TOutputError::None) return false;
+    if (platform::CheckOutputTarget(name) != platform::TOutputError::None) return fail();
     if (::stat(native->c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return false;
+        if (!S_ISREG(st.st_mode)) return fail();
         // What cannot be read cannot be kept: leave the file as it is.
-        if (!ini.Load()) return false;
+        if (!ini.Load()) return fail();
     } else {
         if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder))
-            return false;
+            return fail();
     }
     SaveSettingsTo(ini, window);
-    return ini.UpdateFile();
+    if (TResult written = ini.UpdateFile(); !written) return fail(written.Error);
+    return TResult::Success();
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Result.h"
+
 class TIniFile;
 
 // Text encoding assumed for pages; the first three are also the codes a
@@ -195,9 +197,9 @@ void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window = nullptr);
 
 // Writes every setting into the file, keeping what others wrote there, and
 // replaces the file as a whole. A read-only or unreadable file, or a folder
-// that cannot be written, is left as it was, silently. True when the file
-// was written.
-bool SaveSettings(TSettingsWindow* window = nullptr);
+// that cannot be written, is left as it was; the failure says why, and the
+// window passes it over in silence.
+TResult SaveSettings(TSettingsWindow* window = nullptr);
 // The writing alone, onto an open file.
 void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window = nullptr);
 

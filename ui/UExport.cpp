@@ -56,7 +56,7 @@ std::optional<std::string> ChosenFile(const std::optional<QString>& chosen) {
     const QByteArray utf8 = chosen->toUtf8();
     if (auto cp = platform::FromNative(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))))
         return cp;
-    ShowCreateError(EFileCreateError(FromQ(*chosen)).what());
+    ShowCreateError(FileCreateErrorText(FromQ(*chosen)));
     return std::nullopt;
 }
 

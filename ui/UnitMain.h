@@ -312,7 +312,7 @@ private:
     void ListMouseDown(TOwnerDrawList* list, QMouseEvent* event);
     void PopupAtSelection(TOwnerDrawList* list, QMenu* menu);
     void LockControls(bool running);
-    void FinishMeasurement(const std::string& selectPath);
+    void FinishMeasurement(int namedPage);
     void Shutdown();
     QAction* MakeHistoryItem(QMenu* menu, const std::string& path, int tag);
     void Launch(int kind, const std::string& program, const std::string& file);

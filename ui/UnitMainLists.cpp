@@ -10,6 +10,7 @@
 #include <array>
 
 #include "engine/UHTMLList.h"
+#include "outside/URunEnd.h"
 #include "platform/Encoding.h"
 #include "report/UCreateResult.h"
 #include "ui/QtText.h"
@@ -191,7 +192,7 @@ void TFormMain::ShowParts() {
 
 void TFormMain::SortFileList() {
     int selected = HTMLListBox->ItemIndex();
-    FileList.Sort(EnvSettings.SortType, EnvSettings.SortAscending, selected);
+    SortPageList(selected);
     HTMLListBox->SetItemIndex(selected);
     HTMLListBox->viewport()->update();
 }
@@ -200,10 +201,7 @@ void TFormMain::SortParts() {
     THTMLFileInfo* page = SelectedPage();
     if (!page) return;
     int selected = HTMLSource->ItemIndex();
-    if (EnvSettings.SortType == 0 || EnvSettings.SortType == 2)
-        page->Items.Sort(0, EnvSettings.SortAscending, selected);
-    else if (EnvSettings.SortType == 1)
-        page->Items.Sort(1, EnvSettings.SortAscending, selected);
+    SortPageParts(*page, selected);
     HTMLSource->SetItemIndex(selected);
     HTMLSource->viewport()->update();
 }

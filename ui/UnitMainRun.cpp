@@ -17,7 +17,7 @@
 #include "engine/UHTMLList.h"
 #include "engine/UInputList.h"
 #include "engine/UInputResolve.h"
-#include "outside/UCreateWLS.h"
+#include "outside/URunEnd.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -29,6 +29,7 @@
 
 std::string TFormMain::PrepareInput(const std::string& text) {
     const TResolvedInput input = ResolveInput(text);
+    if (input.Refused) ShowMessage(TMsgKind::Error, input.Message);
     if (input.Path.empty()) return input.Path;
     Edit1->setText(Q(input.Path));
     if (input.Exists) AddToHistory(input.Path);
@@ -128,14 +129,17 @@ void TFormMain::StartMeasurement() {
         RunEngine(
             StopFlag, [this](const std::string& p) { ReportFolderSearch(p); },
             [this](const std::string& p) { ReportFile(p); }, [this](const std::string& l) { ReportWarning(l); });
-        if (EnvSettings.WlsEnabled) UpdateWlsFile(EnvSettings.WlsFileName);
     } catch (const std::exception& e) {
         failed = true;
         failure = e.what();
     } catch (...) {
         failed = true;
     }
-    FinishMeasurement(selectPath);
+    // An engine that failed leaves the item file alone; the lists are
+    // filled with what was gathered all the same.
+    const TRunEnd end = FinishRun(selectPath, !failed);
+    if (end.ItemFile.Outcome == TWlsOutcome::Failed) ShowMessage(end.ItemFile.Kind, end.ItemFile.Message);
+    FinishMeasurement(end.NamedPage);
     if (failed) ShowMessage(TMsgKind::Error, failure.empty() ? SJ("計測中にエラーが発生しました。") : failure);
     if (closePending_) {
         closePending_ = false;
@@ -143,20 +147,15 @@ void TFormMain::StartMeasurement() {
     }
 }
 
-void TFormMain::FinishMeasurement(const std::string& selectPath) {
+void TFormMain::FinishMeasurement(int namedPage) {
     LockControls(false);
 
+    // FinishRun has sorted the pages and the named page's parts.
     HTMLListBox->BeginUpdate();
     for (int i = 0; i < FileList.Count(); ++i) HTMLListBox->AddItem(std::string());
     HTMLListBox->EndUpdate();
-    HTMLListBox->SetItemIndex(-1);
-    SortFileList();
-    for (int i = 0; i < FileList.Count(); ++i)
-        if (FileList[i]->FileName == selectPath) {
-            HTMLListBox->SetItemIndex(i);
-            break;
-        }
-    SortParts();
+    HTMLListBox->SetItemIndex(namedPage);
+    HTMLListBox->viewport()->update();
     ShowParts();
 
     HTMLListBox->setFocus();

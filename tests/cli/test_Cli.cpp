@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,35 @@ TEST_F(Cli, JsonDescribesTheWholeResult) {
     EXPECT_EQ(j["problemLines"]["stopped"], false);
     EXPECT_EQ(j["interrupted"], false);
     EXPECT_EQ(j["error"], nullptr);
+}
+
+// Each problem's JSON message is the message its problem line began with,
+// for every kind of problem a run can meet.
+TEST_F(Cli, JsonProblemMessagesAreThoseOfTheProblemLines) {
+    t.Write("site/index.html",
+            "<IMG SRC=none.gif><A HREF=\"../other/b.html\">o</A><IMG SRC=\"file:///nowhere/y.gif\">");
+    t.Write("site/\xF0\x9F\x98\x80.html", "");  // a name Shift-JIS cannot hold
+    t.Write("other/b.html", "b");
+    ASSERT_EQ(symlink("nowhere", (t / "dangling.html").c_str()), 0);
+    CliResult r = Run({"--json", "-", "--set", "OPTION/ANOTHERFOLDER=0", "site", "dangling.html"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    json j = Json(r);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = r.err.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(r.err.substr(at, end - at));
+    ASSERT_EQ(lines.size(), j["problems"].size()) << r.err;
+    std::set<std::string> kinds;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const json& p = j["problems"][k];
+        const std::string message = p["message"];
+        std::string line = message + ": " + p["target"].get<std::string>();
+        if (!p["page"].is_null()) line += " at " + p["page"].get<std::string>();
+        EXPECT_EQ(lines[k], line);
+        kinds.insert(message);
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"ファイルを開けません", "ファイルが見つかりません", "別フォルダなのでスキップします",
+                                            "ローカルファイルが指定されています",
+                                            "ファイル名を Shift-JIS で表せません"}));
 }
 
 TEST_F(Cli, ProblemsFileIsCappedAsTheProblemListIs) {

@@ -13,6 +13,7 @@
 
 #include "engine/UHTMLList.h"
 #include "outside/UCreateWLS.h"
+#include "outside/URunEnd.h"
 #include "outside/YKWLSLib.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -133,13 +134,23 @@ protected:
         return names;
     }
 
-    Strings Texts() const {
-        Strings t;
-        for (const auto& b : boxes_) t.push_back(b.text);
-        return t;
+    // Updates the item file; a failure is kept for Texts(), and a failure
+    // must be the only way a box-worthy message comes out.
+    TWlsOutcome Update(const std::string& path) {
+        const TWlsResult r = UpdateWlsFile(path);
+        if (r.Outcome == TWlsOutcome::Failed) {
+            EXPECT_EQ(r.Kind, TMsgKind::Error);
+            EXPECT_FALSE(r.Message.empty());
+            failures_.push_back(r.Message);
+        } else {
+            EXPECT_TRUE(r.Message.empty());
+        }
+        return r.Outcome;
     }
 
     platform::TFrontEndScope frontEnd_;
+    const Strings& Texts() const { return failures_; }
+
     TEnvSettings saved_;
     TempDir dir_;
     std::string path_;
@@ -147,6 +158,7 @@ protected:
     int checks_ = 0;
     std::vector<TMessageRequest> boxes_;
     std::deque<TMsgResult> answers_;
+    Strings failures_;
 };
 
 const std::string kPrefix = "WWWC アイテム情報ファイル(*.WLS) ";
@@ -155,8 +167,8 @@ TEST_F(UpdateWls, FragmentsDroppedCaseKept) {
     AddPage("/srv/a.htm", {"http://a.example/p#top", "http://A.example/p", "ftp://f.example/"});
     AddPage("/srv/b.htm", {"http://a.example/p", "http://a.example/q#x#y"});
     dir_.Write("items.wls", NewItemText("http://old.example/"));
-    UpdateWlsFile(path_);
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(Update(path_), TWlsOutcome::Written);
+    EXPECT_TRUE(boxes_.empty() && Texts().empty());
     EXPECT_EQ(FileText(), NewItemText("http://a.example/p") + NewItemText("http://A.example/p") +
                               NewItemText("ftp://f.example/") + NewItemText("http://a.example/q"));
     EXPECT_TRUE(Leftovers().empty());
@@ -166,7 +178,7 @@ TEST_F(UpdateWls, FragmentsDroppedCaseKept) {
 TEST_F(UpdateWls, NoLinksWithoutKeepingGivesAnEmptyFile) {
     AddPage("/srv/a.htm", {});
     dir_.Write("items.wls", NewItemText("http://old.example/"));
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(FileText(), "");
     EXPECT_TRUE(platform::FileExists(path_));
 }
@@ -184,23 +196,23 @@ TEST_F(UpdateWls, KeepingOldItems) {
 
     // Every old item, in order, then the addresses not yet there.
     dir_.Write("items.wls", old);
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(FileText(), goneBack + nameOnly + kept + NewItemText("http://new.example/") +
                               NewItemText("HTTP://KEEP.example/"));
 
     // Only old items whose URL line matches an address exactly.
     EnvSettings.WlsRemoveURL = true;
     dir_.Write("items.wls", old);
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(FileText(), kept + NewItemText("http://new.example/") + NewItemText("HTTP://KEEP.example/"));
 
     // Removing without keeping changes nothing: the old file is not read.
     EnvSettings.WlsKeepInfo = false;
     dir_.Write("items.wls", old);
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(FileText(), NewItemText("http://new.example/") + NewItemText("http://keep.example/") +
                               NewItemText("HTTP://KEEP.example/"));
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(boxes_.empty() && Texts().empty());
     EXPECT_TRUE(Leftovers().empty());
 }
 
@@ -221,17 +233,17 @@ TEST_F(UpdateWls, EveryLineEndOfAnOldFileIsOne) {
         FileList.Clear();
         // A stray CR in an address is no reason for a second item either.
         AddPage("/srv/a.htm", {"http://b.example/\r", "http://c.example/"});
-        UpdateWlsFile(path_);
+        Update(path_);
         EXPECT_EQ(FileText(), items[0] + items[1] + NewItemText("http://c.example/"))
             << "line end " << (end[0] == '\n' ? "LF" : end[1] ? "CR LF" : "CR");
     }
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(boxes_.empty() && Texts().empty());
 }
 
 TEST_F(UpdateWls, KeepingWithoutAnOldFileWritesTheNewItems) {
     EnvSettings.WlsKeepInfo = true;
     AddPage("/srv/a.htm", {"http://a.example/"});
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
 }
 
@@ -239,7 +251,7 @@ TEST_F(UpdateWls, KeepsTheFileMode) {
     const std::string native = dir_.Write("items.wls", "");
     ::chmod(native.c_str(), 0640);
     AddPage("/srv/a.htm", {"http://a.example/"});
-    UpdateWlsFile(path_);
+    Update(path_);
     struct stat st;
     ASSERT_EQ(::stat(native.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -254,8 +266,8 @@ TEST_F(UpdateWls, ThroughASymlinkTheTargetIsUpdated) {
     ASSERT_EQ(::symlink(target.c_str(), (dir_ / "items.wls").c_str()), 0);
     EnvSettings.WlsKeepInfo = true;
     AddPage("/srv/a.htm", {"http://a.example/"});
-    UpdateWlsFile(path_);
-    EXPECT_TRUE(boxes_.empty());
+    Update(path_);
+    EXPECT_TRUE(boxes_.empty() && Texts().empty());
     struct stat st;
     ASSERT_EQ(::lstat((dir_ / "items.wls").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -268,11 +280,9 @@ TEST_F(UpdateWls, ThroughASymlinkTheTargetIsUpdated) {
 
 TEST_F(UpdateWls, EmptyPathIsReported) {
     AddPage("/srv/a.htm", {"http://a.example/"});
-    UpdateWlsFile("");
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].kind, TMsgKind::Error);
-    EXPECT_EQ(boxes_[0].buttons, TMsgButtons::OK);
-    EXPECT_EQ(boxes_[0].text, Sj((kPrefix + "が指定されていません。").c_str()));
+    EXPECT_EQ(Update(""), TWlsOutcome::Failed);
+    EXPECT_EQ(Texts(), Strings{Sj((kPrefix + "が指定されていません。").c_str())});
+    EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(checks_, 0);
 }
 
@@ -283,9 +293,8 @@ TEST_F(UpdateWls, LockedFileIsLeftUntouched) {
     const std::string locked = Sj((kPrefix + "がロックされているため更新できませんでした。").c_str());
 
     ::chmod(native.c_str(), 0444);
-    UpdateWlsFile(path_);
+    EXPECT_EQ(Update(path_), TWlsOutcome::Failed);
     EXPECT_EQ(Texts(), Strings{locked});
-    EXPECT_EQ(boxes_[0].kind, TMsgKind::Error);
     EXPECT_EQ(FileText(), old);
     EXPECT_TRUE(Leftovers().empty());
 
@@ -294,7 +303,7 @@ TEST_F(UpdateWls, LockedFileIsLeftUntouched) {
     const std::string sub = dir_.Write("ro/items.wls", old);
     const std::string subFolder = dir_ / "ro";
     ::chmod(subFolder.c_str(), 0555);
-    UpdateWlsFile(*platform::FromNative(sub));
+    Update(*platform::FromNative(sub));
     EXPECT_EQ(Texts(), (Strings{locked, locked}));
     EXPECT_EQ(ReadNative(sub), old);
     std::vector<platform::DirEntry> entries;
@@ -309,23 +318,23 @@ TEST_F(UpdateWls, UnreadableOldFileIsReported) {
     // A link to nothing cannot be opened; a pipe would never end: neither
     // may hang or be replaced.
     ASSERT_EQ(::symlink((dir_ / "nothing").c_str(), (dir_ / "items.wls").c_str()), 0);
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(Texts(), Strings{cannotOpen});
     ::unlink((dir_ / "items.wls").c_str());
     ASSERT_EQ(::mkfifo((dir_ / "items.wls").c_str(), 0644), 0);
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(Texts(), (Strings{cannotOpen, cannotOpen}));
     EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(UpdateWls, MissingFolderIsReported) {
     AddPage("/srv/a.htm", {"http://a.example/"});
-    UpdateWlsFile(*platform::FromNative(dir_ / "no/such/items.wls"));
+    Update(*platform::FromNative(dir_ / "no/such/items.wls"));
     EXPECT_EQ(Texts(), Strings{Sj((kPrefix + "ファイルの更新に失敗しました。").c_str())});
     // A folder in place of the file is not replaced.
     dir_.MakeDir("items.wls");
-    UpdateWlsFile(path_);
-    EXPECT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(Update(path_), TWlsOutcome::Failed);
+    EXPECT_EQ(Texts().size(), 2u);
     EXPECT_TRUE(platform::DirectoryExists(path_));
     EXPECT_TRUE(Leftovers().empty());
 }
@@ -338,7 +347,7 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     // Cancel: nothing written.
     running_ = {true};
     answers_ = {TMsgResult::Cancel};
-    UpdateWlsFile(path_);
+    EXPECT_EQ(Update(path_), TWlsOutcome::Cancelled);
     ASSERT_EQ(boxes_.size(), 1u);
     const TMessageRequest& r = boxes_[0];
     EXPECT_EQ(r.kind, TMsgKind::Warning);
@@ -354,7 +363,7 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     checks_ = 0;
     running_ = {true, true, false};
     answers_ = {TMsgResult::Retry, TMsgResult::Retry};
-    UpdateWlsFile(path_);
+    EXPECT_EQ(Update(path_), TWlsOutcome::Written);
     EXPECT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(checks_, 3);
     EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
@@ -364,7 +373,7 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     boxes_.clear();
     running_ = {true, true};
     answers_ = {TMsgResult::Ignore};
-    UpdateWlsFile(path_);
+    EXPECT_EQ(Update(path_), TWlsOutcome::Written);
     EXPECT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
 
@@ -372,7 +381,7 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     dir_.Write("items.wls", old);
     EnvSettings.WwwcRunningCheck = false;
     checks_ = 0;
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(checks_, 0);
     EXPECT_EQ(FileText(), NewItemText("http://a.example/"));
     EXPECT_TRUE(Leftovers().empty());
@@ -386,7 +395,7 @@ TEST_F(UpdateWls, WithoutAWindowTheWarningIsShownOnceAndTheRunGoesOn) {
     };
     AddPage("/srv/a.htm", {"http://a.example/"});
     testing::internal::CaptureStderr();
-    UpdateWlsFile(path_);
+    Update(path_);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(checks_, 1);
     EXPECT_NE(err.find("WWWC"), std::string::npos);
@@ -402,8 +411,72 @@ TEST_F(UpdateWls, IntermediateNameTakesTheNextFreeNumber) {
     EXPECT_EQ(WlsIntermediateName(path_, 0xFFFFFFFF), folder + "/FFFFFFFF.~LS");
     // An earlier intermediate file is left alone by an update.
     AddPage("/srv/a.htm", {"http://a.example/"});
-    UpdateWlsFile(path_);
+    Update(path_);
     EXPECT_EQ(Leftovers(), (Strings{"0000ABCD.~LS", "0000ABCE.~LS"}));
+}
+
+// ---------------------------------------------------------------------------
+// The end of a run
+
+TEST_F(UpdateWls, EndOfARunWritesTheItemFileAndSortsThePagesAndTheNamedPagesParts) {
+    // b.htm is the heavier page with more parts; the parts are named so
+    // that name and size orders differ.
+    auto page = [](const std::string& name, const std::vector<std::pair<std::string, int>>& parts) {
+        AddPage(name, {"http://" + name.substr(5, 1) + ".example/"});
+        THTMLFileInfo* p = FileList[FileList.Count() - 1];
+        for (const auto& [part, size] : parts) {
+            auto* r = new THTMLFileInfo;
+            r->FileName = part;
+            r->TotalSize = size;
+            p->Items.Add(r);
+            p->TotalSize += size;
+        }
+    };
+    auto parts = [](int index) {
+        Strings names;
+        for (const THTMLFileInfo* r : FileList[index]->Items) names.push_back(r->FileName);
+        return names;
+    };
+    const Strings asMeasured = {"b.gif", "c.gif", "a.gif"};
+    struct Case {
+        int sortType;
+        Strings namedParts;
+    } cases[] = {
+        {SortBySize, {"c.gif", "a.gif", "b.gif"}},
+        {SortByImageCount, {"c.gif", "a.gif", "b.gif"}},
+        {SortByName, {"c.gif", "b.gif", "a.gif"}},
+        {SortNone, asMeasured},
+    };
+    EnvSettings.WlsEnabled = true;
+    EnvSettings.WlsFileName = path_;
+    EnvSettings.SortAscending = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sortType);
+        FileList.Clear();
+        page("/srv/a.htm", {{"b.gif", 1}, {"c.gif", 6}, {"a.gif", 3}});
+        page("/srv/b.htm", {{"b.gif", 2}, {"c.gif", 20}, {"a.gif", 8}, {"d.gif", 0}});
+        EnvSettings.SortType = c.sortType;
+        ::unlink((dir_ / "items.wls").c_str());
+        const TRunEnd end = FinishRun("/srv/a.htm");
+        EXPECT_EQ(end.ItemFile.Outcome, TWlsOutcome::Written);
+        EXPECT_EQ(FileText(), NewItemText("http://a.example/") + NewItemText("http://b.example/"));
+        const int named = c.sortType == SortNone ? 0 : 1;  // the heavier page first
+        EXPECT_EQ(end.NamedPage, named);
+        EXPECT_EQ(FileList[named]->FileName, "/srv/a.htm");
+        EXPECT_EQ(parts(named), c.namedParts);
+        EXPECT_EQ(parts(1 - named), (Strings{"b.gif", "c.gif", "a.gif", "d.gif"}))
+            << "only the named page's parts are sorted";
+    }
+
+    // No item file when it is off, or when the window's engine failed.
+    ::unlink((dir_ / "items.wls").c_str());
+    EXPECT_EQ(FinishRun("/srv/none.htm", false).ItemFile.Outcome, TWlsOutcome::NotEnabled);
+    EnvSettings.WlsEnabled = false;
+    const TRunEnd end = FinishRun("/srv/none.htm");
+    EXPECT_EQ(end.ItemFile.Outcome, TWlsOutcome::NotEnabled);
+    EXPECT_EQ(end.NamedPage, -1);
+    EXPECT_FALSE(platform::FileExists(path_));
+    EXPECT_TRUE(boxes_.empty());
 }
 
 // ---------------------------------------------------------------------------

@@ -80,8 +80,8 @@ TEST(FileSystem, AtomicWriteReplacesWholeFileAndKeepsMode) {
     TempDir t;
     std::string p = *FromNative(t.Write("s.ini", "old"));
     chmod((t / "s.ini").c_str(), 0640);
-    std::string err;
-    ASSERT_TRUE(WriteFileAtomic(p, "new contents", &err)) << err;
+    const TResult written = WriteFileAtomic(p, "new contents");
+    ASSERT_TRUE(written) << written.Error;
     EXPECT_EQ(ReadNative(t / "s.ini"), "new contents");
     struct stat st;
     ASSERT_EQ(stat((t / "s.ini").c_str(), &st), 0);
@@ -96,15 +96,16 @@ TEST(FileSystem, AtomicWriteThroughASymlinkReplacesItsTarget) {
     TempDir t;
     const std::string target = t.Write("real/report.txt", "old");
     ASSERT_EQ(symlink(target.c_str(), (t / "link.txt").c_str()), 0);
-    std::string err;
-    ASSERT_TRUE(WriteFileAtomic(*FromNative(t / "link.txt"), "new", &err)) << err;
+    TResult written = WriteFileAtomic(*FromNative(t / "link.txt"), "new");
+    ASSERT_TRUE(written) << written.Error;
     struct stat st;
     ASSERT_EQ(lstat((t / "link.txt").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(ReadNative(target), "new");
     // A link leading nowhere is replaced by the file itself.
     ASSERT_EQ(symlink((t / "nowhere").c_str(), (t / "dangling.txt").c_str()), 0);
-    ASSERT_TRUE(WriteFileAtomic(*FromNative(t / "dangling.txt"), "made", &err)) << err;
+    written = WriteFileAtomic(*FromNative(t / "dangling.txt"), "made");
+    ASSERT_TRUE(written) << written.Error;
     ASSERT_EQ(lstat((t / "dangling.txt").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(ReadNative(t / "dangling.txt"), "made");

@@ -100,8 +100,8 @@ TEST(OutputFile, PipesAndFifosAreWrittenInPlace) {
         const std::vector<std::string> namesBefore = Names(t.path());
 
         std::future<std::string> arrived = ReadAll(readFd);
-        std::string error;
-        EXPECT_TRUE(WriteFileAtomic(Cp(target), data, &error)) << error;
+        const TResult written = WriteFileAtomic(Cp(target), data);
+        EXPECT_TRUE(written) << written.Error;
         struct stat after;
         EXPECT_EQ(::lstat(target.c_str(), &after), 0) << "the node is gone";
         EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
@@ -115,9 +115,9 @@ TEST(OutputFile, PipesAndFifosAreWrittenInPlace) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ::close(fds[0]);
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomic("/proc/self/fd/" + std::to_string(fds[1]), data, &error));
-    EXPECT_EQ(error.rfind("write", 0), 0u) << error;
+    const TResult written = WriteFileAtomic("/proc/self/fd/" + std::to_string(fds[1]), data);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.Error.rfind("write", 0), 0u) << written.Error;
     ::close(fds[1]);
 }
 
@@ -171,9 +171,9 @@ TEST(OutputFile, ProtectedTargetsAndFoldersAreRefusedAndKept) {
         TOutputFile out;
         EXPECT_FALSE(out.Open(Cp(target)));
         EXPECT_EQ(out.Error(), c.error);
-        std::string error;
-        EXPECT_FALSE(WriteFileAtomic(Cp(target), "new", &error));
-        EXPECT_FALSE(error.empty());
+        const TResult written = WriteFileAtomic(Cp(target), "new");
+        EXPECT_FALSE(written);
+        EXPECT_FALSE(written.Error.empty());
 
         EXPECT_EQ(ReadNative(target), contentBefore);
         EXPECT_EQ(Names(folder), namesBefore);

@@ -254,31 +254,27 @@ TEST_F(TextReport, SavedFileEndsEveryLineWithCrLf) {
     EXPECT_EQ(crlf, lf);
 }
 
-TEST_F(TextReport, SaveFailuresThrowAndKeepTheOldFile) {
+TEST_F(TextReport, SaveFailuresAreReportedAndKeepTheOldFile) {
     int begins = 0, ends = 0;
     platform::TFrontEndScope frontEnd;
     platform::FrontEnd().busyBegin = [&] { ++begins; };
     platform::FrontEnd().busyEnd = [&] { ++ends; };
     TempDir dir;
     const std::string missing = *platform::FromNative(dir / "no/such/folder/r.txt");
-    try {
-        SaveTextReport(missing);
-        ADD_FAILURE() << "no exception";
-    } catch (const EFileCreateError& e) {
-        EXPECT_EQ(e.FileName(), missing);
-        EXPECT_EQ(std::string(e.what()), Sj("ﾌｧｲﾙ ") + missing + Sj(" を作成できません"));
-    }
+    const TResult saved = SaveTextReport(missing);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.Error, Sj("ﾌｧｲﾙ ") + missing + Sj(" を作成できません"));
     EXPECT_EQ(begins, 1);
     EXPECT_EQ(ends, 1);
 
     // A write-protected report is not replaced behind the user's back.
     const std::string native = dir.Write("ro.txt", "keep me");
     ::chmod(native.c_str(), 0444);
-    EXPECT_THROW(SaveTextReport(*platform::FromNative(native)), EFileCreateError);
+    EXPECT_FALSE(SaveTextReport(*platform::FromNative(native)));
     EXPECT_EQ(ReadNative(native), "keep me");
     // Nor is a folder, and no temporary file stays behind.
     dir.MakeDir("folder.txt");
-    EXPECT_THROW(SaveHTMLReport(*platform::FromNative(dir / "folder.txt")), EFileCreateError);
+    EXPECT_FALSE(SaveHTMLReport(*platform::FromNative(dir / "folder.txt")));
     std::vector<platform::DirEntry> entries;
     ASSERT_TRUE(platform::ListDirectory(*platform::FromNative(dir.path()), entries));
     EXPECT_EQ(entries.size(), 2u);

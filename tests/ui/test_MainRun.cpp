@@ -199,12 +199,26 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("http://www.example.com/"));
         QVERIFY(Messages().empty());
+        // One that cannot be written is reported in a box; the lists are
+        // filled all the same.
+        EnvSettings.WlsFileName = FromQ(TestDir().filePath("no/such/items.wls"));
+        form->StartBtnClick();
+        QCOMPARE(Messages().size(), size_t(1));
+        QCOMPARE(Messages()[0].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[0].text, Sj("WWWC アイテム情報ファイル(*.WLS) ファイルの更新に失敗しました。"));
+        QVERIFY(FileList.Count() > 1);
+        QCOMPARE(form->HTMLListBox->Count(), FileList.Count());
     }
 
     void anEngineErrorStillFinishesTheRun() {
         auto form = ShowWindow();
         QVERIFY(form);
         EnvSettings.MessageDialog = true;
+        // A run the engine did not finish leaves the item file alone.
+        const QString wls = TestDir().filePath("items.wls");
+        QFile::remove(wls);
+        EnvSettings.WlsEnabled = true;
+        EnvSettings.WlsFileName = FromQ(wls);
         const std::string index = SourcePath("examples/site/index.html");
         form->PrepareInput(index);
         form->RunEngine = [&](bool&, const TProgressSink&, const TProgressSink& files, const TProgressSink&) {
@@ -226,6 +240,7 @@ private slots:
         QCOMPARE(Messages()[0].text, Sj("測定は終了しました。"));
         QCOMPARE(Messages()[1].kind, TMsgKind::Error);
         QCOMPARE(Messages()[1].text, Sj("読み込めません: ") + index);
+        QVERIFY(!QFile::exists(wls));
     }
 
     void closingDuringARunStopsItThenCloses() {
