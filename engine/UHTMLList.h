@@ -42,8 +42,6 @@ public:
     int Count() const { return static_cast<int>(items_.size()); }
     // Entry at a 0-based index; throws std::out_of_range on a bad index.
     THTMLFileInfo* operator[](int index) const { return items_.at(static_cast<size_t>(index)); }
-    // Puts a reference into a slot without freeing what was there.
-
     // Appends an entry, which the list now owns; returns its index.
     int Add(THTMLFileInfo* item);
     // Frees the entry at the index and removes its slot.

@@ -27,7 +27,7 @@ struct TMessageRequest {
 
 // Shows the box through the front end, or writes "caption: text" to stderr (UTF-8,
 // or CP932 when SetMessageEncodingSjis(true)) and returns the unattended
-// unattended answer (request.unattended, else request.defaultButton).
+// answer (request.unattended, else request.defaultButton).
 TMsgResult ShowMessageBox(const TMessageRequest& request);
 
 // Shorthand for an OK box.
