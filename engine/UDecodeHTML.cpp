@@ -147,6 +147,11 @@ struct TRunState {
     // Reused buffers, so that no token allocates for them.
     std::string upperScratch;
     std::string pathScratch;
+    std::string eventScratch;
+    THTMLLinkResult token;  // shared by every page's scan
+    // The page as read and its Shift-JIS form, reused from page to page.
+    std::unique_ptr<char[]> readBuf, textBuf;
+    size_t readCap = 0, textCap = 0;
     const std::string* lastStatKey = nullptr;  // the entry StatCached returned last
     const TStatEntry* lastStat = nullptr;
 
@@ -166,6 +171,10 @@ struct TRunState {
         std::unordered_set<std::string>().swap(pages);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
+        readBuf.reset();
+        textBuf.reset();
+        readCap = textCap = 0;
+        std::string().swap(eventScratch);
     }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
@@ -318,33 +327,107 @@ uint32_t DosDateTime(time_t t) {
     return (date << 16) | time;
 }
 
-// A page whose scan is going on, or is suspended while a page it links to
-// is measured. A chain of linked pages keeps one frame per page, so it
-// holds only what the scan needs to go on: the token record is shared by
-// all pages, each keeping the two fields that carry over between tokens.
+// A page being measured, or waiting while a page it links to is measured.
+// Its text is scanned whole when the page begins; the frame keeps only the
+// tokens the measurement acts on (the title and every link or resource
+// reference), packed in page order, so a chain of 90,000 waiting pages
+// holds their remaining references and not their text.
 struct TPageFrame {
     THTMLFileInfo* Info = nullptr;  // owned by FileList
-    std::string Text;               // Shift-JIS; the part before Buf.Pos may be cut off
-    TTagScanBuffer Buf;
-    int64_t LineNo = 1;
-    bool InXMP = false;
-    bool TitlePending = false;
+    // Per token: its kind (kTitleEvent or the link type), the value's length
+    // (8 bytes) and the value. Events before Next have been acted on.
+    std::string Events;
+    size_t Next = 0;
     bool AfterLink = false;  // a followed link has just been measured
     TKeySet RefKeys;         // resource comparison keys
     TKeySet UrlKeys;         // AnsiUpper of URLList entries
 
-    // Before the page waits for a linked one: once half of the text has been
-    // scanned, the scanned part is dropped (a token never looks back before
-    // its own start). Halving keeps the copying linear in the page's size.
+    bool More() const { return Next < Events.size(); }
+    uint8_t Take(std::string_view& value) {
+        const uint8_t kind = static_cast<uint8_t>(Events[Next]);
+        uint64_t n;
+        std::memcpy(&n, Events.data() + Next + 1, sizeof n);
+        value = std::string_view(Events).substr(Next + 1 + sizeof n, static_cast<size_t>(n));
+        Next += 1 + sizeof n + static_cast<size_t>(n);
+        return kind;
+    }
+    // Before the page waits for a linked one: once half of the events have
+    // been acted on, they are dropped. Halving keeps the copying linear.
     void Suspend() {
-        if (Buf.Pos <= 0 || Buf.Pos < Buf.Len - Buf.Pos) return;
-        Text.erase(0, static_cast<size_t>(Buf.Pos));
-        Text.shrink_to_fit();
-        Buf.Len -= Buf.Pos;
-        Buf.Pos = 0;
-        Buf.Data = Text.data();
+        if (Next == 0 || Next < Events.size() - Next) return;
+        Events.erase(0, Next);
+        Events.shrink_to_fit();
+        Next = 0;
     }
 };
+
+constexpr uint8_t kTitleEvent = 0;
+
+void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
+    const uint64_t n = value.size();
+    char head[1 + sizeof n];
+    head[0] = static_cast<char>(kind);
+    std::memcpy(head + 1, &n, sizeof n);
+    events.append(head, sizeof head);
+    events.append(value);
+}
+
+// Scans a page's text into its events. The scan runs to the end of the
+// text, or stops after the first token when the stop flag is already set,
+// as the measuring loop would: nothing can set the flag while it runs, since
+// no sink is called, so the tokens are those a token-by-token loop would see.
+void ScanPage(const char* text, int64_t len, std::string& events, const bool& StopFlag) {
+    events.clear();
+    TTagScanBuffer buf;
+    buf.Data = text;
+    buf.Pos = 0;
+    buf.Len = len;
+    THTMLLinkResult& t = g_run.token;
+    InitLinkResult(t);
+    bool titlePending = false, titleDone = false;
+    do {
+        const int64_t before = buf.Pos;
+        const bool xmpContent = t.InXMP;
+        GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
+        // Every token moves on, except the empty content of "<XMP></XMP>"
+        // (the end tag follows in the next call); should one ever not, the
+        // page ends rather than the run hanging.
+        if (buf.Pos == before && !StopFlag && !xmpContent) buf.Pos = buf.Len;
+        if (!titleDone) {
+            // The title is the first token after "<TITLE>" that does not
+            // begin with "<"; tags in between leave it pending.
+            if (!titlePending) {
+                titlePending = SameTextSjis(t.TokenText, "<TITLE>");
+            } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
+                std::string& title = g_run.upperScratch;
+                title = t.TokenText;
+                for (char& c : title)
+                    if (static_cast<unsigned char>(c) < 32) c = ' ';
+                AddEvent(events, kTitleEvent, title);
+                titleDone = true;
+            }
+        }
+        if (t.LinkType == ltMeta) {
+            size_t at = std::string::npos;
+            if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
+            if (at == std::string::npos) continue;
+            AddEvent(events, ltLink, std::string_view(t.Value2).substr(at + 4));
+        } else if (!t.Value1.empty() && (t.LinkType == ltLink || t.LinkType == ltImage || t.LinkType == ltEmbed)) {
+            AddEvent(events, static_cast<uint8_t>(t.LinkType), t.Value1);
+        }
+    } while (buf.Pos < buf.Len && !StopFlag);
+}
+
+// A buffer that keeps its memory from page to page and is never zero-filled:
+// every byte is written before it is read.
+char* Reserve(std::unique_ptr<char[]>& buf, size_t& cap, size_t n) {
+    if (cap < n) {
+        buf.reset();
+        buf = std::make_unique_for_overwrite<char[]>(n);
+        cap = n;
+    }
+    return buf.get();
+}
 
 // Steps of measuring one page up to the start of its scan. Null when there
 // is nothing to scan: the page was measured before, cannot be opened, or is
@@ -388,10 +471,11 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
         if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
         return nullptr;
     }
-    std::string text(static_cast<size_t>(info->HTMLSize), '\0');
+    const auto size = static_cast<size_t>(info->HTMLSize);
+    char* raw = Reserve(g_run.readBuf, g_run.readCap, size);
     size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::read(fd.get(), text.data() + done, text.size() - done);
+    while (done < size) {
+        ssize_t n = ::read(fd.get(), raw + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             ThrowReadError(path, std::strerror(errno));
@@ -402,17 +486,20 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
 
     int code = EnvSettings.DocumentEncoding;
-    if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(text);
+    if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(std::string_view(raw, size));
     info->KanjiCode = static_cast<uint8_t>(code);
-    if (code == Jis) text = JISToSJIS(text);
-    else if (code == Euc) text = EUCToSJIS(text);
+    const char* text = raw;
+    size_t len = size;
+    if (code == Jis || code == Euc) {
+        char* out = Reserve(g_run.textBuf, g_run.textCap, size);
+        len = code == Jis ? JISToSJIS(raw, size, out) : EUCToSJIS(raw, size, out);
+        text = out;
+    }
 
     auto frame = std::make_unique<TPageFrame>();
     frame->Info = info;
-    frame->Text = std::move(text);
-    frame->Buf.Data = frame->Text.data();
-    frame->Buf.Pos = 0;
-    frame->Buf.Len = static_cast<int64_t>(frame->Text.size());
+    ScanPage(text, static_cast<int64_t>(len), g_run.eventScratch, StopFlag);
+    frame->Events.assign(g_run.eventScratch);
     return frame;
 }
 
@@ -440,7 +527,7 @@ void UpperInto(std::string& out, std::string_view s) {
     }
 }
 
-TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
+TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_view raw, std::string ref,
                           std::string& target, bool& StopFlag, const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
     // Most links hold no "?", and then no ".cgi?" either.
@@ -450,7 +537,7 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
         if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
     }
     if (IsOutsideUrl(raw)) {
-        std::string url = raw;
+        std::string url(raw);
         CutAtHash(url);
         if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
     }
@@ -528,39 +615,17 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, co
     return TTokenOutcome::Next;
 }
 
-TTokenOutcome ProcessToken(TPageFrame& f, THTMLLinkResult& t, const std::string& root, std::string& target,
-                           bool& StopFlag, const TProgressSink& WarningSink) {
-    THTMLFileInfo& info = *f.Info;
-
-    if (info.Title.empty()) {
-        if (!f.TitlePending) {
-            f.TitlePending = SameTextSjis(t.TokenText, "<TITLE>");
-        } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
-            info.Title = t.TokenText;
-            for (char& c : info.Title)
-                if (static_cast<unsigned char>(c) < 32) c = ' ';
-            f.TitlePending = false;
-        }
+TTokenOutcome ProcessEvent(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
+                           const TProgressSink& WarningSink) {
+    std::string_view raw;
+    const uint8_t kind = f.Take(raw);
+    if (kind == kTitleEvent) {
+        if (f.Info->Title.empty()) f.Info->Title.assign(raw);
+        return TTokenOutcome::Next;
     }
-
-    if (t.LinkType == ltMeta) {
-        size_t at = std::string::npos;
-        if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
-        if (at != std::string::npos) {
-            t.Value1 = t.Value2.substr(at + 4);
-            t.LinkType = ltLink;
-        } else {
-            t.Value1.clear();
-        }
-    }
-    if (t.Value1.empty()) return TTokenOutcome::Next;
-
-    const std::string& raw = t.Value1;
     std::string ref = UnescapeAttrValue(raw);
-    if (t.LinkType == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
-    if (t.LinkType == ltImage || t.LinkType == ltEmbed)
-        return ProcessResource(f, std::move(ref), StopFlag, WarningSink);
-    return TTokenOutcome::Next;
+    if (kind == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
+    return ProcessResource(f, std::move(ref), StopFlag, WarningSink);
 }
 
 // Scans the page of the first frame and every page its links lead to. The
@@ -571,8 +636,6 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
     std::vector<std::unique_ptr<TPageFrame>> stack;
     stack.push_back(std::move(first));
     std::string target;
-    THTMLLinkResult token;
-    InitLinkResult(token);
     while (!stack.empty()) {
         TPageFrame& f = *stack.back();
         if (f.AfterLink) {
@@ -583,20 +646,8 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
                 stack.pop_back();
                 continue;
             }
-        } else {
-            f.Buf.Data = f.Text.data();
-            const int64_t before = f.Buf.Pos;
-            const bool xmpContent = f.InXMP;
-            token.LineNo = f.LineNo;
-            token.InXMP = f.InXMP;
-            GetHTMLTag(f.Buf, token, LinkTagTable, LinkTagCount, StopFlag);
-            f.LineNo = token.LineNo;
-            f.InXMP = token.InXMP;
-            // Every token moves on, except the empty content of "<XMP></XMP>"
-            // (the end tag follows in the next call); should one ever not,
-            // the page ends rather than the run hanging.
-            if (f.Buf.Pos == before && !StopFlag && !xmpContent) f.Buf.Pos = f.Buf.Len;
-            TTokenOutcome outcome = ProcessToken(f, token, root, target, StopFlag, WarningSink);
+        } else if (f.More()) {
+            TTokenOutcome outcome = ProcessEvent(f, root, target, StopFlag, WarningSink);
             if (outcome == TTokenOutcome::EndPage) {
                 stack.pop_back();
                 continue;
@@ -609,7 +660,7 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
                 continue;
             }
         }
-        if (f.Buf.Pos < f.Buf.Len && !StopFlag) continue;
+        if (f.More() && !StopFlag) continue;
         if (StopFlag && WarningSink) WarningSink(InterruptedLine(f.Info->FileName));
         stack.pop_back();
     }
