@@ -22,6 +22,7 @@
 #include "outside/UCreateWLS.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
+#include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "report/UCreateResult.h"
@@ -89,6 +90,24 @@ private:
     bool utf8_;
 };
 
+// An output file written in pieces; the failure, if any, is reported when
+// it is put in place, where a whole output would have been written.
+struct TStreamedOutput {
+    platform::TAtomicFileWriter file;
+    bool opened = false;
+    std::string error;
+    bool Open(const std::string& name) { return opened = file.Open(name, &error); }
+};
+
+class TWriterJsonSink : public TJsonSink {
+public:
+    explicit TWriterJsonSink(platform::TAtomicFileWriter& file) : file_(file) {}
+    void Write(std::string_view bytes) override { file_.Write(bytes); }
+
+private:
+    platform::TAtomicFileWriter& file_;
+};
+
 class TCli {
 public:
     explicit TCli(const TOptions& o) : o_(o), term_(o.encoding == "sjis", !o.quiet) {}
@@ -102,6 +121,9 @@ private:
     void Finish();
     void WriteOutputs();
     bool WriteOutput(const std::string& name, const std::string& bytes);
+    // Puts a file written in pieces in place; false (and status 2) when it
+    // could not be made, written or renamed.
+    bool CommitOutput(const std::string& name, TStreamedOutput& out);
     // Flushes what report sinks wrote to stdout; false (and status 2) when
     // any of it could not be written.
     bool FinishStdout();
@@ -296,6 +318,12 @@ bool TCli::FinishStdout() {
     return false;
 }
 
+bool TCli::CommitOutput(const std::string& name, TStreamedOutput& out) {
+    if (out.opened && out.file.Commit(&out.error)) return true;
+    Fail(SJ("ﾌｧｲﾙ ") + name + SJ(" を作成できません") + " (" + out.error + ")");
+    return false;
+}
+
 bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
     if (name == "-") {
         // A write that fails past the buffer leaves nothing for fflush to
@@ -310,9 +338,11 @@ bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
 }
 
 void TCli::WriteOutputs() {
-    // Built before the reports, which put every page's parts and URLs into
-    // their own order.
+    // Made before the reports, which put every page's parts and URLs into
+    // their own order. A file gets the document as it is made and is put in
+    // place after the reports, in the order the outputs are listed.
     std::string json;
+    TStreamedOutput jsonOut;
     if (!jsonFile_.empty()) {
         TRunSummary s;
         s.problemMessages = ProblemMessages();
@@ -320,7 +350,12 @@ void TCli::WriteOutputs() {
         s.warningsStopped = cap_.Stopped();
         s.interrupted = stop_;
         s.error = runError_;
-        json = BuildResultJson(s);
+        if (jsonFile_ == "-") {
+            json = BuildResultJson(s);
+        } else if (jsonOut.Open(jsonFile_)) {
+            TWriterJsonSink sink(jsonOut.file);
+            WriteResultJson(s, sink);
+        }
     }
     auto report = [&](const std::string& name, void (*build)(TReportSink&), bool (*save)(const std::string&)) {
         if (name.empty()) return;
@@ -338,11 +373,25 @@ void TCli::WriteOutputs() {
     };
     report(textFile_, BuildTextReport, SaveTextReport);
     report(htmlFile_, BuildHTMLReport, SaveHTMLReport);
-    if (!jsonFile_.empty()) WriteOutput(jsonFile_, json);
-    if (!problemsFile_.empty()) {
+    if (jsonFile_ == "-") {
+        WriteOutput(jsonFile_, json);
+    } else if (!jsonFile_.empty()) {
+        CommitOutput(jsonFile_, jsonOut);
+    }
+    if (problemsFile_ == "-") {
         std::string bytes;
         for (const std::string& l : shownLines_) bytes += l + "\r\n";
         WriteOutput(problemsFile_, bytes);
+    } else if (!problemsFile_.empty()) {
+        // Every line is here when the cap is off: written as it goes.
+        TStreamedOutput out;
+        if (out.Open(problemsFile_)) {
+            for (const std::string& l : shownLines_) {
+                out.file.Write(l);
+                out.file.Write("\r\n");
+            }
+        }
+        CommitOutput(problemsFile_, out);
     }
     if (textFile_.empty() && htmlFile_.empty() && jsonFile_.empty() && problemsFile_.empty()) {
         TStdoutSink out(o_.encoding != "sjis");

@@ -17,6 +17,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "settings/Uenviron.h"
@@ -198,11 +199,28 @@ bool ExistingFileWritable(const std::string& path) {
     return (st.st_mode & 0222) != 0 && ::access(native->c_str(), W_OK) == 0;
 }
 
+// Hands each line with its CR LF to a file as it is made.
+class TFileSink : public TReportSink {
+public:
+    explicit TFileSink(platform::TAtomicFileWriter& file) : file_(file) {}
+    void Line(std::string_view line) override {
+        file_.Write(line);
+        file_.Write("\r\n");
+    }
+
+private:
+    platform::TAtomicFileWriter& file_;
+};
+
 void WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
     if (path.empty() || !ExistingFileWritable(path)) throw EFileCreateError(path);
-    TJoinSink joined;
-    build(joined);
-    if (!platform::WriteFileAtomic(path, joined.text)) throw EFileCreateError(path);
+    // Written as it is built: the report of a big run is never held whole,
+    // and the file is still replaced only once it is complete.
+    platform::TAtomicFileWriter file;
+    if (!file.Open(path)) throw EFileCreateError(path);
+    TFileSink sink(file);
+    build(sink);
+    if (!file.Commit()) throw EFileCreateError(path);
 }
 
 }  // namespace
