@@ -140,10 +140,10 @@ struct TResourceEntry {
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
-    std::unordered_set<std::string> pages;                      // FileName of every FileList record
+    std::unordered_set<std::string_view> pages;                 // FileName of every FileList record
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
-    std::unordered_set<std::string> htmlExtensions;             // upper-cased
+    std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
     // Reused buffers, so that no token allocates for them.
     std::string upperScratch;
     std::string pathScratch;
@@ -152,23 +152,27 @@ struct TRunState {
     // The page as read and its Shift-JIS form, reused from page to page.
     std::unique_ptr<char[]> readBuf, textBuf;
     size_t readCap = 0, textCap = 0;
+    std::string lastPageQuery;  // see IsPage
+    bool lastPageValid = false;
+    bool lastPageAnswer = false;
     const std::string* lastStatKey = nullptr;  // the entry StatCached returned last
     const TStatEntry* lastStat = nullptr;
 
     void Reset() {
+        lastPageValid = false;
         lastStatKey = nullptr;
         lastStat = nullptr;
         pages.clear();
         stats.clear();
         resources.clear();
-        htmlExtensions.clear();
-        for (const std::string& e : EnvSettings.HtmlExtensions) htmlExtensions.insert(AnsiUpper(e));
+        htmlExtensions = EnvSettings.HtmlExtensions;
     }
     void Release() {
         // Swapped out so that the memory of a big run is given back.
+        lastPageValid = false;
         lastStatKey = nullptr;
         lastStat = nullptr;
-        std::unordered_set<std::string>().swap(pages);
+        std::unordered_set<std::string_view>().swap(pages);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
         readBuf.reset();
@@ -176,9 +180,36 @@ struct TRunState {
         readCap = textCap = 0;
         std::string().swap(eventScratch);
     }
+    bool IsHtmlExtension(std::string_view ext) const {
+        for (const std::string& e : htmlExtensions)
+            if (SameTextSjis(ext, e)) return true;
+        return false;
+    }
+    // Whether a page of this name has been begun. A link's target is asked
+    // about up to three times in a row (folder test, link test, page start),
+    // and the set is too big for the cache: the last answer is kept.
+    bool IsPage(const std::string& path) {
+        if (lastPageValid && path == lastPageQuery) return lastPageAnswer;
+        lastPageQuery = path;
+        lastPageValid = true;
+        return lastPageAnswer = pages.count(path) != 0;
+    }
+    // A page measured in this run is a regular file: its stat is not kept.
+    void AddPage(const std::string& fileName) {
+        pages.insert(fileName);
+        if (lastPageValid && fileName == lastPageQuery) lastPageAnswer = true;
+        auto it = stats.find(fileName);
+        if (it == stats.end()) return;
+        if (lastStatKey == &it->first) {
+            lastStatKey = nullptr;
+            lastStat = nullptr;
+        }
+        stats.erase(it);
+    }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
         if (pages.size() == static_cast<size_t>(FileList.Count())) return;
+        lastPageValid = false;
         pages.clear();
         for (const THTMLFileInfo* p : FileList)
             if (p) pages.insert(p->FileName);
@@ -231,8 +262,16 @@ const TStatEntry& StatCached(const std::string& path) {
 
 namespace {
 
+// A link target: a page measured in this run is a regular file, whose stat
+// is no longer kept.
+const TStatEntry& LinkStat(const std::string& path) {
+    static const TStatEntry kPage{true, false, true, 0};
+    return g_run.IsPage(path) ? kPage : StatCached(path);
+}
+
 bool IsFolderForResolve(const std::string& path) {
-    return g_run.active ? StatCached(path).isDir : platform::DirectoryExists(path);
+    if (!g_run.active) return platform::DirectoryExists(path);
+    return !g_run.IsPage(path) && StatCached(path).isDir;
 }
 
 bool HasWildcard(std::string_view name) {
@@ -335,20 +374,33 @@ uint32_t DosDateTime(time_t t) {
 struct TPageFrame {
     THTMLFileInfo* Info = nullptr;  // owned by FileList
     // Per token: its kind (kTitleEvent or the link type), the value's length
-    // (8 bytes) and the value. Events before Next have been acted on.
+    // (7 bits a byte, low first, the top bit set on all but the last) and
+    // the value. Events before Next have been acted on.
     std::string Events;
     size_t Next = 0;
     bool AfterLink = false;  // a followed link has just been measured
-    TKeySet RefKeys;         // resource comparison keys
-    TKeySet UrlKeys;         // AnsiUpper of URLList entries
+    struct TKeys {
+        TKeySet Ref;  // resource comparison keys
+        TKeySet Url;  // AnsiUpper of URLList entries
+    };
+    std::unique_ptr<TKeys> Keys;  // made for the first key: most waiting pages have none yet
+
+    TKeys& K() {
+        if (!Keys) Keys = std::make_unique<TKeys>();
+        return *Keys;
+    }
 
     bool More() const { return Next < Events.size(); }
     uint8_t Take(std::string_view& value) {
-        const uint8_t kind = static_cast<uint8_t>(Events[Next]);
-        uint64_t n;
-        std::memcpy(&n, Events.data() + Next + 1, sizeof n);
-        value = std::string_view(Events).substr(Next + 1 + sizeof n, static_cast<size_t>(n));
-        Next += 1 + sizeof n + static_cast<size_t>(n);
+        const uint8_t kind = static_cast<uint8_t>(Events[Next++]);
+        uint64_t n = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto b = static_cast<unsigned char>(Events[Next++]);
+            n |= static_cast<uint64_t>(b & 0x7F) << shift;
+            if (!(b & 0x80)) break;
+        }
+        value = std::string_view(Events).substr(Next, static_cast<size_t>(n));
+        Next += static_cast<size_t>(n);
         return kind;
     }
     // Before the page waits for a linked one: once half of the events have
@@ -364,11 +416,13 @@ struct TPageFrame {
 constexpr uint8_t kTitleEvent = 0;
 
 void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
-    const uint64_t n = value.size();
-    char head[1 + sizeof n];
-    head[0] = static_cast<char>(kind);
-    std::memcpy(head + 1, &n, sizeof n);
-    events.append(head, sizeof head);
+    events += static_cast<char>(kind);
+    uint64_t n = value.size();
+    while (n >= 0x80) {
+        events += static_cast<char>((n & 0x7F) | 0x80);
+        n >>= 7;
+    }
+    events += static_cast<char>(n);
     events.append(value);
 }
 
@@ -442,7 +496,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
         path.swap(g_run.pathScratch);
     }
     g_run.SyncPages();
-    if (g_run.pages.count(path)) return nullptr;
+    if (g_run.IsPage(path)) return nullptr;
     if (FileSink) FileSink(path);
 
     auto native = platform::ToNative(path);
@@ -460,7 +514,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     info->FileDate = DosDateTime(st.st_mtime);
     info->HTMLSize = info->TotalSize = static_cast<int64_t>(st.st_size);
     FileList.Add(info);
-    g_run.pages.insert(path);
+    g_run.AddPage(info->FileName);
     auto* self = new THTMLFileInfo;
     self->FileName = path;
     self->TotalSize = info->HTMLSize;
@@ -539,7 +593,7 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_vi
     if (IsOutsideUrl(raw)) {
         std::string url(raw);
         CutAtHash(url);
-        if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
+        if (f.K().Url.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
     }
     if (IsHrefSkip(ref)) return TTokenOutcome::Next;
     ref = ReplaceAlias(ref);
@@ -549,16 +603,16 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_vi
     target = std::move(ref);
 
     bool isHtml = false;
-    const TStatEntry* found = &StatCached(target);
+    const TStatEntry* found = &LinkStat(target);
     if (found->isDir) {
         isHtml = true;
         if (target.back() != '/') target += '/';
-        if (StatCached(target + "index.html").isRegular) target += "index.html";
-        else if (StatCached(target + "index.htm").isRegular) target += "index.htm";
-        found = &StatCached(target);
+        if (LinkStat(target + "index.html").isRegular) target += "index.html";
+        else if (LinkStat(target + "index.htm").isRegular) target += "index.htm";
+        found = &LinkStat(target);
     } else {
         std::string ext = platform::ExtractFileExt(target);
-        isHtml = !ext.empty() && g_run.htmlExtensions.count(AnsiUpper(ext)) != 0;
+        isHtml = !ext.empty() && g_run.IsHtmlExtension(ext);
     }
     if (!isHtml) return TTokenOutcome::Next;
 
@@ -592,7 +646,7 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, bool& StopFlag, co
     std::string key = ref;
     SjisReplaceChar(key, '\\', '/');
     ExpandFileNameInto(g_run.pathScratch, key, platform::GetCurrentDir());
-    if (!f.RefKeys.Insert(g_run.pathScratch)) return TTokenOutcome::Next;
+    if (!f.K().Ref.Insert(g_run.pathScratch)) return TTokenOutcome::Next;
 
     int64_t size = 0;
     const std::string* fullName = nullptr;
@@ -685,7 +739,7 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
                 SearchIn(dir + e.name, StopFlag, FolderSink, WarningSink, visited);
             }
             if (StopFlag) return;
-        } else if (g_run.htmlExtensions.count(AnsiUpper(platform::ExtractFileExt(e.name)))) {
+        } else if (g_run.IsHtmlExtension(platform::ExtractFileExt(e.name))) {
             if (e.nameConverts) {
                 SearchList.push_back(dir + e.name);
             } else {

@@ -35,6 +35,8 @@ private:
     std::string target_;
     std::string buffer_;
     std::string error_;
+    size_t written_ = 0;  // bytes written to the temporary file
+    size_t flushed_ = 0;  // of which write-back has been started
 };
 
 }  // namespace platform

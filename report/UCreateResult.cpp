@@ -68,8 +68,11 @@ std::string FormatLoadTime(int64_t Size) {
     // and 32 bits (as the sizes once were) wrap from 256 MiB up.
     const __int128 bits = static_cast<__int128>(Size) * 8;
     const int64_t perMinute = bps * 60;
-    const auto remainder = static_cast<int64_t>(bits % perMinute);
-    const auto totalMinutes = static_cast<int64_t>(bits / perMinute);
+    // Sizes of real files fit 64 bits; 128-bit division is much slower.
+    const bool fits = bits >= 0 && bits <= INT64_MAX;
+    const auto bits64 = static_cast<int64_t>(bits);
+    const auto remainder = fits ? bits64 % perMinute : static_cast<int64_t>(bits % perMinute);
+    const auto totalMinutes = fits ? bits64 / perMinute : static_cast<int64_t>(bits / perMinute);
     const int64_t minutes = totalMinutes % 60;
     const int64_t hours = totalMinutes / 60;
     const double seconds = static_cast<double>(remainder) / static_cast<double>(bps);

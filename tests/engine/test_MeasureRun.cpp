@@ -260,6 +260,38 @@ TEST_F(MeasureRun, OutsideUrlsAreListedOnceWithoutFragment) {
     EXPECT_TRUE(lines.empty());
 }
 
+// A page keeps what it met before waiting for the pages it links to: more
+// than a handful of resource and URL keys (past the small-set size), and
+// the references after the links, title included.
+TEST_F(MeasureRun, APageWaitingForLinkedPagesKeepsItsKeysAndRemainingReferences) {
+    std::string first, second;
+    int64_t sizes = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::string n = std::to_string(i);
+        t.Write("i" + n + ".gif", std::string(static_cast<size_t>(i + 1), 'x'));
+        sizes += i + 1;
+        first += "<IMG SRC=i" + n + ".gif><A HREF=\"http://h" + n + ".example/\">";
+        second += "<EMBED SRC=./i" + n + ".gif><A HREF=\"HTTP://H" + n + ".EXAMPLE/#f\">";
+    }
+    t.Write("a.html", "<IMG SRC=i0.gif><A HREF=b.html>");
+    t.Write("b.html", "<A HREF=p.html><IMG SRC=i1.gif>");
+    const std::string page = "<HTML>" + first + "<A HREF=a.html><TITLE><B>late</B></TITLE>" + second +
+                             "<IMG SRC=none.gif><META HTTP-EQUIV=refresh CONTENT=\"1;URL=c.html\">";
+    t.Write("p.html", page);
+    t.Write("c.html", "");
+    Run({"p.html"});
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"p.html", "a.html", "b.html", "c.html"}));
+    const THTMLFileInfo* p = Page("p.html");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Items.Count(), 21);
+    EXPECT_EQ(p->TotalSize, static_cast<int64_t>(page.size()) + sizes);
+    ASSERT_EQ(p->URLList.size(), 20u);
+    EXPECT_EQ(p->URLList[19], "http://h19.example/");
+    EXPECT_EQ(p->Title, "late");
+    EXPECT_EQ(lines, std::vector<std::string>{NotFound("none.gif", "p.html")});
+    EXPECT_EQ(Page("a.html")->Items.Count(), 2);
+}
+
 TEST_F(MeasureRun, MetaRefreshIsFollowedLikeALink) {
     t.Write("p.html", "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; url=next.html\"><META HTTP-EQUIV=x CONTENT=y>");
     t.Write("next.html", "<meta http-equiv=REFRESH content=\"5;URL=gone.html\">");
