@@ -1,5 +1,6 @@
 #include "cli/CliJson.h"
 
+#include <charconv>
 #include <cstdio>
 #include <string_view>
 #include <unordered_map>
@@ -47,8 +48,8 @@ public:
     void Number(const char* key, int64_t n) {
         Member(key);
         char buf[24];
-        int len = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(n));
-        out_.append(buf, static_cast<size_t>(len));
+        const auto r = std::to_chars(buf, buf + sizeof buf, n);
+        out_.append(buf, static_cast<size_t>(r.ptr - buf));
     }
     void Bool(const char* key, bool b) {
         Member(key);

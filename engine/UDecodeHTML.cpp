@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -131,6 +132,73 @@ struct TFolderIdHash {
     }
 };
 
+// The names of the pages begun in a run, as views of their records'
+// FileName. Open addressing over slots holding the hash beside the view: a
+// look-up in a set of 100,000 names touches one slot and, when the hashes
+// match, the name, where a node-based set chases three pointers.
+class TPageSet {
+public:
+    size_t size() const { return count_; }
+    bool Contains(std::string_view name) const {
+        if (slots_.empty()) return false;
+        const uint64_t h = Hash(name);
+        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const TSlot& slot = slots_[i];
+            if (!slot.data) return false;
+            if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
+                return true;
+        }
+    }
+    // A name already held is not added again.
+    void Insert(std::string_view name) {
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        const uint64_t h = Hash(name);
+        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+            TSlot& slot = slots_[i];
+            if (!slot.data) {
+                slot = {h, name.data(), name.size()};
+                ++count_;
+                return;
+            }
+            if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
+                return;
+        }
+    }
+    void clear() {
+        std::fill(slots_.begin(), slots_.end(), TSlot{});
+        count_ = 0;
+    }
+    void Release() {
+        std::vector<TSlot>().swap(slots_);
+        count_ = 0;
+        mask_ = 0;
+    }
+
+private:
+    struct TSlot {
+        uint64_t hash = 0;
+        const char* data = nullptr;  // null: empty (a name's data is never null)
+        size_t len = 0;
+    };
+    static uint64_t Hash(std::string_view s) { return std::hash<std::string_view>()(s); }
+    void Grow() {
+        std::vector<TSlot> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, TSlot{});
+        mask_ = slots_.size() - 1;
+        for (const TSlot& slot : old) {
+            if (!slot.data) continue;
+            size_t i = slot.hash & mask_;
+            while (slots_[i].data) i = (i + 1) & mask_;
+            slots_[i] = slot;
+        }
+    }
+
+    std::vector<TSlot> slots_;
+    size_t count_ = 0;
+    size_t mask_ = 0;
+};
+
 // A resource as a part record names it.
 struct TResourceEntry {
     int64_t size = -1;     // -1: not found
@@ -140,7 +208,7 @@ struct TResourceEntry {
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
-    std::unordered_set<std::string_view> pages;                 // FileName of every FileList record
+    TPageSet pages;                                             // FileName of every FileList record
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
     std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
@@ -172,7 +240,7 @@ struct TRunState {
         lastPageValid = false;
         lastStatKey = nullptr;
         lastStat = nullptr;
-        std::unordered_set<std::string_view>().swap(pages);
+        pages.Release();
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
         readBuf.reset();
@@ -192,11 +260,11 @@ struct TRunState {
         if (lastPageValid && path == lastPageQuery) return lastPageAnswer;
         lastPageQuery = path;
         lastPageValid = true;
-        return lastPageAnswer = pages.count(path) != 0;
+        return lastPageAnswer = pages.Contains(path);
     }
     // A page measured in this run is a regular file: its stat is not kept.
     void AddPage(const std::string& fileName) {
-        pages.insert(fileName);
+        pages.Insert(fileName);
         if (lastPageValid && fileName == lastPageQuery) lastPageAnswer = true;
         auto it = stats.find(fileName);
         if (it == stats.end()) return;
@@ -212,7 +280,7 @@ struct TRunState {
         lastPageValid = false;
         pages.clear();
         for (const THTMLFileInfo* p : FileList)
-            if (p) pages.insert(p->FileName);
+            if (p) pages.Insert(p->FileName);
     }
 };
 

@@ -32,7 +32,9 @@ void TOwnerDrawList::SetItemHeight(int height) {
 
 void TOwnerDrawList::AddItem(const std::string& text) {
     items_.push_back(text);
-    UpdateScrollBars();
+    // Between BeginUpdate and EndUpdate (a whole run's pages) the scroll
+    // bars are set once at the end.
+    if (updateDepth_ == 0) UpdateScrollBars();
     RepaintRow(Count() - 1);
 }
 
