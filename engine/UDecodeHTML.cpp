@@ -884,6 +884,11 @@ void MeasureAll(bool& StopFlag, const TProgressSink& FolderSink, const TProgress
     for (const std::string& entry : InputList) SearchFolder(entry, StopFlag, FolderSink, WarningSink);
     if (StopFlag) return;
     for (size_t i = 0; i < SearchList.size(); ++i) {
+        // Most files a folder search finds have been reached through links
+        // by now: those are passed over at once (MeasureFile would end at
+        // the same test, before any sink call).
+        g_run.SyncPages();
+        if (IsExpandedPath(SearchList[i]) && g_run.IsPage(SearchList[i])) continue;
         // Inputs are full paths; a relative one is expanded so that the
         // root-folder test compares like with like.
         const std::string root =

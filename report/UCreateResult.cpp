@@ -36,9 +36,52 @@ std::string WithUnit(std::string number, std::string_view unit) {
     return number;
 }
 
+// The texts of recent sizes: a report formats the sizes of the same shared
+// files once per page that uses them. Direct-mapped; an entry is good for
+// the display mode or line speed it was made with.
+class TFormatCache {
+public:
+    template <typename F>
+    std::string Get(int64_t size, int64_t mode, F make) {
+        TEntry& e = entries_[static_cast<uint64_t>(size) * 0x9E3779B97F4A7C15ull >> (64 - kBits)];
+        if (!e.valid || e.size != size || e.mode != mode) {
+            e.text = make(size);
+            e.size = size;
+            e.mode = mode;
+            e.valid = true;
+        }
+        return e.text;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    struct TEntry {
+        int64_t size = 0;
+        int64_t mode = 0;
+        bool valid = false;
+        std::string text;
+    };
+    TEntry entries_[1 << kBits];
+};
+
+std::string MakeWeightText(int64_t Size);
+std::string MakeLoadTimeText(int64_t Size);
+
 }  // namespace
 
 std::string FormatWeight(int64_t Size) {
+    static TFormatCache cache;
+    return cache.Get(Size, EnvSettings.FileSizeDisp, MakeWeightText);
+}
+
+std::string FormatLoadTime(int64_t Size) {
+    static TFormatCache cache;
+    return cache.Get(Size, EnvSettings.Bps, MakeLoadTimeText);
+}
+
+namespace {
+
+std::string MakeWeightText(int64_t Size) {
     const double size = static_cast<double>(Size);
     switch (EnvSettings.FileSizeDisp) {
         case 0:
@@ -58,7 +101,7 @@ std::string FormatWeight(int64_t Size) {
     }
 }
 
-std::string FormatLoadTime(int64_t Size) {
+std::string MakeLoadTimeText(int64_t Size) {
     const int64_t bps = EnvSettings.Bps;
     // A hand-edited settings file can hold any speed; without a positive one
     // there is no time to show, and a division by it would fault.
@@ -86,6 +129,8 @@ std::string FormatLoadTime(int64_t Size) {
         return PadLeft(std::to_string(minutes), 2) + SJ("分") + " " + secondText + SJ("秒");
     return PadLeft(platform::FormatFixed(seconds, 2), 5) + SJ("秒");
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Reports
