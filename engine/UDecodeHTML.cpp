@@ -132,31 +132,35 @@ struct TFolderIdHash {
     }
 };
 
-// The names of the pages begun in a run, as views of their records'
-// FileName. Open addressing over slots holding the hash beside the view: a
-// look-up in a set of 100,000 names touches one slot and, when the hashes
-// match, the name, where a node-based set chases three pointers.
+// A set of names, as views of strings that outlive it (the FileName of
+// page records, the entries of SearchList), each with a number. Open
+// addressing over slots holding the hash beside the view: a look-up in a set
+// of 100,000 names touches one slot and, when the hashes match, the name,
+// where a node-based set chases three pointers.
 class TPageSet {
 public:
+    static constexpr size_t npos = static_cast<size_t>(-1);
     size_t size() const { return count_; }
-    bool Contains(std::string_view name) const {
-        if (slots_.empty()) return false;
+    bool Contains(std::string_view name) const { return Find(name) != npos; }
+    // The number the name was added with, or npos.
+    size_t Find(std::string_view name) const {
+        if (slots_.empty()) return npos;
         const uint64_t h = Hash(name);
         for (size_t i = h & mask_;; i = (i + 1) & mask_) {
             const TSlot& slot = slots_[i];
-            if (!slot.data) return false;
+            if (!slot.data) return npos;
             if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
-                return true;
+                return slot.value;
         }
     }
-    // A name already held is not added again.
-    void Insert(std::string_view name) {
+    // A name already held is not added again (it keeps its first number).
+    void Insert(std::string_view name, size_t value = 0) {
         if ((count_ + 1) * 2 > slots_.size()) Grow();
         const uint64_t h = Hash(name);
         for (size_t i = h & mask_;; i = (i + 1) & mask_) {
             TSlot& slot = slots_[i];
             if (!slot.data) {
-                slot = {h, name.data(), name.size()};
+                slot = {h, name.data(), name.size(), value};
                 ++count_;
                 return;
             }
@@ -179,6 +183,7 @@ private:
         uint64_t hash = 0;
         const char* data = nullptr;  // null: empty (a name's data is never null)
         size_t len = 0;
+        size_t value = 0;
     };
     static uint64_t Hash(std::string_view s) { return std::hash<std::string_view>()(s); }
     void Grow() {
@@ -209,6 +214,11 @@ struct TResourceEntry {
 struct TRunState {
     bool active = false;
     TPageSet pages;                                             // FileName of every FileList record
+    // SearchList entries (full paths) by index, and which of them have been
+    // begun as pages: at the end of a run most have been reached through
+    // links, and they are passed over without a look-up each.
+    TPageSet searchIndex;
+    std::vector<bool> searchBegun;
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
     std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
@@ -228,6 +238,8 @@ struct TRunState {
 
     void Reset() {
         lastPageValid = false;
+        searchIndex.clear();
+        searchBegun.clear();
         lastStatKey = nullptr;
         lastStat = nullptr;
         pages.clear();
@@ -241,6 +253,8 @@ struct TRunState {
         lastStatKey = nullptr;
         lastStat = nullptr;
         pages.Release();
+        searchIndex.Release();
+        std::vector<bool>().swap(searchBegun);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
         readBuf.reset();
@@ -265,6 +279,8 @@ struct TRunState {
     // A page measured in this run is a regular file: its stat is not kept.
     void AddPage(const std::string& fileName) {
         pages.Insert(fileName);
+        const size_t k = searchIndex.Find(fileName);
+        if (k != TPageSet::npos) searchBegun[k] = true;
         if (lastPageValid && fileName == lastPageQuery) lastPageAnswer = true;
         auto it = stats.find(fileName);
         if (it == stats.end()) return;
@@ -883,12 +899,14 @@ void MeasureAll(bool& StopFlag, const TProgressSink& FolderSink, const TProgress
     TRunScope scope;
     for (const std::string& entry : InputList) SearchFolder(entry, StopFlag, FolderSink, WarningSink);
     if (StopFlag) return;
+    // An entry that is a full path is the name its page gets: once a page of
+    // that name has begun, MeasureFile would end at its first test, before
+    // any sink call, so the entry is passed over at once.
+    g_run.searchBegun.assign(SearchList.size(), false);
+    for (size_t i = 0; i < SearchList.size(); ++i)
+        if (IsExpandedPath(SearchList[i])) g_run.searchIndex.Insert(SearchList[i], i);
     for (size_t i = 0; i < SearchList.size(); ++i) {
-        // Most files a folder search finds have been reached through links
-        // by now: those are passed over at once (MeasureFile would end at
-        // the same test, before any sink call).
-        g_run.SyncPages();
-        if (IsExpandedPath(SearchList[i]) && g_run.IsPage(SearchList[i])) continue;
+        if (g_run.searchBegun[i]) continue;
         // Inputs are full paths; a relative one is expanded so that the
         // root-folder test compares like with like.
         const std::string root =

@@ -54,9 +54,34 @@ int main(int argc, char** argv) {
     app.installEventFilter(&paints);
     double total = 0;
     qint64 engineEnd = 0;
+    // The longest stretch in which the engine called no sink (and so no
+    // event was handled), and where it began.
+    qint64 lastSink = 0, longestQuiet = 0, quietFrom = 0;
+    auto stamp = [&] {
+        const qint64 now = paints.clock.nsecsElapsed();
+        if (now - lastSink > longestQuiet) {
+            longestQuiet = now - lastSink;
+            quietFrom = lastSink;
+        }
+        lastSink = now;
+    };
     form.RunEngine = [&](bool& stop, const TProgressSink& folder, const TProgressSink& file,
                          const TProgressSink& warning) {
-        MeasureAll(stop, folder, file, warning);
+        MeasureAll(
+            stop,
+            [&](const std::string& p) {
+                stamp();
+                folder(p);
+            },
+            [&](const std::string& p) {
+                stamp();
+                file(p);
+            },
+            [&](const std::string& l) {
+                stamp();
+                warning(l);
+            });
+        stamp();
         engineEnd = paints.clock.nsecsElapsed();
     };
     QTimer dirty;
@@ -87,9 +112,11 @@ int main(int argc, char** argv) {
         if (gap > 100000000) ++over;
     }
     std::printf("%d pages in %.2f s (measuring %.2f s, then the lists %.2f s); %zu paints; while measuring: "
-                "longest gap between paints %.1f ms (from %.2f s), gaps over 100 ms: %d\n",
+                "longest gap between paints %.1f ms (from %.2f s), gaps over 100 ms: %d; "
+                "longest time without a sink call %.1f ms (from %.2f s)\n",
                 FileList.Count(), total, static_cast<double>(engineEnd) / 1e9,
                 total - static_cast<double>(engineEnd) / 1e9, paints.stamps.size(),
-                static_cast<double>(worst) / 1e6, static_cast<double>(worstAt) / 1e9, over);
+                static_cast<double>(worst) / 1e6, static_cast<double>(worstAt) / 1e9, over,
+                static_cast<double>(longestQuiet) / 1e6, static_cast<double>(quietFrom) / 1e9);
     return 0;
 }

@@ -456,6 +456,18 @@ TEST_F(MeasureRun, FolderSearchTakesHtmlFilesInNameOrderDepthFirst) {
     EXPECT_EQ(PageNames(), std::vector<std::string>{"note.txt"});
 }
 
+// Files the search found that links reached first, given twice, or named
+// with "." segments are each measured once, in the order of first reach.
+TEST_F(MeasureRun, SearchedFilesReachedBeforeAreNotMeasuredAgain) {
+    t.Write("s/a.html", "<A HREF=c.html><A HREF=gone.html>");
+    t.Write("s/b.html", "<IMG SRC=none.gif>");
+    t.Write("s/c.html", "");
+    Run({"s/c.html", "s", "s/./b.html", "s/a.html"});
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"s/c.html", "s/a.html", "s/b.html"}));
+    EXPECT_EQ(files, (std::vector<std::string>{P("s/c.html"), P("s/a.html"), P("s/b.html")}));
+    EXPECT_EQ(lines, (std::vector<std::string>{NotFound("s/gone.html", "s/a.html"), NotFound("s/none.gif", "s/b.html")}));
+}
+
 TEST_F(MeasureRun, SymlinkedFolderLoopsAreSearchedOnce) {
     t.Write("a/p.html", "");
     t.Write("a/b/q.html", "");
