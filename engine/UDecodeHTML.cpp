@@ -323,19 +323,22 @@ private:
     bool owner_;
 };
 
+// What the run keeps of a stat, whether made for a look-up or by the
+// folder search's listing.
+TStatEntry StatEntryOf(const platform::FileInfo& fi) {
+    TStatEntry e;
+    e.exists = fi.exists;
+    e.isDir = fi.isDir;
+    e.isRegular = fi.isRegular;
+    e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
+    return e;
+}
+
 const TStatEntry& StatCached(const std::string& path) {
     // A link's target is asked about several times in a row.
     if (g_run.lastStatKey && *g_run.lastStatKey == path) return *g_run.lastStat;
     auto it = g_run.stats.find(path);
-    if (it == g_run.stats.end()) {
-        platform::FileInfo fi = platform::Stat(path);
-        TStatEntry e;
-        e.exists = fi.exists;
-        e.isDir = fi.isDir;
-        e.isRegular = fi.isRegular;
-        e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
-        it = g_run.stats.emplace(path, e).first;
-    }
+    if (it == g_run.stats.end()) it = g_run.stats.emplace(path, StatEntryOf(platform::Stat(path))).first;
     // Nodes of the map never move, so the pointers stay valid.
     g_run.lastStatKey = &it->first;
     g_run.lastStat = &it->second;
@@ -815,6 +818,21 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
     if (self.isDir && !visited.insert({self.dev, self.ino}).second) return;
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDirectory(dir, entries)) return;
+    if (g_run.active) {
+        // The listing has stat'ed every entry: links and resources that name
+        // them need no stat of their own.
+        for (const platform::DirEntry& e : entries) {
+            if (!e.nameConverts) continue;
+            platform::FileInfo fi;
+            fi.exists = e.exists;
+            fi.isDir = e.isDir;
+            fi.isRegular = e.isRegular;
+            fi.size = e.size;
+            fi.dev = e.dev;
+            fi.ino = e.ino;
+            g_run.stats.emplace(dir + e.name, StatEntryOf(fi));
+        }
+    }
     for (const platform::DirEntry& e : entries) {
         if (e.isDir) {
             if (!e.nameConverts) {

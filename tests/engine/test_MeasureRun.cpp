@@ -468,6 +468,38 @@ TEST_F(MeasureRun, SearchedFilesReachedBeforeAreNotMeasuredAgain) {
     EXPECT_EQ(lines, (std::vector<std::string>{NotFound("s/gone.html", "s/a.html"), NotFound("s/none.gif", "s/b.html")}));
 }
 
+// The folder search's listing stands in for the stats of the names it
+// lists: a page measured through its folder finds the same parts, missing
+// files and links as the page given alone.
+TEST_F(MeasureRun, ListedNamesAreWeighedAsTheirOwnStatWouldWeighThem) {
+    t.Write("s/a.gif", "12345");
+    t.Write("s/sub/x.txt", "");
+    ASSERT_EQ(::symlink("nowhere.gif", (t / "s/dangling.gif").c_str()), 0);
+    ASSERT_EQ(::mkfifo((t / "s/fifo.gif").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("sub", (t / "s/link").c_str()), 0);
+    t.Write("s/p.html",
+            "<IMG SRC=a.gif><IMG SRC=dangling.gif><IMG SRC=fifo.gif><IMG SRC=sub><IMG SRC=link><IMG SRC=none.gif>"
+            "<A HREF=sub><A HREF=z-link.html><A HREF=q.html>");
+    t.Write("s/q.html", "<IMG SRC=sub/x.txt>");
+    ASSERT_EQ(::symlink("q.html", (t / "s/z-link.html").c_str()), 0);
+    auto result = [this] {
+        std::vector<std::string> r;
+        for (const THTMLFileInfo* p : FileList) {
+            r.push_back(p->FileName + " " + std::to_string(p->TotalSize));
+            for (const THTMLFileInfo* part : p->Items) r.push_back(part->FileName + " " + std::to_string(part->TotalSize));
+            for (const std::string& m : p->NotFoundList) r.push_back("missing " + m);
+        }
+        return r;
+    };
+    Run({"s/p.html"});
+    const std::vector<std::string> alone = result(), aloneLines = lines;
+    lines.clear();
+    Run({"s"});
+    EXPECT_EQ(result(), alone);
+    EXPECT_EQ(lines, aloneLines);
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"s/p.html", "s/z-link.html", "s/q.html"}));
+}
+
 TEST_F(MeasureRun, SymlinkedFolderLoopsAreSearchedOnce) {
     t.Write("a/p.html", "");
     t.Write("a/b/q.html", "");
