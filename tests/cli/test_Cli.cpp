@@ -242,6 +242,29 @@ TEST_F(Cli, JsonProblemMessagesAreThoseOfTheProblemLines) {
                                             "ファイル名を Shift-JIS で表せません"}));
 }
 
+// The document is written piece by piece in the pretty-printer's layout;
+// texts with every kind of escape, empty and full lists, and a file output
+// give the bytes the printer gives for the same values.
+TEST_F(Cli, JsonLayoutIsThePrettyPrintersOnStdoutAndInAFile) {
+    t.Write("img/a.gif", "aa");
+    t.Write("index.html",
+            "<TITLE>q\"b\\s\x01\x7F/\x95\x5C\x82\xA0</TITLE><IMG SRC=img/a.gif><IMG SRC=\"x\\y.gif\">"
+            "<A HREF=\"http://e.com/a\tb\">x</A><A HREF=\"http://e.com/\x01\">x</A><A HREF=sub.html>s</A>"
+            "<A HREF=gone.html>");
+    t.Write("sub.html", "");
+    CliResult r = Run({"--quiet", "--json", "-", "index.html"});
+    CliResult f = Run({"--quiet", "--json", "out.json", "index.html"});
+    EXPECT_EQ(f.status, 1);
+    for (const std::string& doc : {r.out, ReadNative(t.path() + "/out.json")}) {
+        json j = json::parse(doc, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << doc;
+        nlohmann::ordered_json o = nlohmann::ordered_json::parse(doc);
+        EXPECT_EQ(doc, o.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+        EXPECT_EQ(j["pages"][0]["title"], "q\"b\\s \x7F/表あ");
+        EXPECT_EQ(j["pages"][0]["urls"].size(), 2u);
+    }
+}
+
 TEST_F(Cli, ProblemsFileIsCappedAsTheProblemListIs) {
     t.Write("p.html", "<IMG SRC=1.gif><IMG SRC=2.gif><IMG SRC=3.gif><IMG SRC=4.gif><IMG SRC=5.gif>");
     CliResult r = Run({"--set", "CONFIG/ERRORLOGMAX=3", "--problems", "problems.txt", "--json", "-", "p.html"});
