@@ -246,10 +246,10 @@ struct TRunState {
     std::string upperScratch;
     std::string pathScratch;
     std::string eventScratch;
-    std::string modernText;      // a page the modern reading turned into Shift-JIS
-    std::string modernScratch;   // one modern address as packed
+    std::string modernText;              // a page the modern reading turned into Shift-JIS
+    std::string modernScratch;           // one modern address as packed
     std::vector<TModernRef> modernRefs;  // the addresses of one tag
-    THTMLLinkResult token;  // shared by every page's scan
+    THTMLLinkResult token;               // shared by every page's scan
     // The page as read and its Shift-JIS form, reused from page to page.
     std::unique_ptr<char[]> readBuf, textBuf;
     size_t readCap = 0, textCap = 0;
@@ -287,6 +287,8 @@ struct TRunState {
         readCap = textCap = 0;
         std::string().swap(eventScratch);
         std::string().swap(modernText);
+        std::string().swap(modernScratch);
+        std::vector<TModernRef>().swap(modernRefs);
     }
     bool IsHtmlExtension(std::string_view ext) const {
         for (const std::string& e : htmlExtensions)
@@ -500,15 +502,15 @@ struct TModernFrame {
 // their remaining references and not their text.
 struct TPageFrame {
     THTMLFileInfo* Info = nullptr;  // owned by FileList
-    // Per token: its kind (kTitleEvent or the link type), the value's length
+    // Per token: its kind (see kTitleEvent below), the value's length
     // (7 bits a byte, low first, the top bit set on all but the last) and
     // the value. Events before Next have been acted on.
     std::string Events;
     size_t Next = 0;
     bool AfterLink = false;  // a followed link has just been measured
     struct TKeys {
-        TKeySet Ref;  // resource comparison keys
-        TKeySet Url;  // AnsiUpper of URLList entries
+        TKeySet Ref;                           // resource comparison keys
+        TKeySet Url;                           // AnsiUpper of URLList entries
         std::unique_ptr<TModernFrame> Modern;  // made for the first modern address
     };
     std::unique_ptr<TKeys> Keys;  // made for the first key: most waiting pages have none yet
@@ -641,8 +643,7 @@ void ScanPage(const char* text, int64_t len, std::string& events, const bool& St
         } else if (t.LinkType == ltMeta) {
             size_t at = std::string::npos;
             if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
-            // "URL=" with nothing after it names nothing.
-            if (at == std::string::npos || at + 4 >= t.Value2.size()) continue;
+            if (at == std::string::npos) continue;
             AddEvent(events, ltLink, std::string_view(t.Value2).substr(at + 4));
         } else if (!t.Value1.empty() && (t.LinkType == ltLink || t.LinkType == ltImage || t.LinkType == ltEmbed)) {
             const bool bgsound = t.LinkType == ltEmbed && t.TagName == "BGSOUND";

@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -355,6 +358,35 @@ TEST_F(Cli, EveryOutputRefusesProtectedFilesAndWritesIntoPipes) {
         EXPECT_EQ(r.status, 1) << r.err;  // the missing image
         EXPECT_TRUE(Contains(got, c.content)) << got;
     }
+}
+
+// Outputs written where they are (FIFOs here) are opened in the order they
+// are written: a reader that takes the text report's FIFO before the
+// JSON's gets both. Should the JSON be opened first, the run would wait for
+// its reader for ever; a watchdog then reads it, so that the test fails
+// instead of hanging.
+TEST_F(Cli, FifoOutputsAreOpenedInTheOrderTheyAreWritten) {
+    t.Write("a.html", "<IMG SRC=missing.gif>");
+    const std::string text = t / "text.fifo", jsonFifo = t / "json.fifo";
+    ASSERT_EQ(::mkfifo(text.c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(jsonFifo.c_str(), 0644), 0);
+    std::atomic<int> jsonTaker{0};  // 1: the reader, 2: the watchdog
+    std::string gotText, gotJson, rescued;
+    std::thread reader([&] {
+        gotText = ReadNative(text);
+        if (int none = 0; jsonTaker.compare_exchange_strong(none, 1)) gotJson = ReadNative(jsonFifo);
+    });
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && jsonTaker == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (int none = 0; jsonTaker.compare_exchange_strong(none, 2)) rescued = ReadNative(jsonFifo);
+    });
+    CliResult r = Run({"--text", text, "--json", jsonFifo, "--quiet", "a.html"});
+    reader.join();
+    watchdog.join();
+    EXPECT_EQ(jsonTaker, 1);
+    EXPECT_EQ(r.status, 1) << r.err;  // the missing image
+    EXPECT_TRUE(Contains(gotText, "Velmoran Ver")) << gotText;
+    EXPECT_TRUE(Contains(gotJson, "\"pages\"")) << gotJson;
 }
 
 TEST_F(Cli, WlsFileReceivesTheOutsideAddresses) {
