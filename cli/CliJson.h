@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 struct TRunSummary {
     int warningCount = 0;        // problem lines counted by the cap
@@ -12,5 +14,16 @@ struct TRunSummary {
     std::string error;           // CP932; a read error that ended the run
 };
 
-// Builds the document from FileList, ErrorLog, InputList and EnvSettings.
+// Receives the document in pieces as it is made.
+class TJsonSink {
+public:
+    virtual ~TJsonSink() = default;
+    virtual void Write(std::string_view bytes) = 0;
+};
+
+// Writes the document from FileList, ErrorLog, InputList and EnvSettings to
+// the sink as it goes, so that the document of a big run is never held
+// whole.
+void WriteResultJson(const TRunSummary& summary, TJsonSink& sink);
+// The same document as one string.
 std::string BuildResultJson(const TRunSummary& summary);

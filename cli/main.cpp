@@ -128,6 +128,18 @@ private:
     bool utf8_;
 };
 
+// An output file written in pieces; the failure, if any (the file could
+// not be opened, written or put in place), is reported when it is
+// committed, where a whole output would have been written.
+class TWriterJsonSink : public TJsonSink {
+public:
+    explicit TWriterJsonSink(platform::TOutputFile& file) : file_(file) {}
+    void Write(std::string_view bytes) override { file_.Write(bytes); }
+
+private:
+    platform::TOutputFile& file_;
+};
+
 class TCli {
 public:
     explicit TCli(const TOptions& o) : o_(o), term_(o.encoding == "sjis", !o.quiet) {}
@@ -142,6 +154,9 @@ private:
     void Finish();
     void WriteOutputs();
     bool WriteOutput(const std::string& name, const std::string& bytes);
+    // Puts a file written in pieces in place; false (and status 2) when it
+    // could not be opened, written or put in place.
+    bool CommitOutput(const std::string& name, platform::TOutputFile& out);
     // Flushes what report sinks wrote to stdout; false (and status 2) when
     // any of it could not be written.
     bool FinishStdout();
@@ -326,6 +341,12 @@ bool TCli::FinishStdout() {
     return false;
 }
 
+bool TCli::CommitOutput(const std::string& name, platform::TOutputFile& out) {
+    if (out.IsOpen() && out.Commit()) return true;
+    Fail(FileCreateErrorText(name) + " (" + out.ErrorText() + ")");
+    return false;
+}
+
 bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
     if (name == "-") {
         // A write that fails past the buffer leaves nothing for fflush to
@@ -340,16 +361,26 @@ bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
 }
 
 void TCli::WriteOutputs() {
-    // Built before the reports, which put every page's parts and URLs into
-    // their own order.
+    // Made before the reports, which put every page's parts and URLs into
+    // their own order. A file gets the document as it is made and is put in
+    // place after the reports, in the order the outputs are listed. A
+    // target written where it is (a FIFO, a device) is not opened before
+    // the reports' own targets: its reader may wait on those first.
     std::string json;
+    platform::TOutputFile jsonOut;
+    const bool jsonStreamed = !jsonFile_.empty() && jsonFile_ != "-" && !platform::OutputInPlace(jsonFile_);
     if (!jsonFile_.empty()) {
         TRunSummary s;
         s.warningCount = cap_.Count();
         s.warningsStopped = cap_.Stopped();
         s.interrupted = stop_;
         s.error = runError_;
-        json = BuildResultJson(s);
+        if (!jsonStreamed) {
+            json = BuildResultJson(s);
+        } else if (jsonOut.Open(jsonFile_)) {
+            TWriterJsonSink sink(jsonOut);
+            WriteResultJson(s, sink);
+        }
     }
     auto report = [&](const std::string& name, void (*build)(TReportSink&), TResult (*save)(const std::string&)) {
         if (name.empty()) return;
@@ -363,11 +394,25 @@ void TCli::WriteOutputs() {
     };
     report(textFile_, BuildTextReport, SaveTextReport);
     report(htmlFile_, BuildHTMLReport, SaveHTMLReport);
-    if (!jsonFile_.empty()) WriteOutput(jsonFile_, json);
-    if (!problemsFile_.empty()) {
+    if (jsonStreamed) {
+        CommitOutput(jsonFile_, jsonOut);
+    } else if (!jsonFile_.empty()) {
+        WriteOutput(jsonFile_, json);
+    }
+    if (problemsFile_ == "-") {
         std::string bytes;
         for (const std::string& l : shownLines_) bytes += l + "\r\n";
         WriteOutput(problemsFile_, bytes);
+    } else if (!problemsFile_.empty()) {
+        // Every line is here when the cap is off: written as it goes.
+        platform::TOutputFile out;
+        if (out.Open(problemsFile_)) {
+            for (const std::string& l : shownLines_) {
+                out.Write(l);
+                out.Write("\r\n");
+            }
+        }
+        CommitOutput(problemsFile_, out);
     }
     if (textFile_.empty() && htmlFile_.empty() && jsonFile_.empty() && problemsFile_.empty()) {
         TStdoutSink out(o_.encoding != "sjis");

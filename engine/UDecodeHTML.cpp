@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -142,6 +143,78 @@ struct TFolderIdHash {
     }
 };
 
+// A set of names, as views of strings that outlive it (the FileName of
+// page records, the entries of SearchList), each with a number. Open
+// addressing over slots holding the hash beside the view: a look-up in a set
+// of 100,000 names touches one slot and, when the hashes match, the name,
+// where a node-based set chases three pointers.
+class TPageSet {
+public:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+    size_t size() const { return count_; }
+    bool Contains(std::string_view name) const { return Find(name) != npos; }
+    // The number the name was added with, or npos.
+    size_t Find(std::string_view name) const {
+        if (slots_.empty()) return npos;
+        const uint64_t h = Hash(name);
+        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const TSlot& slot = slots_[i];
+            if (!slot.data) return npos;
+            if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
+                return slot.value;
+        }
+    }
+    // A name already held is not added again (it keeps its first number).
+    void Insert(std::string_view name, size_t value = 0) {
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        const uint64_t h = Hash(name);
+        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+            TSlot& slot = slots_[i];
+            if (!slot.data) {
+                slot = {h, name.data(), name.size(), value};
+                ++count_;
+                return;
+            }
+            if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
+                return;
+        }
+    }
+    void clear() {
+        std::fill(slots_.begin(), slots_.end(), TSlot{});
+        count_ = 0;
+    }
+    void Release() {
+        std::vector<TSlot>().swap(slots_);
+        count_ = 0;
+        mask_ = 0;
+    }
+
+private:
+    struct TSlot {
+        uint64_t hash = 0;
+        const char* data = nullptr;  // null: empty (a name's data is never null)
+        size_t len = 0;
+        size_t value = 0;
+    };
+    static uint64_t Hash(std::string_view s) { return std::hash<std::string_view>()(s); }
+    void Grow() {
+        std::vector<TSlot> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, TSlot{});
+        mask_ = slots_.size() - 1;
+        for (const TSlot& slot : old) {
+            if (!slot.data) continue;
+            size_t i = slot.hash & mask_;
+            while (slots_[i].data) i = (i + 1) & mask_;
+            slots_[i] = slot;
+        }
+    }
+
+    std::vector<TSlot> slots_;
+    size_t count_ = 0;
+    size_t mask_ = 0;
+};
+
 // A resource as a part record names it.
 struct TResourceEntry {
     int64_t size = -1;     // -1: not found
@@ -159,42 +232,99 @@ struct TSheetInfo {
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
-    std::unordered_set<std::string> pages;                      // FileName of every FileList record
+    TPageSet pages;                                             // FileName of every FileList record
+    // SearchList entries (full paths) by index, and which of them have been
+    // begun as pages: at the end of a run most have been reached through
+    // links, and they are passed over without a look-up each.
+    TPageSet searchIndex;
+    std::vector<bool> searchBegun;
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
-    std::unordered_map<std::string, TSheetInfo> sheets;  // modern reading: a sheet's addresses
-    std::unordered_set<std::string> htmlExtensions;             // upper-cased
+    std::unordered_map<std::string, TSheetInfo> sheets;         // modern reading: a sheet's addresses
+    std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
     // Reused buffers, so that no token allocates for them.
     std::string upperScratch;
     std::string pathScratch;
+    std::string eventScratch;
+    std::string modernText;              // a page the modern reading turned into Shift-JIS
+    std::string modernScratch;           // one modern address as packed
+    std::vector<TModernRef> modernRefs;  // the addresses of one tag
+    THTMLLinkResult token;               // shared by every page's scan
+    // The page as read and its Shift-JIS form, reused from page to page.
+    std::unique_ptr<char[]> readBuf, textBuf;
+    size_t readCap = 0, textCap = 0;
+    std::string lastPageQuery;  // see IsPage
+    bool lastPageValid = false;
+    bool lastPageAnswer = false;
     const std::string* lastStatKey = nullptr;  // the entry StatCached returned last
     const TStatEntry* lastStat = nullptr;
 
     void Reset() {
+        lastPageValid = false;
+        searchIndex.clear();
+        searchBegun.clear();
         lastStatKey = nullptr;
         lastStat = nullptr;
         pages.clear();
         stats.clear();
         resources.clear();
         sheets.clear();
-        htmlExtensions.clear();
-        for (const std::string& e : EnvSettings.HtmlExtensions) htmlExtensions.insert(AnsiUpper(e));
+        htmlExtensions = EnvSettings.HtmlExtensions;
     }
     void Release() {
         // Swapped out so that the memory of a big run is given back.
+        lastPageValid = false;
         lastStatKey = nullptr;
         lastStat = nullptr;
-        std::unordered_set<std::string>().swap(pages);
+        pages.Release();
+        searchIndex.Release();
+        std::vector<bool>().swap(searchBegun);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
         std::unordered_map<std::string, TSheetInfo>().swap(sheets);
+        readBuf.reset();
+        textBuf.reset();
+        readCap = textCap = 0;
+        std::string().swap(eventScratch);
+        std::string().swap(modernText);
+        std::string().swap(modernScratch);
+        std::vector<TModernRef>().swap(modernRefs);
+    }
+    bool IsHtmlExtension(std::string_view ext) const {
+        for (const std::string& e : htmlExtensions)
+            if (SameTextSjis(ext, e)) return true;
+        return false;
+    }
+    // Whether a page of this name has been begun. A link's target is asked
+    // about up to three times in a row (folder test, link test, page start),
+    // and the set is too big for the cache: the last answer is kept.
+    bool IsPage(const std::string& path) {
+        if (lastPageValid && path == lastPageQuery) return lastPageAnswer;
+        lastPageQuery = path;
+        lastPageValid = true;
+        return lastPageAnswer = pages.Contains(path);
+    }
+    // A page measured in this run is a regular file: its stat is not kept.
+    void AddPage(const std::string& fileName) {
+        pages.Insert(fileName);
+        const size_t k = searchIndex.Find(fileName);
+        if (k != TPageSet::npos) searchBegun[k] = true;
+        if (lastPageValid && fileName == lastPageQuery) lastPageAnswer = true;
+        auto it = stats.find(fileName);
+        if (it == stats.end()) return;
+        if (lastStatKey == &it->first) {
+            lastStatKey = nullptr;
+            lastStat = nullptr;
+        }
+        stats.erase(it);
     }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
         if (pages.size() == static_cast<size_t>(FileList.Count())) return;
+        lastPageValid = false;
         pages.clear();
         for (const THTMLFileInfo* p : FileList)
-            if (p) pages.insert(p->FileName);
+            if (p) pages.Insert(p->FileName);
     }
 };
 
@@ -221,23 +351,26 @@ private:
     bool owner_;
 };
 
+// What the run keeps of a stat, whether made for a look-up or by the
+// folder search's listing.
+TStatEntry StatEntryOf(const platform::FileInfo& fi) {
+    TStatEntry e;
+    // Following a dangling symlink finds nothing: as a link or resource it
+    // is missing at the page that names it. Only the folder search takes it
+    // for a page (which then cannot be opened).
+    if (fi.dangling) return e;
+    e.exists = fi.exists;
+    e.isDir = fi.isDir;
+    e.isRegular = fi.isRegular;
+    e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
+    return e;
+}
+
 const TStatEntry& StatCached(const std::string& path) {
     // A link's target is asked about several times in a row.
     if (g_run.lastStatKey && *g_run.lastStatKey == path) return *g_run.lastStat;
     auto it = g_run.stats.find(path);
-    if (it == g_run.stats.end()) {
-        platform::FileInfo fi = platform::Stat(path);
-        TStatEntry e;
-        // Following a dangling symlink finds nothing: as a link or resource
-        // it is missing at the page that names it. Only the folder search
-        // takes it for a page (which then cannot be opened).
-        if (fi.dangling) fi = {};
-        e.exists = fi.exists;
-        e.isDir = fi.isDir;
-        e.isRegular = fi.isRegular;
-        e.size = fi.exists ? (fi.isDir ? 0 : fi.size) : -1;
-        it = g_run.stats.emplace(path, e).first;
-    }
+    if (it == g_run.stats.end()) it = g_run.stats.emplace(path, StatEntryOf(platform::Stat(path))).first;
     // Nodes of the map never move, so the pointers stay valid.
     g_run.lastStatKey = &it->first;
     g_run.lastStat = &it->second;
@@ -248,8 +381,16 @@ const TStatEntry& StatCached(const std::string& path) {
 
 namespace {
 
+// A link target: a page measured in this run is a regular file, whose stat
+// is no longer kept.
+const TStatEntry& LinkStat(const std::string& path) {
+    static const TStatEntry kPage{true, false, true, 0};
+    return g_run.IsPage(path) ? kPage : StatCached(path);
+}
+
 bool IsFolderForResolve(const std::string& path) {
-    return g_run.active ? StatCached(path).isDir : platform::DirectoryExists(path);
+    if (!g_run.active) return platform::DirectoryExists(path);
+    return !g_run.IsPage(path) && StatCached(path).isDir;
 }
 
 bool HasWildcard(std::string_view name) {
@@ -344,46 +485,183 @@ uint32_t DosDateTime(time_t t) {
     return (date << 16) | time;
 }
 
-// A page whose scan is going on, or is suspended while a page it links to
-// is measured. A chain of linked pages keeps one frame per page, so it
-// holds only what the scan needs to go on: the token record is shared by
-// all pages, each keeping the two fields that carry over between tokens.
-// What the modern reading keeps per page beside the scan.
+// What the modern reading keeps per page while it acts on the addresses
+// (the scan's own state lives only during the scan).
 struct TModernFrame {
-    TModernPageState State;
-    std::vector<TModernRef> Refs;  // found in the last tag; handled from Next on
-    size_t Next = 0;
-    std::string Base;              // what addresses resolve against: a path whose folder counts
-    std::string BaseUrl;           // an outside <base href>: relative addresses lead out there
-    TKeySet PartKeys;              // resolved paths of the parts counted so far
-    TKeySet SheetKeys;             // sheets already read for this page (ends @import loops)
-    bool Pending() const { return Next < Refs.size(); }
+    std::string Base;     // what addresses resolve against: a path whose folder counts
+    std::string BaseUrl;  // an outside <base href>: relative addresses lead out there
+    TKeySet PartKeys;     // resolved paths of the parts counted so far
+    TKeySet SheetKeys;    // sheets already read for this page (ends @import loops)
 };
 
+// A page being measured, or waiting while a page it links to is measured.
+// Its text is scanned whole when the page begins; the frame keeps only the
+// tokens the measurement acts on (the title and every link or resource
+// reference; with the modern reading, every address its tags and CSS text
+// name), packed in page order, so a chain of 90,000 waiting pages holds
+// their remaining references and not their text.
 struct TPageFrame {
     THTMLFileInfo* Info = nullptr;  // owned by FileList
-    std::string Text;               // Shift-JIS; the part before Buf.Pos may be cut off
-    TTagScanBuffer Buf;
-    int64_t LineNo = 1;
-    bool InXMP = false;
-    bool TitlePending = false;
+    // Per token: its kind (see kTitleEvent below), the value's length
+    // (7 bits a byte, low first, the top bit set on all but the last) and
+    // the value. Events before Next have been acted on.
+    std::string Events;
+    size_t Next = 0;
     bool AfterLink = false;  // a followed link has just been measured
-    TKeySet RefKeys;         // resource comparison keys
-    TKeySet UrlKeys;         // AnsiUpper of URLList entries
-    std::unique_ptr<TModernFrame> Modern;  // the modern reading's state, when it is on
+    struct TKeys {
+        TKeySet Ref;                           // resource comparison keys
+        TKeySet Url;                           // AnsiUpper of URLList entries
+        std::unique_ptr<TModernFrame> Modern;  // made for the first modern address
+    };
+    std::unique_ptr<TKeys> Keys;  // made for the first key: most waiting pages have none yet
 
-    // Before the page waits for a linked one: once half of the text has been
-    // scanned, the scanned part is dropped (a token never looks back before
-    // its own start). Halving keeps the copying linear in the page's size.
+    TKeys& K() {
+        if (!Keys) Keys = std::make_unique<TKeys>();
+        return *Keys;
+    }
+    TModernFrame& M() {
+        TKeys& k = K();
+        if (!k.Modern) {
+            k.Modern = std::make_unique<TModernFrame>();
+            k.Modern->Base = Info->FileName;
+        }
+        return *k.Modern;
+    }
+
+    bool More() const { return Next < Events.size(); }
+    // Whether the next event is a further address of the tag whose address
+    // was just handled: a tag's addresses are handled together.
+    bool MoreOfTag() const;
+    uint8_t Take(std::string_view& value) {
+        const uint8_t kind = static_cast<uint8_t>(Events[Next++]);
+        uint64_t n = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto b = static_cast<unsigned char>(Events[Next++]);
+            n |= static_cast<uint64_t>(b & 0x7F) << shift;
+            if (!(b & 0x80)) break;
+        }
+        value = std::string_view(Events).substr(Next, static_cast<size_t>(n));
+        Next += static_cast<size_t>(n);
+        return kind;
+    }
+    // Before the page waits for a linked one: once half of the events have
+    // been acted on, they are dropped. Halving keeps the copying linear.
     void Suspend() {
-        if (Buf.Pos <= 0 || Buf.Pos < Buf.Len - Buf.Pos) return;
-        Text.erase(0, static_cast<size_t>(Buf.Pos));
-        Text.shrink_to_fit();
-        Buf.Len -= Buf.Pos;
-        Buf.Pos = 0;
-        Buf.Data = Text.data();
+        if (Next == 0 || Next < Events.size() - Next) return;
+        Events.erase(0, Next);
+        Events.shrink_to_fit();
+        Next = 0;
     }
 };
+
+// Event kinds beside the link types (ltLink, ltImage, ltEmbed).
+constexpr uint8_t kTitleEvent = 0;
+constexpr uint8_t kBgsoundEvent = 5;  // an ltEmbed of BGSOUND, whose part is media
+// The modern reading: kModernEvent + the TModernUse, the value led by the
+// part kind byte; kTagGoesOn marks every address of a tag but its first.
+constexpr uint8_t kModernEvent = 0x10;
+constexpr uint8_t kTagGoesOn = 0x40;
+
+bool TPageFrame::MoreOfTag() const {
+    return Next < Events.size() && (static_cast<uint8_t>(Events[Next]) & kTagGoesOn) != 0;
+}
+
+void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
+    events += static_cast<char>(kind);
+    uint64_t n = value.size();
+    while (n >= 0x80) {
+        events += static_cast<char>((n & 0x7F) | 0x80);
+        n >>= 7;
+    }
+    events += static_cast<char>(n);
+    events.append(value);
+}
+
+// Scans a page's text into its events. The scan runs to the end of the
+// text, or stops after the first token when the stop flag is already set,
+// as the measuring loop would: nothing can set the flag while it runs, since
+// no sink is called, so the tokens are those a token-by-token loop would see.
+// The modern reading runs its tag handling here, on every tag, and keeps the
+// addresses each tag gives.
+void ScanPage(const char* text, int64_t len, std::string& events, const bool& StopFlag, bool modern) {
+    events.clear();
+    TTagScanBuffer buf;
+    buf.Data = text;
+    buf.Pos = 0;
+    buf.Len = len;
+    THTMLLinkResult& t = g_run.token;
+    InitLinkResult(t);
+    bool titlePending = false, titleDone = false;
+    TModernPageState modernState;
+    std::vector<TModernRef>& modernRefs = g_run.modernRefs;
+    std::string& packed = g_run.modernScratch;
+    do {
+        const int64_t before = buf.Pos;
+        const bool xmpContent = t.InXMP;
+        // The modern reading picks its own attributes from every tag.
+        if (modern) GetHTMLTag(buf, t, nullptr, 0, StopFlag);
+        else GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
+        // Every token moves on, except the empty content of "<XMP></XMP>"
+        // (the end tag follows in the next call); should one ever not, the
+        // page ends rather than the run hanging.
+        if (buf.Pos == before && !StopFlag && !xmpContent) buf.Pos = buf.Len;
+        if (!titleDone) {
+            // The title is the first token after "<TITLE>" that does not
+            // begin with "<"; tags in between leave it pending.
+            if (!titlePending) {
+                titlePending = SameTextSjis(t.TokenText, "<TITLE>");
+            } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
+                std::string& title = g_run.upperScratch;
+                if (modern) title = DecodeModernText(t.TokenText);
+                else title = t.TokenText;
+                for (char& c : title)
+                    if (static_cast<unsigned char>(c) < 32) c = ' ';
+                // A title that decodes to nothing leaves the page untitled,
+                // and a later <TITLE> may still give one.
+                titlePending = false;
+                if (!title.empty()) {
+                    AddEvent(events, kTitleEvent, title);
+                    titleDone = true;
+                }
+            }
+        }
+        if (modern) {
+            if (t.TokenKind != tkTag || t.TokenText.size() < 2) continue;
+            if (t.TokenText[1] == '/') {
+                ModernEndTag(std::string_view(t.TokenText).substr(2), modernState);
+                continue;
+            }
+            modernRefs.clear();
+            ModernTagRefs(t.TagName, t.TokenText, buf.Data, buf.Pos, buf.Len, modernState, modernRefs);
+            uint8_t goesOn = 0;
+            for (const TModernRef& r : modernRefs) {
+                packed.assign(1, static_cast<char>(r.Kind));
+                packed += r.Value;
+                AddEvent(events, static_cast<uint8_t>(kModernEvent + static_cast<uint8_t>(r.Use) + goesOn), packed);
+                goesOn = kTagGoesOn;
+            }
+        } else if (t.LinkType == ltMeta) {
+            size_t at = std::string::npos;
+            if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
+            if (at == std::string::npos) continue;
+            AddEvent(events, ltLink, std::string_view(t.Value2).substr(at + 4));
+        } else if (!t.Value1.empty() && (t.LinkType == ltLink || t.LinkType == ltImage || t.LinkType == ltEmbed)) {
+            const bool bgsound = t.LinkType == ltEmbed && t.TagName == "BGSOUND";
+            AddEvent(events, bgsound ? kBgsoundEvent : static_cast<uint8_t>(t.LinkType), t.Value1);
+        }
+    } while (buf.Pos < buf.Len && !StopFlag);
+}
+
+// A buffer that keeps its memory from page to page and is never zero-filled:
+// every byte is written before it is read.
+char* Reserve(std::unique_ptr<char[]>& buf, size_t& cap, size_t n) {
+    if (cap < n) {
+        buf.reset();
+        buf = std::make_unique_for_overwrite<char[]>(n);
+        cap = n;
+    }
+    return buf.get();
+}
 
 // Steps of measuring one page up to the start of its scan. Null when there
 // is nothing to scan: the page was measured before, cannot be opened, or is
@@ -398,7 +676,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
         path.swap(g_run.pathScratch);
     }
     g_run.SyncPages();
-    if (g_run.pages.count(path)) return nullptr;
+    if (g_run.IsPage(path)) return nullptr;
     if (FileSink) FileSink(path);
 
     auto native = platform::ToNative(path);
@@ -416,7 +694,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     info->FileDate = DosDateTime(st.st_mtime);
     info->HTMLSize = info->TotalSize = static_cast<int64_t>(st.st_size);
     FileList.Add(info);
-    g_run.pages.insert(path);
+    g_run.AddPage(info->FileName);
     auto* self = new THTMLFileInfo;
     self->FileName = path;
     self->TotalSize = info->HTMLSize;
@@ -427,10 +705,11 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
         if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
         return nullptr;
     }
-    std::string text(static_cast<size_t>(info->HTMLSize), '\0');
+    const auto size = static_cast<size_t>(info->HTMLSize);
+    char* raw = Reserve(g_run.readBuf, g_run.readCap, size);
     size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::read(fd.get(), text.data() + done, text.size() - done);
+    while (done < size) {
+        ssize_t n = ::read(fd.get(), raw + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             ThrowReadError(path, std::strerror(errno));
@@ -441,26 +720,29 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     if (!fd.Close()) ThrowReadError(path, std::strerror(errno));
 
     int code = EnvSettings.DocumentEncoding;
+    const char* text = raw;
+    size_t len = size;
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
-        code = SniffPageEncoding(text);
-        if (code != Sjis) text = PageTextToSjis(text, code);
+        code = SniffPageEncoding(std::string_view(raw, size));
+        if (code != Sjis) {
+            g_run.modernText = PageTextToSjis(std::string_view(raw, size), code);
+            text = g_run.modernText.data();
+            len = g_run.modernText.size();
+        }
     } else {
-        if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(text);
-        if (code == Jis) text = JISToSJIS(text);
-        else if (code == Euc) text = EUCToSJIS(text);
+        if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(std::string_view(raw, size));
+        if (code == Jis || code == Euc) {
+            char* out = Reserve(g_run.textBuf, g_run.textCap, size);
+            len = code == Jis ? JISToSJIS(raw, size, out) : EUCToSJIS(raw, size, out);
+            text = out;
+        }
     }
     info->KanjiCode = static_cast<uint8_t>(code);
 
     auto frame = std::make_unique<TPageFrame>();
     frame->Info = info;
-    if (EnvSettings.Modern) {
-        frame->Modern = std::make_unique<TModernFrame>();
-        frame->Modern->Base = path;
-    }
-    frame->Text = std::move(text);
-    frame->Buf.Data = frame->Text.data();
-    frame->Buf.Pos = 0;
-    frame->Buf.Len = static_cast<int64_t>(frame->Text.size());
+    ScanPage(text, static_cast<int64_t>(len), g_run.eventScratch, StopFlag, EnvSettings.Modern);
+    frame->Events.assign(g_run.eventScratch);
     return frame;
 }
 
@@ -488,7 +770,7 @@ void UpperInto(std::string& out, std::string_view s) {
     }
 }
 
-TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::string& raw, std::string ref,
+TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_view raw, std::string ref,
                           std::string& target, bool& StopFlag, const TProgressSink& WarningSink,
                           const std::string* against = nullptr) {
     const std::string& page = f.Info->FileName;
@@ -499,12 +781,12 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
         if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
     }
     if (IsOutsideUrl(raw)) {
-        std::string url = raw;
+        std::string url(raw);
         CutAtHash(url);
         // Dropped as a browser drops them when it follows the link; kept,
         // they would break the lines of the item file and the reports.
         std::erase_if(url, [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
-        if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
+        if (f.K().Url.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
     }
     if (IsHrefSkip(ref)) return TTokenOutcome::Next;
     ref = ReplaceAlias(ref);
@@ -514,16 +796,16 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, const std::str
     target = std::move(ref);
 
     bool isHtml = false;
-    const TStatEntry* found = &StatCached(target);
+    const TStatEntry* found = &LinkStat(target);
     if (found->isDir) {
         isHtml = true;
         if (target.back() != '/') target += '/';
-        if (StatCached(target + "index.html").isRegular) target += "index.html";
-        else if (StatCached(target + "index.htm").isRegular) target += "index.htm";
-        found = &StatCached(target);
+        if (LinkStat(target + "index.html").isRegular) target += "index.html";
+        else if (LinkStat(target + "index.htm").isRegular) target += "index.htm";
+        found = &LinkStat(target);
     } else {
         std::string ext = platform::ExtractFileExt(target);
-        isHtml = !ext.empty() && g_run.htmlExtensions.count(AnsiUpper(ext)) != 0;
+        isHtml = !ext.empty() && g_run.IsHtmlExtension(ext);
     }
     if (!isHtml) return TTokenOutcome::Next;
 
@@ -558,7 +840,7 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, uint8_t kind, bool
     std::string key = ref;
     SjisReplaceChar(key, '\\', '/');
     ExpandFileNameInto(g_run.pathScratch, key, platform::GetCurrentDir());
-    if (!f.RefKeys.Insert(g_run.pathScratch)) return TTokenOutcome::Next;
+    if (!f.K().Ref.Insert(g_run.pathScratch)) return TTokenOutcome::Next;
 
     int64_t size = 0;
     const std::string* fullName = nullptr;
@@ -582,45 +864,6 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, uint8_t kind, bool
     return TTokenOutcome::Next;
 }
 
-TTokenOutcome ProcessToken(TPageFrame& f, THTMLLinkResult& t, const std::string& root, std::string& target,
-                           bool& StopFlag, const TProgressSink& WarningSink) {
-    THTMLFileInfo& info = *f.Info;
-
-    if (info.Title.empty()) {
-        if (!f.TitlePending) {
-            f.TitlePending = SameTextSjis(t.TokenText, "<TITLE>");
-        } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
-            info.Title = t.TokenText;
-            for (char& c : info.Title)
-                if (static_cast<unsigned char>(c) < 32) c = ' ';
-            f.TitlePending = false;
-        }
-    }
-
-    if (t.LinkType == ltMeta) {
-        size_t at = std::string::npos;
-        if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
-        if (at != std::string::npos) {
-            t.Value1 = t.Value2.substr(at + 4);
-            t.LinkType = ltLink;
-        } else {
-            t.Value1.clear();
-        }
-    }
-    if (t.Value1.empty()) return TTokenOutcome::Next;
-
-    const std::string& raw = t.Value1;
-    std::string ref = UnescapeAttrValue(raw);
-    if (t.LinkType == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
-    if (t.LinkType == ltImage) return ProcessResource(f, std::move(ref), pkImage, StopFlag, WarningSink);
-    if (t.LinkType == ltEmbed) {
-        uint8_t kind = t.TagName == "BGSOUND" ? static_cast<uint8_t>(pkMedia) : KindByExtension(ref);
-        if (kind == pkFrame) kind = pkOther;
-        return ProcessResource(f, std::move(ref), kind, StopFlag, WarningSink);
-    }
-    return TTokenOutcome::Next;
-}
-
 // --- The modern reading ------------------------------------------------------
 //
 // Tags give addresses through ModernTagRefs; each is handled here in turn.
@@ -638,7 +881,7 @@ size_t SchemeLength(std::string_view ref) {
 
 void AddOutsideUrl(TPageFrame& f, std::string url) {
     CutAtHash(url);
-    if (f.UrlKeys.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
+    if (f.K().Url.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
 }
 
 // The outside address a relative one names under an outside <base href>.
@@ -668,8 +911,8 @@ bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, co
             return false;
         }
         if (!StartsTextSjis(text, "FILE:")) return false;
-    } else if (!f.Modern->BaseUrl.empty() && &against == &f.Modern->Base && text.compare(0, 2, "//") != 0) {
-        AddOutsideUrl(f, JoinBaseUrl(f.Modern->BaseUrl, text));
+    } else if (!f.M().BaseUrl.empty() && &against == &f.M().Base && text.compare(0, 2, "//") != 0) {
+        AddOutsideUrl(f, JoinBaseUrl(f.M().BaseUrl, text));
         return false;
     }
     if (!ModernRefToPath(text, false, path)) {
@@ -685,7 +928,7 @@ bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, co
 std::string ModernResolvedPart(TPageFrame& f, const std::string& path, uint8_t kind, bool& StopFlag,
                                const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
-    if (!f.Modern->PartKeys.Insert(path)) return {};
+    if (!f.M().PartKeys.Insert(path)) return {};
     const TResourceEntry& res = Resource(path);
     if (res.size < 0) {
         f.Info->NotFoundList.push_back(path);
@@ -768,7 +1011,7 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
             if (!ModernLocalPath(f, r.Url, false, against, path, StopFlag, WarningSink)) continue;
             sheet = ModernPart(f, path, kind, against, StopFlag, WarningSink, cache ? &(*cache)[i] : nullptr);
         }
-        if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.Modern->SheetKeys.Insert(sheet)) {
+        if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.M().SheetKeys.Insert(sheet)) {
             TSheetInfo& info = SheetRefs(sheet);
             stack.push_back({&info.Refs, &info.Resolved, sheet, 0});
         }
@@ -777,7 +1020,7 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
 
 TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& root, std::string& target,
                         bool& StopFlag, const TProgressSink& WarningSink) {
-    TModernFrame& m = *f.Modern;
+    TModernFrame& m = f.M();
     if (r.Use == TModernUse::StyleText) {
         const std::vector<TCssRef> refs = ReadCssRefs(DecodeModernText(r.Value));
         if (!refs.empty()) ModernCss(f, refs, m.Base, StopFlag, WarningSink);
@@ -827,41 +1070,25 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
     return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
 }
 
-// Handles the waiting addresses of the page until one is followed or the
-// page must end.
-TTokenOutcome ModernPending(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
-                            const TProgressSink& WarningSink) {
-    TModernFrame& m = *f.Modern;
-    while (m.Pending()) {
-        const TModernRef r = std::move(m.Refs[m.Next++]);
-        const TTokenOutcome outcome = ModernRef(f, r, root, target, StopFlag, WarningSink);
-        if (outcome != TTokenOutcome::Next) return outcome;
-    }
-    m.Refs.clear();
-    m.Next = 0;
-    return TTokenOutcome::Next;
-}
-
-TTokenOutcome ProcessModernToken(TPageFrame& f, THTMLLinkResult& t, const std::string& root, std::string& target,
-                                 bool& StopFlag, const TProgressSink& WarningSink) {
-    THTMLFileInfo& info = *f.Info;
-    if (info.Title.empty()) {
-        if (!f.TitlePending) {
-            f.TitlePending = SameTextSjis(t.TokenText, "<TITLE>");
-        } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
-            info.Title = DecodeModernText(t.TokenText);
-            for (char& c : info.Title)
-                if (static_cast<unsigned char>(c) < 32) c = ' ';
-            f.TitlePending = false;
-        }
-    }
-    if (t.TokenKind != tkTag || t.TokenText.size() < 2) return TTokenOutcome::Next;
-    if (t.TokenText[1] == '/') {
-        ModernEndTag(std::string_view(t.TokenText).substr(2), f.Modern->State);
+TTokenOutcome ProcessEvent(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
+                           const TProgressSink& WarningSink) {
+    std::string_view raw;
+    const uint8_t kind = f.Take(raw);
+    if (kind == kTitleEvent) {
+        if (f.Info->Title.empty()) f.Info->Title.assign(raw);
         return TTokenOutcome::Next;
     }
-    ModernTagRefs(t.TagName, t.TokenText, f.Text.data(), f.Buf.Pos, f.Buf.Len, f.Modern->State, f.Modern->Refs);
-    return ModernPending(f, root, target, StopFlag, WarningSink);
+    if (kind >= kModernEvent) {
+        const TModernRef r{static_cast<TModernUse>((kind & ~kTagGoesOn) - kModernEvent),
+                           static_cast<uint8_t>(raw[0]), std::string(raw.substr(1))};
+        return ModernRef(f, r, root, target, StopFlag, WarningSink);
+    }
+    std::string ref = UnescapeAttrValue(raw);
+    if (kind == ltLink) return ProcessLink(f, root, raw, std::move(ref), target, StopFlag, WarningSink);
+    if (kind == ltImage) return ProcessResource(f, std::move(ref), pkImage, StopFlag, WarningSink);
+    uint8_t part = kind == kBgsoundEvent ? static_cast<uint8_t>(pkMedia) : KindByExtension(ref);
+    if (part == pkFrame) part = pkOther;
+    return ProcessResource(f, std::move(ref), part, StopFlag, WarningSink);
 }
 
 // Scans the page of the first frame and every page its links lead to. The
@@ -872,8 +1099,6 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
     std::vector<std::unique_ptr<TPageFrame>> stack;
     stack.push_back(std::move(first));
     std::string target;
-    THTMLLinkResult token;
-    InitLinkResult(token);
     while (!stack.empty()) {
         TPageFrame& f = *stack.back();
         if (f.AfterLink) {
@@ -884,28 +1109,10 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
                 stack.pop_back();
                 continue;
             }
-        } else {
-            f.Buf.Data = f.Text.data();
-            const int64_t before = f.Buf.Pos;
-            const bool xmpContent = f.InXMP;
-            token.LineNo = f.LineNo;
-            token.InXMP = f.InXMP;
-            TTokenOutcome outcome;
-            if (f.Modern && f.Modern->Pending()) {
-                outcome = ModernPending(f, root, target, StopFlag, WarningSink);
-            } else {
-                // The modern reading picks its own attributes from every tag.
-                if (f.Modern) GetHTMLTag(f.Buf, token, nullptr, 0, StopFlag);
-                else GetHTMLTag(f.Buf, token, LinkTagTable, LinkTagCount, StopFlag);
-                f.LineNo = token.LineNo;
-                f.InXMP = token.InXMP;
-                // Every token moves on, except the empty content of "<XMP></XMP>"
-                // (the end tag follows in the next call); should one ever not,
-                // the page ends rather than the run hanging.
-                if (f.Buf.Pos == before && !StopFlag && !xmpContent) f.Buf.Pos = f.Buf.Len;
-                outcome = f.Modern ? ProcessModernToken(f, token, root, target, StopFlag, WarningSink)
-                                   : ProcessToken(f, token, root, target, StopFlag, WarningSink);
-            }
+        } else if (f.More()) {
+            TTokenOutcome outcome = ProcessEvent(f, root, target, StopFlag, WarningSink);
+            while (outcome == TTokenOutcome::Next && f.MoreOfTag())
+                outcome = ProcessEvent(f, root, target, StopFlag, WarningSink);
             if (outcome == TTokenOutcome::EndPage) {
                 stack.pop_back();
                 continue;
@@ -918,7 +1125,7 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
                 continue;
             }
         }
-        if ((f.Buf.Pos < f.Buf.Len || (f.Modern && f.Modern->Pending())) && !StopFlag) continue;
+        if (f.More() && !StopFlag) continue;
         if (StopFlag && WarningSink) WarningSink(InterruptedLine(f.Info->FileName));
         stack.pop_back();
     }
@@ -935,6 +1142,24 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
     if (self.isDir && !visited.insert({self.dev, self.ino}).second) return;
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDirectory(dir, entries)) return;
+    if (g_run.active) {
+        // The listing has stat'ed every entry: links and resources that name
+        // them need no stat of their own.
+        for (const platform::DirEntry& e : entries) {
+            // A listing does not tell a dangling symlink from a special
+            // file: names that are neither folder nor file get a stat of
+            // their own when a page names them.
+            if (!e.nameConverts || !(e.isDir || e.isRegular)) continue;
+            platform::FileInfo fi;
+            fi.exists = e.exists;
+            fi.isDir = e.isDir;
+            fi.isRegular = e.isRegular;
+            fi.size = e.size;
+            fi.dev = e.dev;
+            fi.ino = e.ino;
+            g_run.stats.emplace(dir + e.name, StatEntryOf(fi));
+        }
+    }
     for (const platform::DirEntry& e : entries) {
         if (e.isDir) {
             if (!e.nameConverts) {
@@ -943,7 +1168,7 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
                 SearchIn(dir + e.name, StopFlag, FolderSink, WarningSink, visited);
             }
             if (StopFlag) return;
-        } else if (g_run.htmlExtensions.count(AnsiUpper(platform::ExtractFileExt(e.name)))) {
+        } else if (g_run.IsHtmlExtension(platform::ExtractFileExt(e.name))) {
             if (e.nameConverts) {
                 SearchList.push_back(dir + e.name);
             } else {
@@ -1020,7 +1245,14 @@ void MeasureAll(bool& StopFlag, const TProgressSink& FolderSink, const TProgress
     TRunScope scope;
     for (const std::string& entry : InputList) SearchFolder(entry, StopFlag, FolderSink, WarningSink);
     if (StopFlag) return;
+    // An entry that is a full path is the name its page gets: once a page of
+    // that name has begun, MeasureFile would end at its first test, before
+    // any sink call, so the entry is passed over at once.
+    g_run.searchBegun.assign(SearchList.size(), false);
+    for (size_t i = 0; i < SearchList.size(); ++i)
+        if (IsExpandedPath(SearchList[i])) g_run.searchIndex.Insert(SearchList[i], i);
     for (size_t i = 0; i < SearchList.size(); ++i) {
+        if (g_run.searchBegun[i]) continue;
         // Inputs are full paths; a relative one is expanded so that the
         // root-folder test compares like with like.
         const std::string root =

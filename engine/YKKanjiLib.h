@@ -2,6 +2,7 @@
 // JIS and EUC pages into the Shift-JIS text the rest of the program reads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,3 +25,6 @@ uint16_t JISCharToSJIS(uint16_t Code);
 // A sequence cut off by the end of the input is dropped.
 std::string JISToSJIS(std::string_view Src);
 std::string EUCToSJIS(std::string_view Src);
+// The same into a buffer of at least Len bytes; returns the length written.
+size_t JISToSJIS(const char* Src, size_t Len, char* Out);
+size_t EUCToSJIS(const char* Src, size_t Len, char* Out);

@@ -86,6 +86,8 @@ bool ListDirectory(std::string_view folder, std::vector<DirEntry>& out) {
         }
         FileInfo fi = StatNative((base + de.nativeName).c_str());
         de.isDir = fi.isDir;
+        de.isRegular = fi.isRegular;
+        de.exists = fi.exists;
         de.size = fi.size;
         de.dev = fi.dev;
         de.ino = fi.ino;

@@ -44,6 +44,8 @@ struct DirEntry {
     bool nameConverts = true;
     std::string nativeName;  // as stored on disk (UTF-8 bytes)
     bool isDir = false;      // after following symlinks
+    bool isRegular = false;  // likewise
+    bool exists = false;     // false only when the entry went away before its stat
     int64_t size = 0;
     uint64_t dev = 0;
     uint64_t ino = 0;

@@ -20,6 +20,9 @@ namespace {
 // Written out in pieces of this size, so that an output streamed line by
 // line does not cost a system call per line.
 constexpr size_t kBufferSize = 64 * 1024;
+// A replacement's bytes are handed to the disk in steps of this size as
+// they are written, so that Commit's flush has little left to wait for.
+constexpr size_t kWriteBackStep = 8 * 1024 * 1024;
 // Temporary names tried before giving up when every one exists.
 constexpr unsigned kTempAttempts = 1000;
 
@@ -252,6 +255,7 @@ bool TOutputFile::OpenReplacement(const std::string& target, const TTempNamer& t
     inPlace_ = false;
     target_ = target;
     temp_ = temp;
+    written_ = flushed_ = 0;
     return true;
 }
 
@@ -266,6 +270,14 @@ bool TOutputFile::WriteOut(std::string_view data) {
             return Fail(TOutputError::Failed, ErrnoText("write", err));
         }
         done += static_cast<size_t>(n);
+    }
+    if (!inPlace_) {
+        written_ += done;
+        if (written_ - flushed_ >= kWriteBackStep) {
+            ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(written_ - flushed_),
+                              SYNC_FILE_RANGE_WRITE);
+            flushed_ = written_;
+        }
     }
     return true;
 }
@@ -338,6 +350,12 @@ TOutputError CheckOutputTarget(std::string_view path) {
     if (!native || native->empty()) return TOutputError::None;
     TPlan plan = PlanOutput(*native);
     return plan.how == TPlan::Refuse ? plan.error : TOutputError::None;
+}
+
+bool OutputInPlace(std::string_view path) {
+    auto native = ToNative(path);
+    if (!native || native->empty()) return false;
+    return PlanOutput(*native).how == TPlan::InPlace;
 }
 
 TResult WriteFileAtomic(std::string_view path, std::string_view data) {

@@ -78,6 +78,8 @@ private:
     std::string target_;  // native name the replacement is renamed onto
     std::string temp_;    // native name of the temporary file
     std::string buffer_;  // written out when it grows or at Commit
+    size_t written_ = 0;  // bytes of a replacement written so far
+    size_t flushed_ = 0;  // of which write-back to disk has been started
     TOutputError error_ = TOutputError::None;
     std::string errorText_;
 };
@@ -85,6 +87,9 @@ private:
 // What would refuse an output to path before anything is written:
 // Protected, Folder, or None (which does not promise that writing succeeds).
 TOutputError CheckOutputTarget(std::string_view path);
+// Whether an output to path would be written where it is (a device, FIFO,
+// socket or /proc link) rather than replaced.
+bool OutputInPlace(std::string_view path);
 
 // The whole output in one call: Open, Write, Commit. A failure carries the
 // reason (ErrorText).

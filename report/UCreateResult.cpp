@@ -33,9 +33,52 @@ std::string WithUnit(std::string number, std::string_view unit) {
     return number;
 }
 
+// The texts of recent sizes: a report formats the sizes of the same shared
+// files once per page that uses them. Direct-mapped; an entry is good for
+// the display mode or line speed it was made with.
+class TFormatCache {
+public:
+    template <typename F>
+    std::string Get(int64_t size, int64_t mode, F make) {
+        TEntry& e = entries_[static_cast<uint64_t>(size) * 0x9E3779B97F4A7C15ull >> (64 - kBits)];
+        if (!e.valid || e.size != size || e.mode != mode) {
+            e.text = make(size);
+            e.size = size;
+            e.mode = mode;
+            e.valid = true;
+        }
+        return e.text;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    struct TEntry {
+        int64_t size = 0;
+        int64_t mode = 0;
+        bool valid = false;
+        std::string text;
+    };
+    TEntry entries_[1 << kBits];
+};
+
+std::string MakeWeightText(int64_t Size);
+std::string MakeLoadTimeText(int64_t Size);
+
 }  // namespace
 
 std::string FormatWeight(int64_t Size) {
+    static TFormatCache cache;
+    return cache.Get(Size, EnvSettings.FileSizeDisp, MakeWeightText);
+}
+
+std::string FormatLoadTime(int64_t Size) {
+    static TFormatCache cache;
+    return cache.Get(Size, EnvSettings.Bps, MakeLoadTimeText);
+}
+
+namespace {
+
+std::string MakeWeightText(int64_t Size) {
     const double size = static_cast<double>(Size);
     switch (EnvSettings.FileSizeDisp) {
         case 0:
@@ -55,7 +98,7 @@ std::string FormatWeight(int64_t Size) {
     }
 }
 
-std::string FormatLoadTime(int64_t Size) {
+std::string MakeLoadTimeText(int64_t Size) {
     const int64_t bps = EnvSettings.Bps;
     // A hand-edited settings file can hold any speed; without a positive one
     // there is no time to show, and a division by it would fault.
@@ -65,8 +108,11 @@ std::string FormatLoadTime(int64_t Size) {
     // and 32 bits (as the sizes once were) wrap from 256 MiB up.
     const __int128 bits = static_cast<__int128>(Size) * 8;
     const int64_t perMinute = bps * 60;
-    const auto remainder = static_cast<int64_t>(bits % perMinute);
-    const auto totalMinutes = static_cast<int64_t>(bits / perMinute);
+    // Sizes of real files fit 64 bits; 128-bit division is much slower.
+    const bool fits = bits >= 0 && bits <= INT64_MAX;
+    const auto bits64 = static_cast<int64_t>(bits);
+    const auto remainder = fits ? bits64 % perMinute : static_cast<int64_t>(bits % perMinute);
+    const auto totalMinutes = fits ? bits64 / perMinute : static_cast<int64_t>(bits / perMinute);
     const int64_t minutes = totalMinutes % 60;
     const int64_t hours = totalMinutes / 60;
     const double seconds = static_cast<double>(remainder) / static_cast<double>(bps);
@@ -80,6 +126,8 @@ std::string FormatLoadTime(int64_t Size) {
         return PadLeft(std::to_string(minutes), 2) + SJ("分") + " " + secondText + SJ("秒");
     return PadLeft(platform::FormatFixed(seconds, 2), 5) + SJ("秒");
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Reports
@@ -207,14 +255,30 @@ std::string HtmlFileLink(const std::string& path) {
 
 std::string ClosingLine() { return std::string(VersionText) + " by Orvanel"; }
 
+// Hands each line with its CR LF to the file as it is made.
+class TFileSink : public TReportSink {
+public:
+    explicit TFileSink(platform::TOutputFile& file) : file_(file) {}
+    void Line(std::string_view line) override {
+        ok_ = ok_ && file_.Write(line) && file_.Write("\r\n");
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    platform::TOutputFile& file_;
+    bool ok_ = true;
+};
+
 // The file is opened before the report is built: a target that is refused
-// (write-protected, a folder) costs no report.
+// (write-protected, a folder) costs no report. The report is written as it
+// is built, so that of a big run is never held whole, and a regular file
+// is still replaced only once it is complete.
 TResult WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
     platform::TOutputFile out;
     if (path.empty() || !out.Open(path)) return TResult::Failure(FileCreateErrorText(path));
-    TJoinSink joined;
-    build(joined);
-    if (!out.Write(joined.text) || !out.Commit()) return TResult::Failure(FileCreateErrorText(path));
+    TFileSink sink(out);
+    build(sink);
+    if (!sink.Ok() || !out.Commit()) return TResult::Failure(FileCreateErrorText(path));
     return TResult::Success();
 }
 

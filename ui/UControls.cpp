@@ -45,7 +45,9 @@ void TOwnerDrawList::changeEvent(QEvent* event) {
 
 void TOwnerDrawList::AddItem(const std::string& text) {
     items_.push_back(text);
-    UpdateScrollBars();
+    // Between BeginUpdate and EndUpdate (a whole run's pages) the scroll
+    // bars are set once at the end.
+    if (updateDepth_ == 0) UpdateScrollBars();
     RepaintRow(Count() - 1);
 }
 

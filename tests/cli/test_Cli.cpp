@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -242,6 +245,29 @@ TEST_F(Cli, JsonProblemMessagesAreThoseOfTheProblemLines) {
                                             "ファイル名を Shift-JIS で表せません"}));
 }
 
+// The document is written piece by piece in the pretty-printer's layout;
+// texts with every kind of escape, empty and full lists, and a file output
+// give the bytes the printer gives for the same values.
+TEST_F(Cli, JsonLayoutIsThePrettyPrintersOnStdoutAndInAFile) {
+    t.Write("img/a.gif", "aa");
+    t.Write("index.html",
+            "<TITLE>q\"b\\s\x01\x7F/\x95\x5C\x82\xA0</TITLE><IMG SRC=img/a.gif><IMG SRC=\"x\\y.gif\">"
+            "<A HREF=\"http://e.com/a\tb\">x</A><A HREF=\"http://e.com/\x01\">x</A><A HREF=sub.html>s</A>"
+            "<A HREF=gone.html>");
+    t.Write("sub.html", "");
+    CliResult r = Run({"--quiet", "--json", "-", "index.html"});
+    CliResult f = Run({"--quiet", "--json", "out.json", "index.html"});
+    EXPECT_EQ(f.status, 1);
+    for (const std::string& doc : {r.out, ReadNative(t.path() + "/out.json")}) {
+        json j = json::parse(doc, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << doc;
+        nlohmann::ordered_json o = nlohmann::ordered_json::parse(doc);
+        EXPECT_EQ(doc, o.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+        EXPECT_EQ(j["pages"][0]["title"], "q\"b\\s \x7F/表あ");
+        EXPECT_EQ(j["pages"][0]["urls"].size(), 2u);
+    }
+}
+
 TEST_F(Cli, ProblemsFileIsCappedAsTheProblemListIs) {
     t.Write("p.html", "<IMG SRC=1.gif><IMG SRC=2.gif><IMG SRC=3.gif><IMG SRC=4.gif><IMG SRC=5.gif>");
     CliResult r = Run({"--set", "CONFIG/ERRORLOGMAX=3", "--problems", "problems.txt", "--json", "-", "p.html"});
@@ -332,6 +358,35 @@ TEST_F(Cli, EveryOutputRefusesProtectedFilesAndWritesIntoPipes) {
         EXPECT_EQ(r.status, 1) << r.err;  // the missing image
         EXPECT_TRUE(Contains(got, c.content)) << got;
     }
+}
+
+// Outputs written where they are (FIFOs here) are opened in the order they
+// are written: a reader that takes the text report's FIFO before the
+// JSON's gets both. Should the JSON be opened first, the run would wait for
+// its reader for ever; a watchdog then reads it, so that the test fails
+// instead of hanging.
+TEST_F(Cli, FifoOutputsAreOpenedInTheOrderTheyAreWritten) {
+    t.Write("a.html", "<IMG SRC=missing.gif>");
+    const std::string text = t / "text.fifo", jsonFifo = t / "json.fifo";
+    ASSERT_EQ(::mkfifo(text.c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(jsonFifo.c_str(), 0644), 0);
+    std::atomic<int> jsonTaker{0};  // 1: the reader, 2: the watchdog
+    std::string gotText, gotJson, rescued;
+    std::thread reader([&] {
+        gotText = ReadNative(text);
+        if (int none = 0; jsonTaker.compare_exchange_strong(none, 1)) gotJson = ReadNative(jsonFifo);
+    });
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && jsonTaker == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (int none = 0; jsonTaker.compare_exchange_strong(none, 2)) rescued = ReadNative(jsonFifo);
+    });
+    CliResult r = Run({"--text", text, "--json", jsonFifo, "--quiet", "a.html"});
+    reader.join();
+    watchdog.join();
+    EXPECT_EQ(jsonTaker, 1);
+    EXPECT_EQ(r.status, 1) << r.err;  // the missing image
+    EXPECT_TRUE(Contains(gotText, "Velmoran Ver")) << gotText;
+    EXPECT_TRUE(Contains(gotJson, "\"pages\"")) << gotJson;
 }
 
 TEST_F(Cli, WlsFileReceivesTheOutsideAddresses) {

@@ -314,6 +314,38 @@ TEST_F(MeasureRun, FileAddressLinksAreTestedAndListedAsExpandedPaths) {
     EXPECT_EQ(a->Items[1]->FileName, P("site/c.gif"));
 }
 
+// A page keeps what it met before waiting for the pages it links to: more
+// than a handful of resource and URL keys (past the small-set size), and
+// the references after the links, title included.
+TEST_F(MeasureRun, APageWaitingForLinkedPagesKeepsItsKeysAndRemainingReferences) {
+    std::string first, second;
+    int64_t sizes = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::string n = std::to_string(i);
+        t.Write("i" + n + ".gif", std::string(static_cast<size_t>(i + 1), 'x'));
+        sizes += i + 1;
+        first += "<IMG SRC=i" + n + ".gif><A HREF=\"http://h" + n + ".example/\">";
+        second += "<EMBED SRC=./i" + n + ".gif><A HREF=\"HTTP://H" + n + ".EXAMPLE/#f\">";
+    }
+    t.Write("a.html", "<IMG SRC=i0.gif><A HREF=b.html>");
+    t.Write("b.html", "<A HREF=p.html><IMG SRC=i1.gif>");
+    const std::string page = "<HTML>" + first + "<A HREF=a.html><TITLE><B>late</B></TITLE>" + second +
+                             "<IMG SRC=none.gif><META HTTP-EQUIV=refresh CONTENT=\"1;URL=c.html\">";
+    t.Write("p.html", page);
+    t.Write("c.html", "");
+    Run({"p.html"});
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"p.html", "a.html", "b.html", "c.html"}));
+    const THTMLFileInfo* p = Page("p.html");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Items.Count(), 21);
+    EXPECT_EQ(p->TotalSize, static_cast<int64_t>(page.size()) + sizes);
+    ASSERT_EQ(p->URLList.size(), 20u);
+    EXPECT_EQ(p->URLList[19], "http://h19.example/");
+    EXPECT_EQ(p->Title, "late");
+    EXPECT_EQ(lines, std::vector<std::string>{NotFound("none.gif", "p.html")});
+    EXPECT_EQ(Page("a.html")->Items.Count(), 2);
+}
+
 TEST_F(MeasureRun, MetaRefreshIsFollowedLikeALink) {
     t.Write("p.html", "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; url=next.html\"><META HTTP-EQUIV=x CONTENT=y>");
     t.Write("next.html", "<meta http-equiv=REFRESH content=\"5;URL=gone.html\">");
@@ -490,6 +522,50 @@ TEST_F(MeasureRun, FolderSearchTakesHtmlFilesInNameOrderDepthFirst) {
     // A file given as input is measured whatever its extension.
     Run({"note.txt"});
     EXPECT_EQ(PageNames(), std::vector<std::string>{"note.txt"});
+}
+
+// Files the search found that links reached first, given twice, or named
+// with "." segments are each measured once, in the order of first reach.
+TEST_F(MeasureRun, SearchedFilesReachedBeforeAreNotMeasuredAgain) {
+    t.Write("s/a.html", "<A HREF=c.html><A HREF=gone.html>");
+    t.Write("s/b.html", "<IMG SRC=none.gif>");
+    t.Write("s/c.html", "");
+    Run({"s/c.html", "s", "s/./b.html", "s/a.html"});
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"s/c.html", "s/a.html", "s/b.html"}));
+    EXPECT_EQ(files, (std::vector<std::string>{P("s/c.html"), P("s/a.html"), P("s/b.html")}));
+    EXPECT_EQ(lines, (std::vector<std::string>{NotFound("s/gone.html", "s/a.html"), NotFound("s/none.gif", "s/b.html")}));
+}
+
+// The folder search's listing stands in for the stats of the names it
+// lists: a page measured through its folder finds the same parts, missing
+// files and links as the page given alone.
+TEST_F(MeasureRun, ListedNamesAreWeighedAsTheirOwnStatWouldWeighThem) {
+    t.Write("s/a.gif", "12345");
+    t.Write("s/sub/x.txt", "");
+    ASSERT_EQ(::symlink("nowhere.gif", (t / "s/dangling.gif").c_str()), 0);
+    ASSERT_EQ(::mkfifo((t / "s/fifo.gif").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("sub", (t / "s/link").c_str()), 0);
+    t.Write("s/p.html",
+            "<IMG SRC=a.gif><IMG SRC=dangling.gif><IMG SRC=fifo.gif><IMG SRC=sub><IMG SRC=link><IMG SRC=none.gif>"
+            "<A HREF=sub><A HREF=z-link.html><A HREF=q.html>");
+    t.Write("s/q.html", "<IMG SRC=sub/x.txt>");
+    ASSERT_EQ(::symlink("q.html", (t / "s/z-link.html").c_str()), 0);
+    auto result = [this] {
+        std::vector<std::string> r;
+        for (const THTMLFileInfo* p : FileList) {
+            r.push_back(p->FileName + " " + std::to_string(p->TotalSize));
+            for (const THTMLFileInfo* part : p->Items) r.push_back(part->FileName + " " + std::to_string(part->TotalSize));
+            for (const std::string& m : p->NotFoundList) r.push_back("missing " + m);
+        }
+        return r;
+    };
+    Run({"s/p.html"});
+    const std::vector<std::string> alone = result(), aloneLines = lines;
+    lines.clear();
+    Run({"s"});
+    EXPECT_EQ(result(), alone);
+    EXPECT_EQ(lines, aloneLines);
+    EXPECT_EQ(PageNames(), (std::vector<std::string>{"s/p.html", "s/z-link.html", "s/q.html"}));
 }
 
 TEST_F(MeasureRun, SymlinkedFolderLoopsAreSearchedOnce) {
