@@ -529,6 +529,8 @@ void ScanPage(const char* text, int64_t len, std::string& events, const bool& St
     do {
         const int64_t before = buf.Pos;
         const bool xmpContent = t.InXMP;
+        // Only the title needs the token's text.
+        t.SkipTokenText = titleDone;
         GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
         // Every token moves on, except the empty content of "<XMP></XMP>"
         // (the end tag follows in the next call); should one ever not, the
