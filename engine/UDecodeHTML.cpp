@@ -598,6 +598,9 @@ void ScanPage(const char* text, int64_t len, std::string& events, const bool& St
     do {
         const int64_t before = buf.Pos;
         const bool xmpContent = t.InXMP;
+        // Only the title needs the token's text; the modern reading reads
+        // style sheets and scripts from it too.
+        t.SkipTokenText = titleDone && !modern;
         // The modern reading picks its own attributes from every tag.
         if (modern) GetHTMLTag(buf, t, nullptr, 0, StopFlag);
         else GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);

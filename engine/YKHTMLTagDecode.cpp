@@ -428,5 +428,6 @@ void GetHTMLTag(TTagScanBuffer& Buf, THTMLLinkResult& Result, const TLinkTagEntr
     Buf.Pos = scan.Pos();
     Result.LineNo += scan.Lines();
     Result.TokenText.clear();
-    if (Buf.Pos > start) Result.TokenText.append(Buf.Data + start, static_cast<size_t>(Buf.Pos - start));
+    if (Buf.Pos > start && !Result.SkipTokenText)
+        Result.TokenText.append(Buf.Data + start, static_cast<size_t>(Buf.Pos - start));
 }

@@ -44,6 +44,9 @@ struct THTMLLinkResult {
     std::optional<std::vector<std::string>> AttrValues;
     int64_t ValuePos = 0;  // first byte of the last picked value in Data
     int64_t ValueLen = 0;
+    // Set by a caller that has no use for TokenText (then left empty), so
+    // that the text of a big page is not copied token by token.
+    bool SkipTokenText = false;
 };
 
 // One tag whose attributes are picked: names upper-case, AttrName2 may be

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/YKHTMLTagDecode.h"
@@ -21,11 +22,13 @@ struct Token {
 };
 
 // Scans the whole text the way a measurement does, asking for the
-// attribute lists too.
-std::vector<Token> ScanAll(const std::string& html) {
+// attribute lists too. With skipText the scanner leaves TokenText empty and
+// the token's text is taken from the positions.
+std::vector<Token> ScanAll(const std::string& html, bool skipText = false) {
     TTagScanBuffer buf{html.data(), 0, static_cast<int64_t>(html.size())};
     THTMLLinkResult r;
     InitLinkResult(r);
+    r.SkipTokenText = skipText;
     r.AttrNames.emplace();
     r.AttrValues.emplace();
     const bool stop = false;
@@ -38,9 +41,9 @@ std::vector<Token> ScanAll(const std::string& html) {
         if (!xmpContent) {
             EXPECT_GT(buf.Pos, before);
         }
-        EXPECT_EQ(r.TokenText, html.substr(before, buf.Pos - before));
-        out.push_back({r.TokenKind, r.TokenText, r.TagName, r.LinkType, r.Value1, r.Value2, r.ValuePos,
-                       r.ValueLen, *r.AttrNames, *r.AttrValues, r.LineNo});
+        EXPECT_EQ(r.TokenText, skipText ? std::string() : html.substr(before, buf.Pos - before));
+        out.push_back({r.TokenKind, html.substr(before, buf.Pos - before), r.TagName, r.LinkType, r.Value1, r.Value2,
+                       r.ValuePos, r.ValueLen, *r.AttrNames, *r.AttrValues, r.LineNo});
         if (buf.Pos <= before && !xmpContent) break;
     }
     return out;
@@ -382,6 +385,24 @@ TEST(TagScanner, AttributeListsPresentOrAbsent) {
     GetHTMLTag(buf, r, LinkTagTable, LinkTagCount, stop);
     EXPECT_EQ(r.AttrNames, (Strings{"SRC", "WIDTH"}));
     EXPECT_EQ(r.AttrValues, (Strings{"a.gif", "10"}));
+}
+
+// Without the token text every other field comes out the same.
+TEST(TagScanner, SkippingTokenTextChangesNothingElse) {
+    for (const std::string html :
+         {"<TITLE>t</TITLE><A HREF=\"a b\">x</A>\r\n<IMG SRC='i.gif' SRC=j.gif>", "<!-- c --><XMP><A HREF=x></XMP>",
+          "<META HTTP-EQUIV=refresh CONTENT=\"0;URL=n.html\"></BODY", "a < b <1x> <!DOCTYPE x>\x0B\r"}) {
+        const auto full = ScanAll(html), bare = ScanAll(html, true);
+        ASSERT_EQ(full.size(), bare.size()) << html;
+        for (size_t i = 0; i < full.size(); ++i) {
+            const Token &a = full[i], &b = bare[i];
+            EXPECT_EQ(std::tie(a.Kind, a.Text, a.Tag, a.Link, a.Value1, a.Value2, a.ValuePos, a.ValueLen, a.Names,
+                               a.Values, a.LineAfter),
+                      std::tie(b.Kind, b.Text, b.Tag, b.Link, b.Value1, b.Value2, b.ValuePos, b.ValueLen, b.Names,
+                               b.Values, b.LineAfter))
+                << html << " token " << i;
+        }
+    }
 }
 
 TEST(TagScanner, TableIsSearchedInOrderAndMayBeEmpty) {
