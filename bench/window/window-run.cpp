@@ -22,6 +22,7 @@
 #include "engine/UInputList.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
+#include "platform/FrontEnd.h"
 #include "settings/Uenviron.h"
 #include "ui/UControls.h"
 #include "ui/UnitMain.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window-run PATH\n");
         return 2;
     }
-    SetMessageBoxHook([](const TMessageRequest& r) { return r.defaultButton; });
+    platform::FrontEnd().messageBox = [](const TMessageRequest& r) { return r.defaultButton; };
     const std::string path = Utf8ToCp932(argv[1]);
     TFormMain form;
     form.show();
