@@ -17,13 +17,16 @@ constexpr size_t kPageBytes = 50u * 1024 * 1024;
 // Shift-JIS text: hiragana, kanji, full-width punctuation, some ASCII.
 std::string JapaneseRun(std::mt19937& rng, int chars) {
     static const char* const words[] = {
-        "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD",  // こんにちは
-        "\x93\xFA\x96\x7B\x8C\xEA",                  // 日本語
-        "\x8D\x58\x90\x56\x97\x9A\x97\xF0",          // 更新履歴
+        "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD",          // こんにちは
+        "\x93\xFA\x96\x7B\x8C\xEA",                          // 日本語
+        "\x8D\x58\x90\x56\x97\x9A\x97\xF0",                  // 更新履歴
         "\x83\x7A\x81\x5B\x83\x80\x83\x79\x81\x5B\x83\x57",  // ホームページ
-        "\x95\x5C\x8E\xA6",                          // 表示 (trail byte 0x5C)
-        "\x81\x41", "\x81\x42",                      // 、。
-        " HTML ", " 1998", "\x83\x5C\x83\x74\x83\x67",  // ソフト
+        "\x95\x5C\x8E\xA6",                                  // 表示 (trail byte 0x5C)
+        "\x81\x41",
+        "\x81\x42",  // 、。
+        " HTML ",
+        " 1998",
+        "\x83\x5C\x83\x74\x83\x67",  // ソフト
     };
     std::string s;
     std::uniform_int_distribution<int> pick(0, std::size(words) - 1);
@@ -54,8 +57,7 @@ std::string MakePage() {
                 page += "<A HREF=\"page" + n + ".htm\">" + JapaneseRun(rng, 20) + "</A>\r\n";
                 break;
             case 5:
-                page += "<a href='http://www.example.co.jp/~user/dir/file" + n +
-                        ".html#top' target=_blank>link</a>";
+                page += "<a href='http://www.example.co.jp/~user/dir/file" + n + ".html#top' target=_blank>link</a>";
                 break;
             case 6:
                 page += "<IMG SRC=\"img/photo" + n + ".jpg\" WIDTH=320 HEIGHT=240 BORDER=0 ALT=\"" +
@@ -65,12 +67,11 @@ std::string MakePage() {
                 page += "<!-- " + JapaneseRun(rng, 30) + " -->\r\n";
                 break;
             case 8:
-                page += "<TABLE BORDER=1 CELLPADDING=2><TR><TD ALIGN=center VALIGN=top>" +
-                        JapaneseRun(rng, 16) + "</TD><TD>" + n + "</TD></TR></TABLE>\r\n";
+                page += "<TABLE BORDER=1 CELLPADDING=2><TR><TD ALIGN=center VALIGN=top>" + JapaneseRun(rng, 16) +
+                        "</TD><TD>" + n + "</TD></TR></TABLE>\r\n";
                 break;
             case 9:
-                page += "<FONT SIZE=\"+1\" COLOR=\"#FF0000\"><B>" + JapaneseRun(rng, 12) +
-                        "</B></FONT><BR>\r\n";
+                page += "<FONT SIZE=\"+1\" COLOR=\"#FF0000\"><B>" + JapaneseRun(rng, 12) + "</B></FONT><BR>\r\n";
                 break;
             case 10:
                 page += "<EMBED SRC=\"midi/song" + n + ".mid\" AUTOSTART=true HIDDEN=true>\r\n";
@@ -85,8 +86,7 @@ std::string MakePage() {
                 page += "Plain text with &amp; entities &copy; and numbers " + n + " a < b.\r\n";
                 break;
             default:
-                page += "<LI><A HREF=\"diary/19980" + n + ".html\">" + JapaneseRun(rng, 18) +
-                        "</A>\r\n";
+                page += "<LI><A HREF=\"diary/19980" + n + ".html\">" + JapaneseRun(rng, 18) + "</A>\r\n";
                 break;
         }
     }

@@ -64,8 +64,7 @@ std::vector<Tok> Scan(const char* data, int64_t len, bool lists, int64_t stopAft
         } else {
             Check(!r.AttrNames && !r.AttrValues);
         }
-        toks.push_back({r.TokenText, r.Value1, r.Value2, r.LinkType, buf.Pos, r.ValuePos, r.ValueLen,
-                        r.LineNo});
+        toks.push_back({r.TokenText, r.Value1, r.Value2, r.LinkType, buf.Pos, r.ValuePos, r.ValueLen, r.LineNo});
         if (stop) break;  // the caller ends its loop on the flag
         if (buf.Pos == before) {
             // Only an empty XMP content is an empty token, and never twice.

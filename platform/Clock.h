@@ -21,8 +21,8 @@ std::string GetTempDirectory();
 // A broken-down local time, for the date lines of the reports.
 struct TLocalTime {
     int year = 1970;
-    int month = 1;   // 1-12
-    int day = 1;     // 1-31
+    int month = 1;  // 1-12
+    int day = 1;    // 1-31
     int hour = 0;
     int minute = 0;
     int second = 0;

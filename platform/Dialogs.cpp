@@ -13,10 +13,14 @@ void SetMessageEncodingSjis(bool sjis) { g_sjis = sjis; }
 
 const std::string& MessageCaption(TMsgKind kind) {
     switch (kind) {
-        case TMsgKind::Error: return SJ("ｴﾗｰ");
-        case TMsgKind::Warning: return SJ("警告");
-        case TMsgKind::Information: return SJ("情報");
-        case TMsgKind::Confirmation: break;
+        case TMsgKind::Error:
+            return SJ("ｴﾗｰ");
+        case TMsgKind::Warning:
+            return SJ("警告");
+        case TMsgKind::Information:
+            return SJ("情報");
+        case TMsgKind::Confirmation:
+            break;
     }
     return SJ("確認");
 }

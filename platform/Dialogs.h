@@ -14,15 +14,15 @@ enum class TMsgResult { OK, Cancel, Yes, No, Retry, Ignore };
 
 struct TMessageRequest {
     TMsgKind kind = TMsgKind::Error;
-    std::string text;           // CP932
+    std::string text;  // CP932
     TMsgButtons buttons = TMsgButtons::OK;
     TMsgResult defaultButton = TMsgResult::OK;  // the focused button
     // The answer when nobody is there to ask (no front end); the focused button
     // when not set. A question whose focused answer would repeat it for ever
     // (Retry) names another one here.
     std::optional<TMsgResult> unattended;
-    int helpContext = 0;        // 0: no help button
-    std::string caption;        // CP932; empty: the caption of the kind
+    int helpContext = 0;  // 0: no help button
+    std::string caption;  // CP932; empty: the caption of the kind
 };
 
 // Shows the box through the front end, or writes "caption: text" to stderr (UTF-8,

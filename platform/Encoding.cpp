@@ -101,8 +101,7 @@ size_t Utf8SeqLen(std::string_view s, size_t i, unsigned* codePoint) {
 std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932) {
     if (IsAscii(cp932)) return std::string(cp932);
     std::string out;
-    if (!ToUtf8().Run(cp932, out, [](size_t, std::string&) { return size_t{0}; }))
-        return std::nullopt;
+    if (!ToUtf8().Run(cp932, out, [](size_t, std::string&) { return size_t{0}; })) return std::nullopt;
     return out;
 }
 
@@ -113,11 +112,11 @@ std::string Cp932ToUtf8(std::string_view cp932) {
         o += "\xEF\xBF\xBD";  // U+FFFD
         unsigned char c = static_cast<unsigned char>(cp932[offset]);
         // A lead byte followed by a byte that cannot trail: drop the lead only.
-        return size_t{1} + ((IsSjisLead(c) && offset + 1 < cp932.size() &&
-                             static_cast<unsigned char>(cp932[offset + 1]) >= 0x40 &&
-                             static_cast<unsigned char>(cp932[offset + 1]) != 0x7F)
-                                ? 1u
-                                : 0u);
+        return size_t{1} +
+               ((IsSjisLead(c) && offset + 1 < cp932.size() && static_cast<unsigned char>(cp932[offset + 1]) >= 0x40 &&
+                 static_cast<unsigned char>(cp932[offset + 1]) != 0x7F)
+                    ? 1u
+                    : 0u);
     });
     return out;
 }
@@ -125,8 +124,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 std::optional<std::string> Utf8ToCp932Strict(std::string_view utf8) {
     if (IsAscii(utf8)) return std::string(utf8);
     std::string out;
-    if (!ToCp932().Run(utf8, out, [](size_t, std::string&) { return size_t{0}; }))
-        return std::nullopt;
+    if (!ToCp932().Run(utf8, out, [](size_t, std::string&) { return size_t{0}; })) return std::nullopt;
     return out;
 }
 

@@ -33,16 +33,14 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8);
 std::string Utf8ToCp932Literal(const char* utf8);
 
 // A fixed text of the program as CP932 bytes, converted once per call site.
-#define SJ(utf8_literal)                                                     \
-    ([]() -> const std::string& {                                            \
+#define SJ(utf8_literal)                                                      \
+    ([]() -> const std::string& {                                             \
         static const std::string sj_text_ = Utf8ToCp932Literal(utf8_literal); \
-        return sj_text_;                                                     \
+        return sj_text_;                                                      \
     }())
 
 // True for a CP932 lead byte (0x81-0x9F, 0xE0-0xFC).
-inline bool IsSjisLead(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+inline bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Upper-cases ASCII letters only and skips the trail byte of every
 // double-byte character (a trail byte may lie in 0x61-0x7A).

@@ -39,8 +39,8 @@ bool FileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
 
 struct DirEntry {
-    std::string name;        // CP932; for a name without CP932 form, the
-                             // display form (Utf8ToCp932 with <U+XXXX>)
+    std::string name;  // CP932; for a name without CP932 form, the
+                       // display form (Utf8ToCp932 with <U+XXXX>)
     bool nameConverts = true;
     std::string nativeName;  // as stored on disk (UTF-8 bytes)
     bool isDir = false;      // after following symlinks
@@ -58,8 +58,7 @@ bool ListDirectory(std::string_view folder, std::vector<DirEntry>& out);
 
 // Reads a whole file. Returns false and sets *openFailed when it cannot be
 // opened, or false with *openFailed false when reading after the open fails.
-bool ReadWholeFile(std::string_view path, std::string& out, bool* openFailed = nullptr,
-                   std::string* error = nullptr);
+bool ReadWholeFile(std::string_view path, std::string& out, bool* openFailed = nullptr, std::string* error = nullptr);
 
 // Files the user gets are written through platform/OutputFile.h.
 

@@ -85,13 +85,11 @@ std::string Format(double value, int decimals, bool grouped) {
     }
 
     std::string out;
-    bool zero = whole.find_first_not_of('0') == std::string::npos &&
-                fraction.find_first_not_of('0') == std::string::npos;
+    bool zero =
+        whole.find_first_not_of('0') == std::string::npos && fraction.find_first_not_of('0') == std::string::npos;
     if (value < 0 && !zero) out.push_back('-');
-    if (grouped)
-        AppendGrouped(out, whole);
-    else
-        out += whole;
+    if (grouped) AppendGrouped(out, whole);
+    else out += whole;
     if (decimals > 0) {
         out.push_back(kDecimalSeparator);
         out += fraction;

@@ -35,9 +35,12 @@ TOutputError KindOfErrno(int err) {
         case EPERM:
         case EROFS:
         case EBUSY:
-        case ETXTBSY: return TOutputError::Protected;
-        case EISDIR: return TOutputError::Folder;
-        default: return TOutputError::Failed;
+        case ETXTBSY:
+            return TOutputError::Protected;
+        case EISDIR:
+            return TOutputError::Folder;
+        default:
+            return TOutputError::Failed;
     }
 }
 
@@ -152,7 +155,7 @@ ssize_t WriteSafely(int fd, const char* data, size_t size) {
     // The signal comes with a short count as well as with EPIPE.
     sigpending(&pending);
     if (!wasPending && sigismember(&pending, SIGPIPE) == 1) {
-        const struct timespec zero{};
+        const struct timespec zero {};
         sigtimedwait(&pipeSet, nullptr, &zero);
     }
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
@@ -192,9 +195,12 @@ bool TOutputFile::Open(std::string_view path, const TTempNamer& tempName) {
     if (!native || native->empty()) return Fail(TOutputError::Failed, "name has no native form");
     TPlan plan = PlanOutput(*native);
     switch (plan.how) {
-        case TPlan::Refuse: return Fail(plan.error, plan.text);
-        case TPlan::InPlace: return OpenInPlace(plan.target, plan.procLink, plan.regular);
-        case TPlan::Replace: break;
+        case TPlan::Refuse:
+            return Fail(plan.error, plan.text);
+        case TPlan::InPlace:
+            return OpenInPlace(plan.target, plan.procLink, plan.regular);
+        case TPlan::Replace:
+            break;
     }
     return OpenReplacement(plan.target, tempName);
 }

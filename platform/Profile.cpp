@@ -55,9 +55,7 @@ int HexDigit(char c) {
 
 }  // namespace
 
-TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
-    Load();
-}
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) { Load(); }
 
 bool TIniFile::Load() {
     LoadFromBytes({});
@@ -171,8 +169,7 @@ std::vector<std::string> TIniFile::ReadSections() const {
     return names;
 }
 
-std::string TIniFile::ReadString(std::string_view section, std::string_view key,
-                                 std::string_view def) const {
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
     const Line* l = FindKey(section, key);
     if (!l) return std::string(def);
     return std::string(CutAtCharBoundary(l->value, kMaxValueLength));

@@ -54,8 +54,7 @@ public:
 
     // The value trimmed of blanks, one pair of matching enclosing quotes
     // removed, cut at kMaxValueLength bytes; def when the key is missing.
-    std::string ReadString(std::string_view section, std::string_view key,
-                           std::string_view def) const;
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
     // def when the key is missing or its value is not a number (ParseInteger).
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
     // Any non-zero number is true.
@@ -83,7 +82,7 @@ public:
 
 private:
     struct Line {
-        std::string text;      // as read, or as last written (without line end)
+        std::string text;  // as read, or as last written (without line end)
         bool isKey = false;
         std::string keyName;   // trimmed, as spelled
         std::string upperKey;  // AnsiUpper of keyName

@@ -157,17 +157,23 @@ int StartNative(const std::string& nativeProgram, const std::vector<std::string>
 
 int ShellCodeForErrno(int err, bool folderMissing, bool notExecutable) {
     switch (err) {
-        case ENOENT: return folderMissing ? kShellPathNotFound : kShellFileNotFound;
+        case ENOENT:
+            return folderMissing ? kShellPathNotFound : kShellFileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
-        case ELOOP: return kShellPathNotFound;
+        case ELOOP:
+            return kShellPathNotFound;
         case ENOEXEC:
         case ELIBBAD:
-        case EISDIR: return kShellBadExecutable;
-        case EACCES: return notExecutable ? kShellBadExecutable : kShellAccessDenied;
+        case EISDIR:
+            return kShellBadExecutable;
+        case EACCES:
+            return notExecutable ? kShellBadExecutable : kShellAccessDenied;
         case EPERM:
-        case ETXTBSY: return kShellAccessDenied;
-        default: return kShellOutOfResources;
+        case ETXTBSY:
+            return kShellAccessDenied;
+        default:
+            return kShellOutOfResources;
     }
 }
 

@@ -20,19 +20,25 @@ TEnvSettings EnvSettings;
 
 const char* DocEncodingName(int32_t code) {
     switch (code) {
-        case Jis: return "JIS";
-        case Euc: return "EUC";
-        case Sjis: return "SJIS";
-        case Auto: return "AUTO";
-        case 4: return "UTF8";  // a page the modern reading read as UTF-8
-        default: return "";
+        case Jis:
+            return "JIS";
+        case Euc:
+            return "EUC";
+        case Sjis:
+            return "SJIS";
+        case Auto:
+            return "AUTO";
+        case 4:
+            return "UTF8";  // a page the modern reading read as UTF-8
+        default:
+            return "";
     }
 }
 
 std::vector<std::string> TEnvSettings::DefaultHtmlExtensions() { return {".htm", ".html"}; }
 
 std::vector<std::string> TEnvSettings::DefaultHrefSkipPrefixes() {
-    return {"/",     "#",     "http:", "ftp:",  "gopher:",   "mailto:", "news:",
+    return {"/",     "#",       "http:", "ftp:",  "gopher:",   "mailto:", "news:",
             "nntp:", "telnet:", "wais:", "file:", "prospero:", "https:",  "clsid:"};
 }
 
@@ -65,11 +71,16 @@ const std::string& SlowerSpeedsCaption() { return SJ("もっと遅い！"); }
 const std::string& FileSizeDispCaption(int32_t mode) {
     static const std::string none;
     switch (mode) {
-        case 0: return SJ("Byte 単位");
-        case 1: return SJ("Byte/KB/MB 混在");
-        case 2: return SJ("グラム単位");
-        case 3: return SJ("グラム/キログラム/トン 混在");
-        default: return none;
+        case 0:
+            return SJ("Byte 単位");
+        case 1:
+            return SJ("Byte/KB/MB 混在");
+        case 2:
+            return SJ("グラム単位");
+        case 3:
+            return SJ("グラム/キログラム/トン 混在");
+        default:
+            return none;
     }
 }
 
@@ -115,9 +126,8 @@ std::string JoinNative(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
-std::string SettingsFileNameFrom(const std::string& envIni, const std::string& exeDir,
-                                 bool exeDirWritable, const std::string& xdgConfigHome,
-                                 const std::string& home) {
+std::string SettingsFileNameFrom(const std::string& envIni, const std::string& exeDir, bool exeDirWritable,
+                                 const std::string& xdgConfigHome, const std::string& home) {
     if (!envIni.empty()) return envIni;
     if (!exeDir.empty() && exeDirWritable) return JoinNative(exeDir, kIniName);
     // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules say.
@@ -144,8 +154,7 @@ std::string SettingsFileName() {
     bool writable = false;
     if (envIni.empty()) {
         exeDir = ExeDir();
-        writable = !exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0 &&
-                   !IsInstalledProgramFolder(exeDir);
+        writable = !exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0 && !IsInstalledProgramFolder(exeDir);
         if (!writable) {
             xdg = Getenv("XDG_CONFIG_HOME");
             home = HomeDir();
@@ -243,10 +252,8 @@ void ReadFile(const TIniFile& ini, TSettingsWindow* window) {
 
     if (window) {
         window->LoadHistory(ini);
-        if (e.RestoreWindow)
-            window->ApplyWindowSection(ini);
-        else
-            window->ShowWindow();
+        if (e.RestoreWindow) window->ApplyWindowSection(ini);
+        else window->ShowWindow();
         window->FillInputFromHistory();
     }
 
@@ -286,8 +293,7 @@ std::vector<std::string> ReadStringList(const TIniFile& ini, const char* section
     return list;
 }
 
-void WriteStringList(TIniFile& ini, const char* section, const char* prefix,
-                     const std::vector<std::string>& list) {
+void WriteStringList(TIniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& list) {
     ini.EraseSection(section);
     ini.WriteInteger(section, "COUNT", static_cast<int32_t>(list.size()));
     for (size_t i = 0; i < list.size(); ++i) ini.WriteString(section, ListKeyName(prefix, i), list[i]);
@@ -309,10 +315,8 @@ void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window) {
     // The hint mark starts cleared; the toggle at the end turns it over, so
     // with no file hints end up shown.
     EnvSettings.ShowHint = false;
-    if (ini)
-        ReadFile(*ini, window);
-    else if (window)
-        window->ApplyNoFile();
+    if (ini) ReadFile(*ini, window);
+    else if (window) window->ApplyNoFile();
     SelectSpeed(EnvSettings);
     EnvSettings.ShowHint = !EnvSettings.ShowHint;
     if (window) window->LoadFinished();
@@ -460,8 +464,7 @@ TResult SaveSettings(TSettingsWindow* window) {
         // What cannot be read cannot be kept: leave the file as it is.
         if (!ini.Load()) return fail();
     } else {
-        if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder))
-            return fail();
+        if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder)) return fail();
     }
     SaveSettingsTo(ini, window);
     if (TResult written = ini.UpdateFile(); !written) return fail(written.Error);

@@ -148,9 +148,8 @@ bool IsInstalledProgramFolder(const std::string& exeDir);
 std::string SettingsFileName();
 // The same choice from given facts (native UTF-8 texts, empty when unset),
 // so that every branch can be tried.
-std::string SettingsFileNameFrom(const std::string& envIni, const std::string& exeDir,
-                                 bool exeDirWritable, const std::string& xdgConfigHome,
-                                 const std::string& home);
+std::string SettingsFileNameFrom(const std::string& envIni, const std::string& exeDir, bool exeDirWritable,
+                                 const std::string& xdgConfigHome, const std::string& home);
 
 // The main window's share of loading and saving. The core calls these at
 // their places in the load and save order and hands over the open file, so
@@ -218,8 +217,7 @@ TOverrideCheck ParseSettingOverride(std::string_view text, TSettingOverride& out
 // eight upper-case hex digits (DATA0000000A is the eleventh). Writing erases
 // the section first, so no entry of a longer list stays behind.
 std::string ListKeyName(const char* prefix, size_t index);
-void WriteStringList(TIniFile& ini, const char* section, const char* prefix,
-                     const std::vector<std::string>& list);
+void WriteStringList(TIniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& list);
 // A negative COUNT reads as 0; a missing key gives an empty entry. Counts
 // above MaxListEntries are cut there, so a broken COUNT cannot exhaust memory.
 std::vector<std::string> ReadStringList(const TIniFile& ini, const char* section, const char* prefix);

@@ -239,8 +239,7 @@ void InstallQtTranslations() {
     auto* translator = new QTranslator(qApp);
     if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
-    else
-        delete translator;
+    else delete translator;
 }
 
 void InstallWindowHooks() {

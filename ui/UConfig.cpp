@@ -135,8 +135,8 @@ TFConfig::TFConfig(QWidget* parent) : QDialog(parent) {
     CreateToolTab();
     CreateListTab(TabHTMLExt, "HTMExt", SJ("追跡する HTML ファイルの拡張子一覧"), false, &HTMExtEdit, &HTMExtList,
                   &HTMExtAdd, &HTMExtRemove, &HTMExtDefault, nullptr);
-    CreateListTab(TabHREFSkip, "HREFSkip", SJ("スキップするリンク設定(この文字列で始まる HREF リンクを無視します)"), true,
-                  &HREFSkipEdit, &HREFSkipList, &HREFSkipAdd, &HREFSkipRemove, &HREFSkipDefault,
+    CreateListTab(TabHREFSkip, "HREFSkip", SJ("スキップするリンク設定(この文字列で始まる HREF リンクを無視します)"),
+                  true, &HREFSkipEdit, &HREFSkipList, &HREFSkipAdd, &HREFSkipRemove, &HREFSkipDefault,
                   &HREFSkipListEnabled);
     CreateListTab(TabIMGSkip, "IMGSkip", SJ("スキップするリンク設定(この文字列で始まる IMG リンクを無視します)"), true,
                   &IMGSkipEdit, &IMGSkipList, &IMGSkipAdd, &IMGSkipRemove, &IMGSkipDefault, &IMGSkipListEnabled);
@@ -179,8 +179,8 @@ void TFConfig::CreateGeneralTab() {
     GUI_EnvMessageDialog = MakeCheck(p, "GUI_EnvMessageDialog", SJ("測定終了時にダイアログを表示"), 220, 122, 236);
     GUI_EnvModern = MakeCheck(p, "GUI_EnvModern", SJ("最新ブラウザの読み込みで計測する"), 220, 144, 236);
 
-    RadioGroup_CharSet = new TRadioGroup(Q(SJ("文字コード")),
-                                         {Q(SJ("自動")), Q(SJ("JIS")), Q(SJ("EUC")), Q(SJ("SJIS"))}, 2, p);
+    RadioGroup_CharSet =
+        new TRadioGroup(Q(SJ("文字コード")), {Q(SJ("自動")), Q(SJ("JIS")), Q(SJ("EUC")), Q(SJ("SJIS"))}, 2, p);
     RadioGroup_CharSet->setObjectName(QStringLiteral("RadioGroup_CharSet"));
     RadioGroup_CharSet->setGeometry(8, 94, 200, 62);
 
@@ -211,7 +211,8 @@ void TFConfig::CreateGeneralTab() {
     GUI_EnvWWWCWLSLabel = MakeLabel(g, "GUI_EnvWWWCWLSLabel", SJ("アイテム情報ファイル(*.WLS)"), 12, 18, 300);
     GUI_EnvWWWCWLSFileName = Make<QLineEdit>(g, "GUI_EnvWWWCWLSFileName", 12, 36, 344, 22);
     GUI_EnvWWWCWLSDialog = MakeButton(g, "GUI_EnvWWWCWLSDialog", SJ("参照"), 362, 35, 74, 24);
-    GUI_EnvWWWCWLSKeepInfo = MakeCheck(g, "GUI_EnvWWWCWLSKeepInfo", SJ("前回のWLSファイルの内容を維持する"), 12, 64, 210);
+    GUI_EnvWWWCWLSKeepInfo =
+        MakeCheck(g, "GUI_EnvWWWCWLSKeepInfo", SJ("前回のWLSファイルの内容を維持する"), 12, 64, 210);
     GUI_EnvWWWCWLSRemoveURL = MakeCheck(g, "GUI_EnvWWWCWLSRemoveURL", SJ("消滅した前回のURLは削除"), 228, 64, 210);
     GUI_EnvWWWCExecute = MakeCheck(g, "GUI_EnvWWWCExecute", SJ("WWWC が起動していたら警告する"), 12, 82, 300);
     GUI_EnvWWWCWLSEnabled->raise();
@@ -272,10 +273,9 @@ void TFConfig::CreateListTab(QWidget* tab, const char* prefix, const std::string
     *add = MakeButton(tab, nm("Add").c_str(), SJ("登録(&A)"), 360, alias ? 46 : 28, 88);
     *remove = MakeButton(tab, nm("Remove").c_str(), SJ("削除(&R)"), 360, listTop, 88);
     // The alias tab's default button has always been spelled so.
-    *byDefault = MakeButton(tab, alias ? "AliasDefauld" : nm("Default").c_str(), SJ("デフォルト(&D)"), 360,
-                            listTop + 32, 88);
-    if (withSwitch)
-        *enabled = MakeCheck(tab, nm("ListEnabled").c_str(), SJ("この設定を有効にする"), 8, 306, 300);
+    *byDefault =
+        MakeButton(tab, alias ? "AliasDefauld" : nm("Default").c_str(), SJ("デフォルト(&D)"), 360, listTop + 32, 88);
+    if (withSwitch) *enabled = MakeCheck(tab, nm("ListEnabled").c_str(), SJ("この設定を有効にする"), 8, 306, 300);
 
     SetHelp(*add, 10129);
     SetHelp(*remove, 10130);
@@ -398,10 +398,18 @@ void TFConfig::FormShow() {
     EnableWlsControls();
 
     switch (e.DocumentEncoding) {
-        case Jis: RadioGroup_CharSet->SetItemIndex(1); break;
-        case Euc: RadioGroup_CharSet->SetItemIndex(2); break;
-        case Sjis: RadioGroup_CharSet->SetItemIndex(3); break;
-        default: RadioGroup_CharSet->SetItemIndex(0); break;
+        case Jis:
+            RadioGroup_CharSet->SetItemIndex(1);
+            break;
+        case Euc:
+            RadioGroup_CharSet->SetItemIndex(2);
+            break;
+        case Sjis:
+            RadioGroup_CharSet->SetItemIndex(3);
+            break;
+        default:
+            RadioGroup_CharSet->SetItemIndex(0);
+            break;
     }
 }
 
@@ -462,10 +470,18 @@ void TFConfig::OkButtonClick() {
     // corrected it): no number gives 1, and it never leaves the box's range.
     e.ErrorLogMax = BoundedNumber(GUI_EnvErrorLogMax->cleanText(), 1, 1000).value_or(1);
     switch (RadioGroup_CharSet->ItemIndex()) {
-        case 1: e.DocumentEncoding = Jis; break;
-        case 2: e.DocumentEncoding = Euc; break;
-        case 3: e.DocumentEncoding = Sjis; break;
-        default: e.DocumentEncoding = Auto; break;
+        case 1:
+            e.DocumentEncoding = Jis;
+            break;
+        case 2:
+            e.DocumentEncoding = Euc;
+            break;
+        case 3:
+            e.DocumentEncoding = Sjis;
+            break;
+        default:
+            e.DocumentEncoding = Auto;
+            break;
     }
     SaveSettings(Window);
     accept();
@@ -481,12 +497,11 @@ int TFConfig::CurrentHelpTopic() const {
     return index >= 0 && index < 6 ? HelpTopicConfigFirstTab + index : HelpContextConfig;
 }
 
-void TFConfig::HelpButtonClick() {
-    ShowDialogHelp(CurrentHelpTopic());
-}
+void TFConfig::HelpButtonClick() { ShowDialogHelp(CurrentHelpTopic()); }
 
 bool TFConfig::FormKeyDown(QKeyEvent* key) {
-    return OkCancelKey(key, [this] { OkButtonClick(); }, [this] { CancelButtonClick(); });
+    return OkCancelKey(
+        key, [this] { OkButtonClick(); }, [this] { CancelButtonClick(); });
 }
 
 bool TFConfig::GUI_EnvWWWCWLSFileNameKeyPress(QKeyEvent* key) {

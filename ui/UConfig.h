@@ -158,9 +158,9 @@ private:
     void FormCreate();
     void CreateGeneralTab();
     void CreateToolTab();
-    void CreateListTab(QWidget* tab, const char* prefix, const std::string& caption, bool withSwitch,
-                       QLineEdit** edit, TSortedListBox** list, QPushButton** add, QPushButton** remove,
-                       QPushButton** byDefault, QCheckBox** enabled);
+    void CreateListTab(QWidget* tab, const char* prefix, const std::string& caption, bool withSwitch, QLineEdit** edit,
+                       TSortedListBox** list, QPushButton** add, QPushButton** remove, QPushButton** byDefault,
+                       QCheckBox** enabled);
     void EnableWlsControls();
     void PickProgram(QLabel* label, QLineEdit* edit);
     bool ConfirmDefault(const std::string& question);

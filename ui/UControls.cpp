@@ -1,5 +1,6 @@
 #include "ui/UControls.h"
 
+#include <qdrawutil.h>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,7 +9,6 @@
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionToolButton>
 #include <algorithm>
-#include <qdrawutil.h>
 
 #include "ui/QtText.h"
 
@@ -132,10 +132,8 @@ void TOwnerDrawList::Invalidate() {
 void TOwnerDrawList::EnsureVisible(int index) {
     const int top = TopIndex();
     const int rows = VisibleRows();
-    if (index < top)
-        SetTopIndex(index);
-    else if (index >= top + rows)
-        SetTopIndex(index - rows + 1);
+    if (index < top) SetTopIndex(index);
+    else if (index >= top + rows) SetTopIndex(index - rows + 1);
 }
 
 void TOwnerDrawList::paintEvent(QPaintEvent* event) {
@@ -191,12 +189,9 @@ void TOwnerDrawList::mouseMoveEvent(QMouseEvent* event) {
         // Dragging past an edge selects the row beyond it, one at a time.
         const int y = event->position().toPoint().y();
         int row;
-        if (y < 0)
-            row = std::max(0, TopIndex() - 1);
-        else if (y >= viewport()->height())
-            row = std::min(Count() - 1, TopIndex() + VisibleRows());
-        else
-            row = ItemAtY(y);
+        if (y < 0) row = std::max(0, TopIndex() - 1);
+        else if (y >= viewport()->height()) row = std::min(Count() - 1, TopIndex() + VisibleRows());
+        else row = ItemAtY(y);
         SetItemIndex(row);
     }
     if (OnMouseMove) OnMouseMove(event);
@@ -224,13 +219,27 @@ void TOwnerDrawList::keyPressEvent(QKeyEvent* event) {
     const int sel = itemIndex_;
     int row;
     switch (event->key()) {
-        case Qt::Key_Up: row = sel < 0 ? 0 : std::max(0, sel - 1); break;
-        case Qt::Key_Down: row = sel < 0 ? 0 : std::min(Count() - 1, sel + 1); break;
-        case Qt::Key_PageUp: row = std::max(0, (sel < 0 ? 0 : sel) - (VisibleRows() - 1)); break;
-        case Qt::Key_PageDown: row = std::min(Count() - 1, (sel < 0 ? 0 : sel) + (VisibleRows() - 1)); break;
-        case Qt::Key_Home: row = 0; break;
-        case Qt::Key_End: row = Count() - 1; break;
-        default: event->ignore(); return;
+        case Qt::Key_Up:
+            row = sel < 0 ? 0 : std::max(0, sel - 1);
+            break;
+        case Qt::Key_Down:
+            row = sel < 0 ? 0 : std::min(Count() - 1, sel + 1);
+            break;
+        case Qt::Key_PageUp:
+            row = std::max(0, (sel < 0 ? 0 : sel) - (VisibleRows() - 1));
+            break;
+        case Qt::Key_PageDown:
+            row = std::min(Count() - 1, (sel < 0 ? 0 : sel) + (VisibleRows() - 1));
+            break;
+        case Qt::Key_Home:
+            row = 0;
+            break;
+        case Qt::Key_End:
+            row = Count() - 1;
+            break;
+        default:
+            event->ignore();
+            return;
     }
     SetItemIndex(row);
     event->accept();
@@ -249,8 +258,7 @@ void TOwnerDrawList::focusOutEvent(QFocusEvent* event) {
 
 // --- TSplitterBar ------------------------------------------------------------------
 
-TSplitterBar::TSplitterBar(Qt::Orientation orientation, QWidget* parent)
-    : QWidget(parent), orientation_(orientation) {
+TSplitterBar::TSplitterBar(Qt::Orientation orientation, QWidget* parent) : QWidget(parent), orientation_(orientation) {
     setCursor(orientation == Qt::Horizontal ? Qt::SplitHCursor : Qt::SplitVCursor);
 }
 
@@ -269,10 +277,8 @@ void TSplitterBar::mouseMoveEvent(QMouseEvent* event) {
     const int pos = static_cast<int>(orientation_ == Qt::Horizontal ? p.x() : p.y());
     int size = startSize_ + pos - startPos_;
     const int maxSize = MaxSize ? MaxSize() : size;
-    if (size < MinSize)
-        size = MinSize;
-    else if (size > maxSize)
-        size = std::max(MinSize, maxSize);
+    if (size < MinSize) size = MinSize;
+    else if (size > maxSize) size = std::max(MinSize, maxSize);
     if (size == CurrentSize()) return;
     SetSize(size);
     if (OnMoved) OnMoved();

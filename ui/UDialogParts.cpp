@@ -119,8 +119,8 @@ void TRadioGroup::resizeEvent(QResizeEvent* event) {
     const int rows = (Count() + columns_ - 1) / columns_;
     const int colWidth = (width() - 16) / columns_;
     for (int i = 0; i < Count(); ++i)
-        buttons_[static_cast<size_t>(i)]->setGeometry(8 + (i / rows) * colWidth, 18 + (i % rows) * 20,
-                                                      colWidth - 4, 18);
+        buttons_[static_cast<size_t>(i)]->setGeometry(8 + (i / rows) * colWidth, 18 + (i % rows) * 20, colWidth - 4,
+                                                      18);
 }
 
 TSortedListBox::TSortedListBox(QWidget* parent) : QListWidget(parent) {

@@ -28,7 +28,7 @@ struct TFileDialogRequest {
     QString selectedFilter;
     QString defaultSuffix;
     QString initialName;
-    bool save = false;  // a save dialog (asks before overwriting), else an open one
+    bool save = false;            // a save dialog (asks before overwriting), else an open one
     bool refuseReadOnly = false;  // a save dialog that refuses read-only files
 };
 
@@ -95,8 +95,7 @@ public:
     std::string Entry(int row) const;
     void AddEntry(const std::string& entry);
     // The first row for which key(entry), upper-cased, equals upper, or -1.
-    int IndexOfUpper(const std::string& upper,
-                     const std::function<std::string(const std::string&)>& key = {}) const;
+    int IndexOfUpper(const std::string& upper, const std::function<std::string(const std::string&)>& key = {}) const;
     void RemoveSelected();
     // Text width of the widest entry plus 16 pixels; kept as it was when the
     // box is emptied.

@@ -21,12 +21,18 @@ namespace {
 
 const std::string& TitleOf(int index) {
     switch (index) {
-        case ExportTextFile: return SJ("テキストファイルに出力");
-        case ExportHtmlFile: return SJ("HTMLファイルに出力");
-        case ExportClipboard: return SJ("クリップボードに出力");
-        case ExportEditor: return SJ("テキストエディタで開く");
-        case ExportBrowser: return SJ("ブラウザで開く");
-        default: return SJ("「測定結果を出力」の設定");
+        case ExportTextFile:
+            return SJ("テキストファイルに出力");
+        case ExportHtmlFile:
+            return SJ("HTMLファイルに出力");
+        case ExportClipboard:
+            return SJ("クリップボードに出力");
+        case ExportEditor:
+            return SJ("テキストエディタで開く");
+        case ExportBrowser:
+            return SJ("ブラウザで開く");
+        default:
+            return SJ("「測定結果を出力」の設定");
     }
 }
 
@@ -54,8 +60,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 std::optional<std::string> ChosenFile(const std::optional<QString>& chosen) {
     if (!chosen || chosen->isEmpty()) return std::nullopt;
     const QByteArray utf8 = chosen->toUtf8();
-    if (auto cp = platform::FromNative(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))))
-        return cp;
+    if (auto cp = platform::FromNative(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())))) return cp;
     ShowCreateError(FileCreateErrorText(FromQ(*chosen)));
     return std::nullopt;
 }
@@ -165,12 +170,11 @@ void TFExport::CancelButtonClick() {
 // Esc and the close box cancel.
 void TFExport::reject() { CancelButtonClick(); }
 
-void TFExport::HelpButtonClick() {
-    ShowDialogHelp(HelpTopicExport);
-}
+void TFExport::HelpButtonClick() { ShowDialogHelp(HelpTopicExport); }
 
 bool TFExport::FormKeyDown(QKeyEvent* key) {
-    return OkCancelKey(key, [this] { OkButtonClick(); }, [this] { CancelButtonClick(); });
+    return OkCancelKey(
+        key, [this] { OkButtonClick(); }, [this] { CancelButtonClick(); });
 }
 
 void TFExport::showEvent(QShowEvent* event) {
@@ -204,12 +208,19 @@ void RunExport(int Tag, QWidget* owner, std::vector<std::string>& TempFiles) {
     if (EnvSettings.ExportShowConfig && !ExportDialog(owner)->Execute(Tag)) return;
     std::optional<std::string> name;
     switch (Tag) {
-        case ExportTextFile: name = AskTextFile(owner); break;
-        case ExportHtmlFile: name = AskHtmlFile(owner); break;
+        case ExportTextFile:
+            name = AskTextFile(owner);
+            break;
+        case ExportHtmlFile:
+            name = AskHtmlFile(owner);
+            break;
         case ExportClipboard:
         case ExportEditor:
-        case ExportBrowser: name = std::string(); break;
-        default: break;
+        case ExportBrowser:
+            name = std::string();
+            break;
+        default:
+            break;
     }
     if (name) ExportReport(static_cast<TExportTarget>(Tag), *name, TempFiles);
 }

@@ -66,8 +66,7 @@ void TFileDialog::done(int result) {
     // The name completion is a window of its own: closed with the dialog,
     // it would stay drawn over whatever the dialog was opened from.
     if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-        if (QCompleter* completer = edit->completer(); completer && completer->popup())
-            completer->popup()->hide();
+        if (QCompleter* completer = edit->completer(); completer && completer->popup()) completer->popup()->hide();
     QFileDialog::done(result);
 }
 
@@ -95,7 +94,8 @@ void TFileDialog::FitWidth() {
     // to be scrolled sideways to be read.
     auto* tree = findChild<QTreeView*>(QStringLiteral("treeView"));
     if (!tree) return;
-    const int wanted = tree->header()->length() + tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
+    const int wanted =
+        tree->header()->length() + tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
     int w = width() + std::max(0, wanted - tree->width());
     int h = std::max(height(), w * 3 / 5);
     if (const QScreen* screen = this->screen()) {
@@ -117,8 +117,8 @@ void TFileDialog::FitColumns() {
     const QLocale locale = QLocale::system();
     const int sizeSample = std::max(fm.horizontalAdvance(locale.formattedDataSize(1023)),
                                     fm.horizontalAdvance(locale.formattedDataSize(Q_INT64_C(1000) << 30)));
-    const int dateSample = fm.horizontalAdvance(
-        locale.toString(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)), QLocale::ShortFormat));
+    const int dateSample =
+        fm.horizontalAdvance(locale.toString(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)), QLocale::ShortFormat));
     const struct {
         int column;
         int sample;
@@ -128,5 +128,6 @@ void TFileDialog::FitColumns() {
         tree->resizeColumnToContents(c.column);
         header->resizeSection(c.column, std::max(header->sectionSize(c.column), c.sample + kCellPadding));
     }
-    header->resizeSection(kNameColumn, std::max(header->sectionSize(kNameColumn), fm.horizontalAdvance(QString(30, 'x'))));
+    header->resizeSection(kNameColumn,
+                          std::max(header->sectionSize(kNameColumn), fm.horizontalAdvance(QString(30, 'x'))));
 }

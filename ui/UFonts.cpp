@@ -29,10 +29,8 @@ void RegisterAliases(QXmlStreamReader& xml) {
                 inPrefer = inAlias;
             } else if (xml.name() == QLatin1String("family") && inAlias) {
                 const QString family = xml.readElementText().trimmed();
-                if (inPrefer)
-                    preferred << family;
-                else if (alias.isEmpty())
-                    alias = family;
+                if (inPrefer) preferred << family;
+                else if (alias.isEmpty()) alias = family;
             }
         } else if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("prefer")) {

@@ -12,10 +12,18 @@ void LaunchFile(const TLaunchRequest& request) {
         return;
     }
     switch (request.kind) {
-        case TLaunchKind::Browser: OpenInBrowser(request.program, request.file); break;
-        case TLaunchKind::Editor: OpenInEditor(request.file); break;
-        case TLaunchKind::Program: OpenWithProgram(request.program, request.file); break;
-        case TLaunchKind::Folder: OpenFolder(request.file); break;
+        case TLaunchKind::Browser:
+            OpenInBrowser(request.program, request.file);
+            break;
+        case TLaunchKind::Editor:
+            OpenInEditor(request.file);
+            break;
+        case TLaunchKind::Program:
+            OpenWithProgram(request.program, request.file);
+            break;
+        case TLaunchKind::Folder:
+            OpenFolder(request.file);
+            break;
     }
 }
 

@@ -8,8 +8,7 @@
 #include "platform/Locale.h"
 #include "settings/Uenviron.h"
 
-std::string MinimizePath(const std::string& path, int maxWidth,
-                         const std::function<int(const std::string&)>& width) {
+std::string MinimizePath(const std::string& path, int maxWidth, const std::function<int(const std::string&)>& width) {
     if (width(path) <= maxWidth) return path;
     const std::string name = platform::ExtractFileName(path);
     const std::string dir = path.substr(0, path.size() - name.size());
@@ -39,8 +38,7 @@ std::string MinimizePath(const std::string& path, int maxWidth,
 
 std::string ShareText(int64_t partSize, int64_t pageSize) {
     double share = 0;
-    if (partSize != 0 && pageSize > 0)
-        share = static_cast<double>(partSize) * 100.0 / static_cast<double>(pageSize);
+    if (partSize != 0 && pageSize > 0) share = static_cast<double>(partSize) * 100.0 / static_cast<double>(pageSize);
     std::string text = platform::FormatFixed(share, 2);
     if (text.size() < 5) text.insert(0, 5 - text.size(), ' ');
     return text + "%";
@@ -53,14 +51,22 @@ std::string EncodingLabel(int code) {
 
 const std::string& PartKindLabel(uint8_t kind) {
     switch (kind) {
-        case pkPage: return SJ("ページ");
-        case pkImage: return SJ("画像");
-        case pkStyleSheet: return SJ("スタイル");
-        case pkScript: return SJ("スクリプト");
-        case pkFont: return SJ("フォント");
-        case pkMedia: return SJ("メディア");
-        case pkFrame: return SJ("フレーム");
-        default: return SJ("その他");
+        case pkPage:
+            return SJ("ページ");
+        case pkImage:
+            return SJ("画像");
+        case pkStyleSheet:
+            return SJ("スタイル");
+        case pkScript:
+            return SJ("スクリプト");
+        case pkFont:
+            return SJ("フォント");
+        case pkMedia:
+            return SJ("メディア");
+        case pkFrame:
+            return SJ("フレーム");
+        default:
+            return SJ("その他");
     }
 }
 

@@ -9,8 +9,7 @@
 // way to "..." one by one ("/a/b/c.htm" -> "/.../b/c.htm" -> "/.../c.htm"),
 // then the root (".../c.htm"), and last only the file name remains, which is
 // never cut even when it does not fit.
-std::string MinimizePath(const std::string& path, int maxWidth,
-                         const std::function<int(const std::string&)>& width);
+std::string MinimizePath(const std::string& path, int maxWidth, const std::function<int(const std::string&)>& width);
 
 // A part's share of its page's weight, "%5.2f%%": " 0.00%" for an empty part,
 // "100.00%" for the whole page.

@@ -17,10 +17,14 @@ namespace {
 
 QMessageBox::Icon IconOf(TMsgKind kind) {
     switch (kind) {
-        case TMsgKind::Error: return QMessageBox::Critical;
-        case TMsgKind::Warning: return QMessageBox::Warning;
-        case TMsgKind::Information: return QMessageBox::Information;
-        case TMsgKind::Confirmation: break;
+        case TMsgKind::Error:
+            return QMessageBox::Critical;
+        case TMsgKind::Warning:
+            return QMessageBox::Warning;
+        case TMsgKind::Information:
+            return QMessageBox::Information;
+        case TMsgKind::Confirmation:
+            break;
     }
     return QMessageBox::Question;
 }
@@ -33,7 +37,8 @@ struct TButtonDef {
 
 std::vector<TButtonDef> ButtonsOf(TMsgButtons buttons) {
     switch (buttons) {
-        case TMsgButtons::OK: return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
+        case TMsgButtons::OK:
+            return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
         case TMsgButtons::OKCancel:
             return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole},
                     {TMsgResult::Cancel, SJ("ｷｬﾝｾﾙ"), QMessageBox::RejectRole}};
@@ -62,8 +67,7 @@ TMsgResult ShowBox(const TMessageRequest& request, const std::function<void(int)
         if (def.result == TMsgResult::Cancel || def.result == TMsgResult::No) escapeButton = b;
     }
     QPushButton* helpButton = nullptr;
-    if (request.helpContext != 0)
-        helpButton = box.addButton(Q(SJ("ﾍﾙﾌﾟ(&H)")), QMessageBox::HelpRole);
+    if (request.helpContext != 0) helpButton = box.addButton(Q(SJ("ﾍﾙﾌﾟ(&H)")), QMessageBox::HelpRole);
     if (escapeButton) box.setEscapeButton(escapeButton);
     // The Help button shows help and leaves the question open.
     do {

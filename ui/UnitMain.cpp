@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,9 +20,9 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "ui/Intelli.h"
 #include "ui/QtText.h"
 #include "ui/UControls.h"
-#include "ui/Intelli.h"
 #include "ui/UFindDialog.h"
 #include "ui/UFonts.h"
 #include "ui/UHelp.h"
@@ -143,10 +143,8 @@ QPushButton* MakeSortButton(QWidget* panel, const char* name, const std::string&
 TSplitterBar* MakeSplitter(QWidget* parent, const char* name, Qt::Orientation orientation, int thickness) {
     auto* s = new TSplitterBar(orientation, parent);
     s->setObjectName(name);
-    if (orientation == Qt::Horizontal)
-        s->resize(thickness, parent->height());
-    else
-        s->resize(parent->width(), thickness);
+    if (orientation == Qt::Horizontal) s->resize(thickness, parent->height());
+    else s->resize(parent->width(), thickness);
     return s;
 }
 
@@ -216,8 +214,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), RunEngine(MeasureAl
     warningCap_.SetSink([this](const std::string& line) {
         // The notice comes with the cap already stopped; a listed line
         // updates the count first.
-        if (!warningCap_.Stopped())
-            StatusBar1->SetPanelText(1, std::to_string(warningCap_.Count()) + SJ(" 警告"));
+        if (!warningCap_.Stopped()) StatusBar1->SetPanelText(1, std::to_string(warningCap_.Count()) + SJ(" 警告"));
         AddProblemLine(line);
     });
 }
@@ -350,11 +347,11 @@ void TFormMain::CreateControls() {
     // The window sees the keys of its controls first (and its own when no
     // control has the focus); keys it handles go no further.
     installEventFilter(this);
-    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(HistoryBtn),
-                       static_cast<QWidget*>(BrowseBtn), static_cast<QWidget*>(StartBtn),
-                       static_cast<QWidget*>(BreakBtn), static_cast<QWidget*>(LinkBtn), static_cast<QWidget*>(EnvBtn),
-                       static_cast<QWidget*>(HTMLListBox), static_cast<QWidget*>(HTMLSource),
-                       static_cast<QWidget*>(ErrorListBox)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(HistoryBtn), static_cast<QWidget*>(BrowseBtn),
+          static_cast<QWidget*>(StartBtn), static_cast<QWidget*>(BreakBtn), static_cast<QWidget*>(LinkBtn),
+          static_cast<QWidget*>(EnvBtn), static_cast<QWidget*>(HTMLListBox), static_cast<QWidget*>(HTMLSource),
+          static_cast<QWidget*>(ErrorListBox)})
         w->installEventFilter(this);
     // A press on the tool row or a button ends the auto-scroll.
     for (QWidget* w : {Panel6, URLPanel, Panel8, PanelBtn}) w->installEventFilter(this);
@@ -390,9 +387,8 @@ void TFormMain::AlignControls() {
 
     // Top-aligned panels keep their heights; the problem list takes the rest.
     int y = 0;
-    for (QWidget* w : {static_cast<QWidget*>(Bevel1), Panel6, static_cast<QWidget*>(Bevel2), PanelBtn,
-                       HTMLListPanel, static_cast<QWidget*>(Splitter4), HTMLSourcePanel,
-                       static_cast<QWidget*>(Splitter5)}) {
+    for (QWidget* w : {static_cast<QWidget*>(Bevel1), Panel6, static_cast<QWidget*>(Bevel2), PanelBtn, HTMLListPanel,
+                       static_cast<QWidget*>(Splitter4), HTMLSourcePanel, static_cast<QWidget*>(Splitter5)}) {
         w->setGeometry(0, y, width, w->height());
         y += w->height();
     }
@@ -452,9 +448,11 @@ void TFormMain::LayoutButtons() {
     }
 
     const bool captions = buttonWidth >= 40;
-    const std::pair<QToolButton*, const std::string*> buttons[] = {
-        {BrowseBtn, &SJ("参照")}, {StartBtn, &SJ("計測")}, {BreakBtn, &SJ("中断")},
-        {LinkBtn, &SJ("リンク")}, {EnvBtn, &SJ("環境")}};
+    const std::pair<QToolButton*, const std::string*> buttons[] = {{BrowseBtn, &SJ("参照")},
+                                                                   {StartBtn, &SJ("計測")},
+                                                                   {BreakBtn, &SJ("中断")},
+                                                                   {LinkBtn, &SJ("リンク")},
+                                                                   {EnvBtn, &SJ("環境")}};
     int left = ButtonLeft;
     for (const auto& [button, caption] : buttons) {
         button->setText(captions ? Q(*caption) : QString());
@@ -535,7 +533,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonPress:
             if (watched != HTMLListBox && watched != HTMLSource && watched != ErrorListBox) StopAutoScroll();
             break;
-        default: break;
+        default:
+            break;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -543,10 +542,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 bool TFormMain::FormKeyDown(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_Escape) {
-        if (EnvSettings.EscKeyAction == 1)
-            showMinimized();
-        else if (EnvSettings.EscKeyAction == 2)
-            close();
+        if (EnvSettings.EscKeyAction == 1) showMinimized();
+        else if (EnvSettings.EscKeyAction == 2) close();
         return true;
     }
     if (event->key() == Qt::Key_F1 && mods == Qt::NoModifier) {
@@ -747,9 +744,15 @@ void TFormMain::ApplyWindowSection(const TIniFile& ini) {
     // remembers it across.
     LoadWindowPlacement(ini, this, w);
     switch (ini.ReadInteger(w, "WINDOWSTATE", 0)) {
-        case 1: showMinimized(); break;  // stays minimised: nothing shows it normally later
-        case 2: showMaximized(); break;
-        default: show(); break;
+        case 1:
+            showMinimized();
+            break;  // stays minimised: nothing shows it normally later
+        case 2:
+            showMaximized();
+            break;
+        default:
+            show();
+            break;
     }
 }
 

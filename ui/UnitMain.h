@@ -104,8 +104,8 @@ public:
     QAction* Menu_SortSize;
     QAction* Menu_SortName;
     QAction* Menu_SortImgs;
-    QAction* Menu_SortNone;        // hidden entry
-    QAction* Menu_SortNoneKey;     // the window's twin that keeps Alt+4 working
+    QAction* Menu_SortNone;     // hidden entry
+    QAction* Menu_SortNoneKey;  // the window's twin that keeps Alt+4 working
     QMenu* Menu_Option;
     QMenu* Menu_OptionSpeed;
     QMenu* Menu_OptionSpeedSlower;

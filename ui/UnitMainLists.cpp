@@ -293,8 +293,7 @@ void TFormMain::HTMLSourceDblClick() {
     const THTMLFileInfo* part = page->Items[j];
     if (EnvSettings.ImageInBrowser || part->IsHTML)
         Launch(static_cast<int>(TLaunchKind::Browser), EnvSettings.BrowserProgram, part->FileName);
-    else
-        Launch(static_cast<int>(TLaunchKind::Program), EnvSettings.ImageProgram, part->FileName);
+    else Launch(static_cast<int>(TLaunchKind::Program), EnvSettings.ImageProgram, part->FileName);
 }
 
 void TFormMain::HTMLSourceFolderClick() {
@@ -376,25 +375,19 @@ bool TFormMain::ListKeyDown(TOwnerDrawList* list, QKeyEvent* event) {
     }
     if (Running) return false;
 
-    const Qt::KeyboardModifiers mods =
-        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const int key = event->key();
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
 
     if (enter && mods == Qt::NoModifier) {
-        if (list == HTMLListBox)
-            HTMLListBoxBrowserClick();
-        else if (list == HTMLSource)
-            HTMLSourceDblClick();
-        else
-            ErrorListBoxDblClick();
+        if (list == HTMLListBox) HTMLListBoxBrowserClick();
+        else if (list == HTMLSource) HTMLSourceDblClick();
+        else ErrorListBoxDblClick();
         return true;
     }
     if (enter && mods == Qt::AltModifier) {
-        if (list == HTMLListBox)
-            HTMLListBoxEditorClick();
-        else if (list == ErrorListBox)
-            ErrorListBoxBrowserClick();
+        if (list == HTMLListBox) HTMLListBoxEditorClick();
+        else if (list == ErrorListBox) ErrorListBoxBrowserClick();
         return true;
     }
     if (key == Qt::Key_Menu && mods == Qt::NoModifier) {

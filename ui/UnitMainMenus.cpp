@@ -15,10 +15,10 @@
 #include "engine/UHTMLList.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "ui/UExport.h"
-#include "ui/UConfig.h"
 #include "ui/QtText.h"
+#include "ui/UConfig.h"
 #include "ui/UControls.h"
+#include "ui/UExport.h"
 #include "ui/UFileDialog.h"
 #include "ui/UHelp.h"
 #include "ui/UVersion.h"
@@ -115,10 +115,8 @@ QAction* TFormMain::ShortcutEntry(const QKeySequence& key, std::vector<QMenu*>* 
 }
 
 void TFormMain::RunMenuClick(QMenu* menu) {
-    if (menu == Menu_File)
-        Menu_FileClick();
-    else if (menu->menuAction() && menuBar()->actions().contains(menu->menuAction()))
-        StopAutoScroll();
+    if (menu == Menu_File) Menu_FileClick();
+    else if (menu->menuAction() && menuBar()->actions().contains(menu->menuAction())) StopAutoScroll();
 }
 
 bool TFormMain::DispatchShortcut(const QKeySequence& key) {
@@ -158,17 +156,19 @@ void TFormMain::CreateMenus() {
 
     // File
     Menu_File = menu(nullptr, "Menu_File", SJ("ﾌｧｲﾙ(&F)"));
-    Menu_FileOpen = item(Menu_File, "Menu_FileOpen", SJ("HTMLファイルを開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    Menu_FileOpen =
+        item(Menu_File, "Menu_FileOpen", SJ("HTMLファイルを開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
     Menu_FileStart = item(Menu_File, "Menu_FileStart", SJ("計測開始(&G)"), QKeySequence(Qt::ALT | Qt::Key_G));
     Menu_FileReOpen = menu(Menu_File, "Menu_FileReOpen", SJ("再び開く(&R)"));
     Menu_File->addSeparator();
     Menu_Find = item(Menu_File, "Menu_Find", SJ("検索(&F)"), QKeySequence(Qt::CTRL | Qt::Key_F));
     Menu_File->addSeparator();
     Menu_FileExport = menu(Menu_File, "Menu_FileExport", SJ("測定結果を出力(&E)"));
-    const std::pair<const std::string*, Qt::Key> exports[] = {
-        {&SJ("テキストファイル(*.TXT)"), Qt::Key_T}, {&SJ("HTMLファイル(*.HTML)"), Qt::Key_M},
-        {&SJ("クリップボード"), Qt::Key_C},          {&SJ("テキストエディタで開く"), Qt::Key_E},
-        {&SJ("ブラウザで開く"), Qt::Key_B}};
+    const std::pair<const std::string*, Qt::Key> exports[] = {{&SJ("テキストファイル(*.TXT)"), Qt::Key_T},
+                                                              {&SJ("HTMLファイル(*.HTML)"), Qt::Key_M},
+                                                              {&SJ("クリップボード"), Qt::Key_C},
+                                                              {&SJ("テキストエディタで開く"), Qt::Key_E},
+                                                              {&SJ("ブラウザで開く"), Qt::Key_B}};
     int tag = 0;
     for (const auto& [caption, key] : exports) {
         QAction* a = item(Menu_FileExport, "", *caption, QKeySequence(Qt::ALT | key));
@@ -181,9 +181,11 @@ void TFormMain::CreateMenus() {
 
     // Sort
     Menu_Sort = menu(nullptr, "Menu_Sort", SJ("ソート(&S)"));
-    Menu_SortSize = item(Menu_Sort, "Menu_SortSize", SJ("サイズ/所要時間でソート(&S)"), QKeySequence(Qt::ALT | Qt::Key_1));
+    Menu_SortSize =
+        item(Menu_Sort, "Menu_SortSize", SJ("サイズ/所要時間でソート(&S)"), QKeySequence(Qt::ALT | Qt::Key_1));
     Menu_SortName = item(Menu_Sort, "Menu_SortName", SJ("ファイル名でソート(&N)"), QKeySequence(Qt::ALT | Qt::Key_2));
-    Menu_SortImgs = item(Menu_Sort, "Menu_SortImgs", SJ("IMG ファイル総数でソート(&I)"), QKeySequence(Qt::ALT | Qt::Key_3));
+    Menu_SortImgs =
+        item(Menu_Sort, "Menu_SortImgs", SJ("IMG ファイル総数でソート(&I)"), QKeySequence(Qt::ALT | Qt::Key_3));
     Menu_SortNone = item(Menu_Sort, "Menu_SortNone", SJ("ソートしない(&U)"), QKeySequence(Qt::ALT | Qt::Key_4));
     Menu_SortNone->setVisible(false);
     // A hidden entry does not fire on its shortcut; the window's twin does.
@@ -283,8 +285,9 @@ void TFormMain::CreateOpenDialog() {
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     // The captions as they were; the patterns behind them match any letter
     // case, as the names of pages copied from elsewhere often are.
-    OpenDialog1->setNameFilters({Q(SJ("HTML 文書(*.htm;html)")) + QStringLiteral(" (*.[Hh][Tt][Mm] *.[Hh][Tt][Mm][Ll])"),
-                                 Q(SJ("すべてのファイル")) + QStringLiteral(" (*)")});
+    OpenDialog1->setNameFilters(
+        {Q(SJ("HTML 文書(*.htm;html)")) + QStringLiteral(" (*.[Hh][Tt][Mm] *.[Hh][Tt][Mm][Ll])"),
+         Q(SJ("すべてのファイル")) + QStringLiteral(" (*)")});
 }
 
 // --- export and help -------------------------------------------------------------------------------
@@ -342,9 +345,7 @@ void TFormMain::Menu_OptionModernClick() {
     HTMLSource->update();
 }
 
-void TFormMain::ShowLinkState() {
-    LinkBtn->setIcon(QIcon((EnvSettings.LinkEnabled ? Image4 : Image3)->pixmap()));
-}
+void TFormMain::ShowLinkState() { LinkBtn->setIcon(QIcon((EnvSettings.LinkEnabled ? Image4 : Image3)->pixmap())); }
 
 void TFormMain::Menu_OptionConfigClick() {
     StopAutoScroll();

@@ -118,11 +118,10 @@ void TFormMain::AddProblemLine(const std::string& line) {
 void TFormMain::LockControls(bool running) {
     for (QMenu* m : {Menu_File, Menu_Sort, Menu_Option, Menu_Help}) m->menuAction()->setEnabled(!running);
     Menu_Abort->setVisible(running);
-    for (QWidget* w : {static_cast<QWidget*>(BrowseBtn), static_cast<QWidget*>(StartBtn),
-                       static_cast<QWidget*>(EnvBtn), static_cast<QWidget*>(LinkBtn),
-                       static_cast<QWidget*>(SortBySize), static_cast<QWidget*>(SortByTime),
-                       static_cast<QWidget*>(SortByName), static_cast<QWidget*>(SortByImgs),
-                       static_cast<QWidget*>(Edit1)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(BrowseBtn), static_cast<QWidget*>(StartBtn), static_cast<QWidget*>(EnvBtn),
+          static_cast<QWidget*>(LinkBtn), static_cast<QWidget*>(SortBySize), static_cast<QWidget*>(SortByTime),
+          static_cast<QWidget*>(SortByName), static_cast<QWidget*>(SortByImgs), static_cast<QWidget*>(Edit1)})
         w->setEnabled(!running);
     HistoryBtn->setEnabled(!running && !History().empty());
     BreakBtn->setEnabled(running);
@@ -291,5 +290,6 @@ void TFormMain::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     // Measure after the drop has been answered, so the program the files
     // came from is not kept waiting for the whole run.
-    QMetaObject::invokeMethod(this, [this, paths] { ReceiveDroppedFiles(paths); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, paths] { ReceiveDroppedFiles(paths); }, Qt::QueuedConnection);
 }

@@ -162,12 +162,9 @@ bool TYKIntelliLib::MouseMove(QWidget* control, QMouseEvent* event) {
     if (!Active) return true;
     Moved = true;
     const QPoint at = EventArea(control)->mapToGlobal(event->position().toPoint());
-    if (at.y() < Origin.y() - kNeutralBand)
-        SetCursor(crNorth);
-    else if (at.y() > Origin.y() + kNeutralBand)
-        SetCursor(crSouth);
-    else
-        SetCursor(crVert);
+    if (at.y() < Origin.y() - kNeutralBand) SetCursor(crNorth);
+    else if (at.y() > Origin.y() + kNeutralBand) SetCursor(crSouth);
+    else SetCursor(crVert);
     return false;
 }
 

@@ -112,12 +112,12 @@ int main(int argc, char** argv) {
         }
         if (gap > 100000000) ++over;
     }
-    std::printf("%d pages in %.2f s (measuring %.2f s, then the lists %.2f s); %zu paints; while measuring: "
-                "longest gap between paints %.1f ms (from %.2f s), gaps over 100 ms: %d; "
-                "longest time without a sink call %.1f ms (from %.2f s)\n",
-                FileList.Count(), total, static_cast<double>(engineEnd) / 1e9,
-                total - static_cast<double>(engineEnd) / 1e9, paints.stamps.size(),
-                static_cast<double>(worst) / 1e6, static_cast<double>(worstAt) / 1e9, over,
-                static_cast<double>(longestQuiet) / 1e6, static_cast<double>(quietFrom) / 1e9);
+    std::printf(
+        "%d pages in %.2f s (measuring %.2f s, then the lists %.2f s); %zu paints; while measuring: "
+        "longest gap between paints %.1f ms (from %.2f s), gaps over 100 ms: %d; "
+        "longest time without a sink call %.1f ms (from %.2f s)\n",
+        FileList.Count(), total, static_cast<double>(engineEnd) / 1e9, total - static_cast<double>(engineEnd) / 1e9,
+        paints.stamps.size(), static_cast<double>(worst) / 1e6, static_cast<double>(worstAt) / 1e9, over,
+        static_cast<double>(longestQuiet) / 1e6, static_cast<double>(quietFrom) / 1e9);
     return 0;
 }

@@ -103,8 +103,8 @@ void KillSavesAtRandom(int rounds, const std::function<void(int)>& save, const s
     // How long one save takes here, to choose the delays.
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < 4; ++i) save(i & 1);
-    const auto perSave = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::steady_clock::now() - t0).count() / 4 + 1;
+    const auto perSave =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count() / 4 + 1;
     std::mt19937 rng(20240501);
     std::uniform_int_distribution<long> delay(0, 3 * perSave + 200);
     for (int round = 0; round < rounds; ++round) {
@@ -181,8 +181,9 @@ TEST_F(Faults, WlsUpdateKilledAnywhereLeavesTheOldOrTheNewFile) {
     auto save = [&](int v) {
         FileList.Clear();
         if (v) {
-            for (int i = 0; i < 300; ++i) AddPage("/srv/p" + std::to_string(i) + ".htm",
-                                                  {"http://www" + std::to_string(i) + ".example/index.html"});
+            for (int i = 0; i < 300; ++i)
+                AddPage("/srv/p" + std::to_string(i) + ".htm",
+                        {"http://www" + std::to_string(i) + ".example/index.html"});
         } else {
             AddPage("/srv/a.htm", {"http://a.example/"});
         }

@@ -43,9 +43,15 @@ TEST(Encoding, AnsiUpperLeavesTrailBytesAlone) {
     // ア is 0x83 0x41; ビ is 0x83 0x72 (trail byte is a small 'r').
     EXPECT_EQ(AnsiUpper("abc\x83\x72xyz"), "ABC\x83\x72XYZ");
     EXPECT_EQ(AnsiUpper("\x83\x61"), "\x83\x61");
-    EXPECT_EQ(AnsiUpper("\xE9\x61" "a"), "\xE9\x61" "A");
+    EXPECT_EQ(AnsiUpper("\xE9\x61"
+                        "a"),
+              "\xE9\x61"
+              "A");
     // Single-byte katakana are not lead bytes: the byte after one is a letter.
-    EXPECT_EQ(AnsiUpper("\xB1" "a"), "\xB1" "A");
+    EXPECT_EQ(AnsiUpper("\xB1"
+                        "a"),
+              "\xB1"
+              "A");
     EXPECT_TRUE(SameTextSjis("Index.HTML", "index.html"));
     EXPECT_FALSE(SameTextSjis("\x83\x72", "\x83\x52"));
     EXPECT_TRUE(StartsTextSjis("HTTP://x", "http:"));
@@ -53,14 +59,18 @@ TEST(Encoding, AnsiUpperLeavesTrailBytesAlone) {
 }
 
 TEST(Encoding, DoubleByteSafeSearch) {
-    const std::string s = "a\\\x95\x5C" "b\\";  // a \ 表 b \  (表 = 95 5C)
+    const std::string s =
+        "a\\\x95\x5C"
+        "b\\";  // a \ 表 b \  (表 = 95 5C)
     EXPECT_EQ(SjisFind(s, '\\'), 1u);
     EXPECT_EQ(SjisFind(s, '\\', 2), 5u);
     EXPECT_EQ(SjisRFind("\x95\x5C", '\\'), std::string::npos);
     EXPECT_EQ(SjisRFindAny("x|\x83\x7C", "|:"), 1u);
     std::string t = s;
     SjisReplaceChar(t, '\\', '/');
-    EXPECT_EQ(t, "a/\x95\x5C" "b/");
+    EXPECT_EQ(t,
+              "a/\x95\x5C"
+              "b/");
     // "URL=" must not match across a character whose trail byte is 'U'.
     EXPECT_EQ(SjisFindText("\x83UXL=URL=", "URL="), 5u);
     EXPECT_EQ(SjisFindText("abc", "zz"), std::string::npos);

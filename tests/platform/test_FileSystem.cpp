@@ -35,7 +35,7 @@ TEST(FileSystem, ListsSortedByCp932BytesAndFlagsForeignNames) {
     TempDir t;
     t.Write("b.htm", "x");
     t.Write("A.htm", "xy");
-    t.Write("表.htm", "xyz");  // CP932 95 5C sorts after ASCII
+    t.Write("表.htm", "xyz");        // CP932 95 5C sorts after ASCII
     t.Write("caf\xC3\xA9.htm", "");  // é has no CP932 form
     t.MakeDir("sub");
     std::vector<DirEntry> es;

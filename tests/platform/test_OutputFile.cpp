@@ -78,13 +78,11 @@ TEST(OutputFile, PipesAndFifosAreWrittenInPlace) {
              return t / "fifo";
          }},
         {"/proc/self/fd/N", pipeTo([](const TempDir&, int w) { return "/proc/self/fd/" + std::to_string(w); })},
-        {"a link to /proc/self/fd/N, as /dev/stdout is",
-         pipeTo([](const TempDir& t, int w) {
+        {"a link to /proc/self/fd/N, as /dev/stdout is", pipeTo([](const TempDir& t, int w) {
              EXPECT_EQ(::symlink(("/proc/self/fd/" + std::to_string(w)).c_str(), (t / "stdout").c_str()), 0);
              return t / "stdout";
          })},
-        {"N in a linked /proc/self/fd, as /dev/fd/N is",
-         pipeTo([](const TempDir& t, int w) {
+        {"N in a linked /proc/self/fd, as /dev/fd/N is", pipeTo([](const TempDir& t, int w) {
              EXPECT_EQ(::symlink("/proc/self/fd", (t / "fd").c_str()), 0);
              return t / "fd" + "/" + std::to_string(w);
          })},

@@ -120,7 +120,7 @@ TEST(Profile, WritesUpdateInPlaceAppendToSectionAndAddSectionsAtTheEnd) {
         "\n"
         "[B]\n"
         "x=y");
-    ini.WriteInteger("a", "ONE", 10);   // keeps its spelling, loses its blanks
+    ini.WriteInteger("a", "ONE", 10);    // keeps its spelling, loses its blanks
     ini.WriteString("A", "three", "3");  // after "two", before the blank line
     ini.WriteBool("C", "flag", true);
     ini.WriteString("c", "text", "\x95\x5C");
@@ -143,8 +143,7 @@ TEST(Profile, WritesUpdateInPlaceAppendToSectionAndAddSectionsAtTheEnd) {
 TEST(Profile, WrittenValuesReadBackUnchanged) {
     TIniFile ini;
     const std::vector<std::string> values = {
-        "plain", "", "  lead", "trail  ", "\"quoted\"", "'q'", "\"", "a\"b'", "\x95\x5C\x83\x7C path",
-        "x=y=z", "[NOT]",
+        "plain", "", "  lead", "trail  ", "\"quoted\"", "'q'", "\"", "a\"b'", "\x95\x5C\x83\x7C path", "x=y=z", "[NOT]",
     };
     for (size_t i = 0; i < values.size(); ++i) ini.WriteString("V", "k" + std::to_string(i), values[i]);
     TIniFile again = FromBytes(ini.ToBytes());

@@ -99,13 +99,10 @@ TEST(SettingsFileName, EnvironmentThenProgramFolderThenXdg) {
     EXPECT_EQ(SettingsFileNameFrom("/etc/v.ini", "/opt/v", true, "/x", "/home/u"), "/etc/v.ini");
     EXPECT_EQ(SettingsFileNameFrom("", "/opt/v", true, "/x", "/home/u"), "/opt/v/VELMORAN.INI");
     EXPECT_EQ(SettingsFileNameFrom("", "/", true, "", "/home/u"), "/VELMORAN.INI");
-    EXPECT_EQ(SettingsFileNameFrom("", "/usr/bin", false, "/x/cfg", "/home/u"),
-              "/x/cfg/velmoran/VELMORAN.INI");
-    EXPECT_EQ(SettingsFileNameFrom("", "/usr/bin", false, "", "/home/u"),
-              "/home/u/.config/velmoran/VELMORAN.INI");
+    EXPECT_EQ(SettingsFileNameFrom("", "/usr/bin", false, "/x/cfg", "/home/u"), "/x/cfg/velmoran/VELMORAN.INI");
+    EXPECT_EQ(SettingsFileNameFrom("", "/usr/bin", false, "", "/home/u"), "/home/u/.config/velmoran/VELMORAN.INI");
     // A relative XDG_CONFIG_HOME is not valid and falls back to ~/.config.
-    EXPECT_EQ(SettingsFileNameFrom("", "/usr/bin", false, "rel", "/home/u/"),
-              "/home/u/.config/velmoran/VELMORAN.INI");
+    EXPECT_EQ(SettingsFileNameFrom("", "/usr/bin", false, "rel", "/home/u/"), "/home/u/.config/velmoran/VELMORAN.INI");
 }
 
 TEST(SettingsFileName, InstalledProgramFoldersAreNotSettingsFolders) {
@@ -177,9 +174,9 @@ TEST_F(SettingsFile, LineSpeedCorrections) {
         const char* caption;
     };
     const Case cases[] = {
-        {"100", 28800, "28,800 bps"},    {"50", 28800, "28,800 bps"},     {"74", 28800, "28,800 bps"},
-        {"75", 75, "75 bps"},            {"1500000", 1500000, "1.5M bps"}, {"19200", 19200, "192,00 bps"},
-        {"0x2580", 9600, "9,600 bps"},   {"fast", 28800, "28,800 bps"},    {"-9600", 28800, "28,800 bps"},
+        {"100", 28800, "28,800 bps"},  {"50", 28800, "28,800 bps"},      {"74", 28800, "28,800 bps"},
+        {"75", 75, "75 bps"},          {"1500000", 1500000, "1.5M bps"}, {"19200", 19200, "192,00 bps"},
+        {"0x2580", 9600, "9,600 bps"}, {"fast", 28800, "28,800 bps"},    {"-9600", 28800, "28,800 bps"},
     };
     for (const Case& c : cases) {
         LoadIni(std::string("[CONFIG]\r\nBPS=") + c.value + "\r\n");
@@ -552,8 +549,8 @@ TEST_F(SettingsFile, WindowIsCalledInLoadOrder) {
         "[WINDOW]\nTOP=7\n[EXTLIST]\nCOUNT=0\n");
     RecordingWindow w;
     LoadSettings(&w);
-    EXPECT_EQ(w.calls, (std::vector<std::string>{"LoadHistory", "ApplyWindowSection:7",
-                                                  "FillInputFromHistory", "LoadFinished"}));
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"LoadHistory", "ApplyWindowSection:7", "FillInputFromHistory",
+                                                 "LoadFinished"}));
     EXPECT_EQ(w.historyRead, "/h.htm");
     // The lists are read after the history and the window.
     EXPECT_EQ(w.extensionsAtHistory, 2u);

@@ -95,8 +95,8 @@ inline std::string SourcePath(const char* rel) {
 
 // A page record with its own part and parts of the given sizes; the page's
 // weight is their sum.
-inline THTMLFileInfo* AddPage(const std::string& fileName, int64_t htmlSize, std::vector<std::pair<std::string, int64_t>> parts = {},
-                             uint8_t kanjiCode = Sjis) {
+inline THTMLFileInfo* AddPage(const std::string& fileName, int64_t htmlSize,
+                              std::vector<std::pair<std::string, int64_t>> parts = {}, uint8_t kanjiCode = Sjis) {
     auto* page = new THTMLFileInfo;
     page->FileName = fileName;
     page->HTMLSize = page->TotalSize = htmlSize;

@@ -4,8 +4,8 @@
 // clicks on it, the wheel on the focused list, and the events that end it.
 #include <QLabel>
 #include <QMenu>
-#include <QTimer>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 

@@ -70,8 +70,10 @@ private slots:
         TFConfig* d = Shown();
         QCOMPARE(d->windowTitle(), U("環境設定"));
         QCOMPARE(d->minimumSize(), d->maximumSize());
-        const char* names[] = {"TabStandard", "TabSheet1", "TabTool", "TabHTMLExt", "TabHREFSkip", "TabIMGSkip", "TabAlias"};
-        const char* captions[] = {"一般", "計測設定", "ツール", "HTML拡張子", "HREFスキップ", "IMGスキップ", "エイリアス"};
+        const char* names[] = {"TabStandard", "TabSheet1",  "TabTool", "TabHTMLExt",
+                               "TabHREFSkip", "TabIMGSkip", "TabAlias"};
+        const char* captions[] = {"一般",         "計測設定",    "ツール",    "HTML拡張子",
+                                  "HREFスキップ", "IMGスキップ", "エイリアス"};
         QCOMPARE(d->PageControl1->count(), 7);
         for (int i = 0; i < 7; ++i) {
             QCOMPARE(d->PageControl1->widget(i)->objectName(), QString::fromLatin1(names[i]));
@@ -123,7 +125,7 @@ private slots:
         EnvSettings.WlsEnabled = false;
         EnvSettings.WlsKeepInfo = false;
         TFConfig* d = Shown();
-        QList<QWidget*> inside = {d->GUI_EnvWWWCWLSLabel, d->GUI_EnvWWWCWLSFileName, d->GUI_EnvWWWCWLSDialog,
+        QList<QWidget*> inside = {d->GUI_EnvWWWCWLSLabel,    d->GUI_EnvWWWCWLSFileName,  d->GUI_EnvWWWCWLSDialog,
                                   d->GUI_EnvWWWCWLSKeepInfo, d->GUI_EnvWWWCWLSRemoveURL, d->GUI_EnvWWWCExecute};
         for (QWidget* w : inside) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
         QVERIFY(d->GUI_EnvWWWCWLSEnabled->isEnabled());

@@ -52,8 +52,10 @@ QString MakeRecorder(const QString& rel) {
     const QString path = TestPath(rel);
     QFile f(path);
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write("#!/bin/sh\n"
-            "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$0.tmp\" && mv \"$0.tmp\" \"$0.log\"\n");
+    f.write(
+        "#!/bin/sh\n"
+        "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$0.tmp\" && mv \"$0.tmp\" "
+        "\"$0.log\"\n");
     f.close();
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::remove(path + ".log");
@@ -136,9 +138,16 @@ private slots:
         QCOMPARE(d->HelpButton->geometry(), QRect(224, 136, 75, 25));
         QCOMPARE(d->OkButton->text(), QStringLiteral("&Ok"));
 
-        QList<QWidget*> expected = {d->OkButton, d->CancelButton, d->HelpButton, d->CheckExportURLList,
-                                    d->CheckExportHTMList, d->CheckExportHTMLRes, d->CheckExportOtherURL,
-                                    d->CheckExportError, d->CheckExportUseTable, d->CheckExportToShow};
+        QList<QWidget*> expected = {d->OkButton,
+                                    d->CancelButton,
+                                    d->HelpButton,
+                                    d->CheckExportURLList,
+                                    d->CheckExportHTMList,
+                                    d->CheckExportHTMLRes,
+                                    d->CheckExportOtherURL,
+                                    d->CheckExportError,
+                                    d->CheckExportUseTable,
+                                    d->CheckExportToShow};
         QWidget* w = d->OkButton;
         for (int i = 1; i < expected.size(); ++i) {
             w = w->nextInFocusChain();
@@ -151,7 +160,7 @@ private slots:
 
     void titlesAndTheTableBox() {
         const char* titles[] = {"テキストファイルに出力", "HTMLファイルに出力", "クリップボードに出力",
-                                "テキストエディタで開く", "ブラウザで開く", "「測定結果を出力」の設定"};
+                                "テキストエディタで開く", "ブラウザで開く",     "「測定結果を出力」の設定"};
         EnvSettings.ExportUseTable = false;
         for (int index = 0; index <= 5; ++index) {
             bool enabled = true, checked = true;

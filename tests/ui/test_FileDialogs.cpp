@@ -15,9 +15,9 @@
 
 #include "UiTestSupport.h"
 #include "report/UCreateResult.h"
-#include "ui/UExport.h"
-#include "ui/UConfig.h"
 #include "ui/UAppMain.h"
+#include "ui/UConfig.h"
+#include "ui/UExport.h"
 #include "ui/UFileDialog.h"
 
 using namespace uitest;
@@ -132,7 +132,8 @@ private slots:
         QVERIFY(stayedOpen);
         QCOMPARE(Messages().size(), size_t(1));
         QCOMPARE(Messages()[0].kind, TMsgKind::Warning);
-        QCOMPARE(Messages()[0].text, Sj("このファイルは読み取り専用です。別のファイル名を指定してください。\n\n") + FromQ(locked));
+        QCOMPARE(Messages()[0].text,
+                 Sj("このファイルは読み取り専用です。別のファイル名を指定してください。\n\n") + FromQ(locked));
         QFile kept(locked);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("kept"));

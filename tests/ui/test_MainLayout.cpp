@@ -42,12 +42,15 @@ private slots:
             const char* name;
             QRect geometry;  // in the parent's coordinates
         } expected[] = {
-            {"PanelBase", {0, 0, 675, 398}},   {"Bevel1", {0, 0, 675, 4}},      {"Panel6", {0, 4, 675, 28}},
-            {"URLPanel", {0, 0, 169, 28}},     {"HistoryBtn", {2, 3, 14, 20}},  {"Edit1", {18, 3, 147, 20}},
-            {"Splitter6", {169, 0, 4, 28}},    {"Panel8", {173, 0, 502, 28}},   {"Bevel2", {0, 32, 675, 8}},
-            {"PanelBtn", {0, 40, 675, 21}},    {"SizePanel", {0, 0, 121, 21}},  {"Splitter1", {121, 0, 4, 21}},
-            {"TimePanel", {125, 0, 93, 21}},   {"Splitter2", {218, 0, 4, 21}},  {"NamePanel", {222, 0, 125, 21}},
-            {"Splitter3", {347, 0, 4, 21}},    {"PanelImgs", {351, 0, 324, 21}}, {"SortBySize", {0, 0, 121, 21}},
+            {"PanelBase", {0, 0, 675, 398}},   {"Bevel1", {0, 0, 675, 4}},
+            {"Panel6", {0, 4, 675, 28}},       {"URLPanel", {0, 0, 169, 28}},
+            {"HistoryBtn", {2, 3, 14, 20}},    {"Edit1", {18, 3, 147, 20}},
+            {"Splitter6", {169, 0, 4, 28}},    {"Panel8", {173, 0, 502, 28}},
+            {"Bevel2", {0, 32, 675, 8}},       {"PanelBtn", {0, 40, 675, 21}},
+            {"SizePanel", {0, 0, 121, 21}},    {"Splitter1", {121, 0, 4, 21}},
+            {"TimePanel", {125, 0, 93, 21}},   {"Splitter2", {218, 0, 4, 21}},
+            {"NamePanel", {222, 0, 125, 21}},  {"Splitter3", {347, 0, 4, 21}},
+            {"PanelImgs", {351, 0, 324, 21}},  {"SortBySize", {0, 0, 121, 21}},
             {"SortByImgs", {0, 0, 324, 21}},   {"HTMLListPanel", {0, 61, 675, 132}},
             {"Splitter4", {0, 193, 675, 2}},   {"HTMLSourcePanel", {0, 195, 675, 118}},
             {"Splitter5", {0, 313, 675, 2}},   {"ErrorListPanel", {0, 315, 675, 83}},
@@ -58,9 +61,9 @@ private slots:
             QVERIFY2(w, e.name);
             QCOMPARE(w->geometry(), e.geometry);
         }
-        for (const char* name : {"HTMLListBox", "HTMLSource", "ErrorListBox", "BrowseBtn", "StartBtn", "BreakBtn",
-                                 "LinkBtn", "EnvBtn", "Image3", "Image4", "SortByTime", "SortByName",
-                                 "PanelIntelli", "ImageIntelli"})
+        for (const char* name :
+             {"HTMLListBox", "HTMLSource", "ErrorListBox", "BrowseBtn", "StartBtn", "BreakBtn", "LinkBtn", "EnvBtn",
+              "Image3", "Image4", "SortByTime", "SortByName", "PanelIntelli", "ImageIntelli"})
             QVERIFY2(form->findChild<QWidget*>(name), name);
         QVERIFY(form->Image3->isHidden());
         QVERIFY(form->Image4->isHidden());
@@ -159,8 +162,8 @@ private slots:
         // minimum and the buttons their minimum width.
         QWidget* s = form->Splitter6;
         QTest::mousePress(s, Qt::LeftButton, {}, QPoint(2, 10));
-        QMouseEvent move(QEvent::MouseMove, QPointF(2 + 600, 10), s->mapToGlobal(QPointF(2 + 600, 10)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(2 + 600, 10), s->mapToGlobal(QPointF(2 + 600, 10)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(s, &move);
         QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(2 + 600, 10));
         QCOMPARE(form->Panel8->width(), 30);
@@ -273,10 +276,9 @@ private slots:
             const int reference = ink(list, rows);
             list->SetItemHeight(designed);
             QVERIFY(list->ItemHeight() >= designed);
-            QVERIFY2(drawn == reference, qPrintable(QStringLiteral("%1: %2 of %3 dark pixels")
-                                                         .arg(list->objectName())
-                                                         .arg(drawn)
-                                                         .arg(reference)));
+            QVERIFY2(drawn == reference,
+                     qPrintable(
+                         QStringLiteral("%1: %2 of %3 dark pixels").arg(list->objectName()).arg(drawn).arg(reference)));
         }
         FileList.Clear();
         ErrorLog.Clear();

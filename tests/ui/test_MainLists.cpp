@@ -383,9 +383,9 @@ private slots:
                  QStringList({Q(Sj("ブラウザを起動(&W)")), Q(Sj("エディタを起動(&E)")),
                               Q(Sj("その場所のフォルダを開く(&F)")), Q(Sj("このファイルを計測(&G)")),
                               Q(Sj("このファイルだけを計測(&O)")), Q(Sj("キャンセル(&C)"))}));
-        QCOMPARE(Captions(form->PopupMenu3),
-                 QStringList({Q(Sj("ファイルを開く(&E)")), Q(Sj("その場所のフォルダを開く(&F)")),
-                              Q(Sj("キャンセル(&C)"))}));
+        QCOMPARE(
+            Captions(form->PopupMenu3),
+            QStringList({Q(Sj("ファイルを開く(&E)")), Q(Sj("その場所のフォルダを開く(&F)")), Q(Sj("キャンセル(&C)"))}));
         QCOMPARE(Captions(form->PopupMenu2),
                  QStringList({Q(Sj("ブラウザを起動(&W)")), Q(Sj("エディタを起動(&E)")),
                               Q(Sj("その場所のフォルダを開く(&F)")), Q(Sj("キャンセル(&C)"))}));

@@ -125,10 +125,8 @@ private slots:
                                    {"最新ﾌﾞﾗｳｻﾞの読み込みで計測する(&W)", {}},
                                    {"「測定結果を出力」の設定(&C)", {}},
                                    {"環境設定(&E)", {}}});
-        Expect(form->Menu_Help, {{"目次(&C)", {}},
-                                 {"ﾄﾋﾟｯｸの検索(&S)...", {}},
-                                 {"ﾍﾙﾌﾟの使い方(&H)", {}},
-                                 {"ﾊﾞｰｼﾞｮﾝ情報(&A)...", {}}});
+        Expect(form->Menu_Help,
+               {{"目次(&C)", {}}, {"ﾄﾋﾟｯｸの検索(&S)...", {}}, {"ﾍﾙﾌﾟの使い方(&H)", {}}, {"ﾊﾞｰｼﾞｮﾝ情報(&A)...", {}}});
         QCOMPARE(form->Menu_Abort->shortcut(), alt(Qt::Key_B));
         QVERIFY(!form->Menu_Abort->isVisible());
     }

@@ -251,7 +251,7 @@ private slots:
         form->StartBtnClick();
         QVERIFY(!form->Running);
         QVERIFY(!form->isVisible());
-        QVERIFY(FileList.Count() == 0);  // stopped in the folder search
+        QVERIFY(FileList.Count() == 0);                              // stopped in the folder search
         QVERIFY(ReadIni().find("[HTMLLIST]") != std::string::npos);  // saved on the way out
     }
 

@@ -54,8 +54,7 @@ private slots:
         OnBox([&](QMessageBox* box) {
             seen << box->windowTitle() << box->text();
             for (QAbstractButton* b : box->buttons()) seen << b->text();
-            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()),
-                     ButtonWithText(box, U("いいえ(&N)")));
+            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()), ButtonWithText(box, U("いいえ(&N)")));
             // Help first: the box stays and is asked again.
             ButtonWithText(box, U("ﾍﾙﾌﾟ(&H)"))->click();
             OnBox([](QMessageBox* again) { ButtonWithText(again, U("はい(&Y)"))->click(); });

@@ -43,8 +43,9 @@ private slots:
     // --- corrections ----------------------------------------------------------------------------
 
     void oversizedWindowAndTinyPanelsAreCorrected() {
-        WriteIni("[WINDOW]\r\nTOP=10\r\nLEFT=2000\r\nWIDTH=5000\r\nHEIGHT=100\r\nURLPANELWIDTH=3\r\n"
-                 "SIZEPANEL=3\r\nTIMEPANEL=50\r\nNAMEPANEL=2\r\nHTMLPANELHEIGHT=10\r\nHTMLSOURCEHEIGHT=10\r\n");
+        WriteIni(
+            "[WINDOW]\r\nTOP=10\r\nLEFT=2000\r\nWIDTH=5000\r\nHEIGHT=100\r\nURLPANELWIDTH=3\r\n"
+            "SIZEPANEL=3\r\nTIMEPANEL=50\r\nNAMEPANEL=2\r\nHTMLPANELHEIGHT=10\r\nHTMLSOURCEHEIGHT=10\r\n");
         auto form = ShowWindow();
         QVERIFY(form);
         LoadSettings(form.get());
@@ -132,8 +133,9 @@ private slots:
     }
 
     void maximisedWindowReturnsToItsNormalRectangle() {
-        WriteIni("[WINDOW]\r\nWINDOWSTATE=2\r\nNORMALLEFT=50\r\nNORMALTOP=60\r\nNORMALRIGHT=650\r\n"
-                 "NORMALBOTTOM=460\r\n");
+        WriteIni(
+            "[WINDOW]\r\nWINDOWSTATE=2\r\nNORMALLEFT=50\r\nNORMALTOP=60\r\nNORMALRIGHT=650\r\n"
+            "NORMALBOTTOM=460\r\n");
         TFormMain form;
         LoadSettings(&form);
         QVERIFY(ShownAndExposed(&form));
