@@ -550,7 +550,7 @@ TEST_F(MeasureRun, ListedNamesAreWeighedAsTheirOwnStatWouldWeighThem) {
             "<A HREF=sub><A HREF=z-link.html><A HREF=q.html>");
     t.Write("s/q.html", "<IMG SRC=sub/x.txt>");
     ASSERT_EQ(::symlink("q.html", (t / "s/z-link.html").c_str()), 0);
-    auto result = [this] {
+    auto result = [] {
         std::vector<std::string> r;
         for (const THTMLFileInfo* p : FileList) {
             r.push_back(p->FileName + " " + std::to_string(p->TotalSize));
