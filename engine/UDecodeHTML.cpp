@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "engine/UCharRefs.h"
 #include "engine/UCharsetSniff.h"
+#include "engine/UCssMatch.h"
 #include "engine/UCssReader.h"
 #include "engine/UModernPage.h"
 #include "engine/UHTMLList.h"
@@ -154,6 +156,7 @@ struct TResourceEntry {
 struct TSheetInfo {
     std::vector<TCssRef> Refs;
     std::vector<std::string> Resolved;
+    std::vector<TCssFontUse> FontUses;
 };
 
 // State that lives as long as one run (or one MeasureFile called alone).
@@ -357,6 +360,19 @@ struct TModernFrame {
     std::string BaseUrl;           // an outside <base href>: relative addresses lead out there
     TKeySet PartKeys;              // resolved paths of the parts counted so far
     TKeySet SheetKeys;             // sheets already read for this page (ends @import loops)
+    // The page's elements, for the selectors of rules that name files;
+    // made when first needed, from the whole text.
+    std::unique_ptr<TPageElements> Elements;
+    // Web fonts of the sheets that apply: counted at the page's end when a
+    // rule that applies to text uses their family.
+    struct TFont {
+        TCssRef Ref;
+        std::string Against;
+        std::string* Resolved;  // the sheet's cache of the resolved path, or null
+    };
+    std::vector<TFont> Fonts;
+    std::vector<const std::vector<TCssFontUse>*> SheetFontUses;
+    std::vector<TCssFontUse> PageFontUses;  // of <style> and style attributes
     bool Pending() const { return Next < Refs.size(); }
 };
 
@@ -377,6 +393,7 @@ struct TPageFrame {
     // its own start). Halving keeps the copying linear in the page's size.
     void Suspend() {
         if (Buf.Pos <= 0 || Buf.Pos < Buf.Len - Buf.Pos) return;
+        if (Modern && !Modern->Elements) Modern->Elements = std::make_unique<TPageElements>(Text);
         Text.erase(0, static_cast<size_t>(Buf.Pos));
         Text.shrink_to_fit();
         Buf.Len -= Buf.Pos;
@@ -721,31 +738,42 @@ TSheetInfo& SheetRefs(const std::string& path) {
     if (it != g_run.sheets.end()) return it->second;
     std::string bytes;
     std::vector<TCssRef> refs;
+    std::vector<TCssFontUse> fontUses;
     if (platform::ReadWholeFile(path, bytes)) {
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             bytes = Utf8ToCp932(std::string_view(bytes).substr(3));
         } else if (IsUtf8WithMultibyte(bytes)) {
             bytes = Utf8ToCp932(bytes);
         }
-        refs = ReadCssRefs(bytes);
+        TCssSheet sheet = ReadCssSheet(bytes);
+        refs = std::move(sheet.Refs);
+        fontUses = std::move(sheet.FontUses);
     }
     TSheetInfo info;
     info.Resolved.resize(refs.size());
     info.Refs = std::move(refs);
+    info.FontUses = std::move(fontUses);
     return g_run.sheets.emplace(path, std::move(info)).first->second;
 }
 
+const TPageElements& PageElements(TPageFrame& f) {
+    if (!f.Modern->Elements) f.Modern->Elements = std::make_unique<TPageElements>(f.Text);
+    return *f.Modern->Elements;
+}
+
 // The addresses of CSS met in the page or in a sheet; imported sheets are
-// read in their turn, each once per page.
-void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool& StopFlag,
-               const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
+// read in their turn, each once per page. A sheet whose media does not
+// match is fetched with its imports, but names nothing else.
+void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool applies,
+               bool& StopFlag, const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
     struct TWork {
         const std::vector<TCssRef>* refs;
         std::vector<std::string>* resolved;  // null for CSS in the page
         std::string against;
         size_t next;
+        bool applies;
     };
-    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0}};
+    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0, applies}};
     while (!stack.empty() && !StopFlag) {
         TWork& w = stack.back();
         if (w.next >= w.refs->size()) {
@@ -754,6 +782,15 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
         }
         const size_t i = w.next++;
         const TCssRef& r = (*w.refs)[i];
+        const bool sheetApplies = w.applies;
+        if (r.Kind == TCssRefKind::Font) {
+            if (sheetApplies) f.Modern->Fonts.push_back({r, w.against, w.resolved ? &(*w.resolved)[i] : nullptr});
+            continue;
+        }
+        // A rule's file is fetched only when the rule applies to some element.
+        if (r.Kind == TCssRefKind::Url &&
+            (!sheetApplies || (!r.Selector.empty() && !PageElements(f).AnyMatches(r.Selector))))
+            continue;
         uint8_t kind = pkImage;
         if (r.Kind == TCssRefKind::Import) kind = pkStyleSheet;
         else if (r.Kind == TCssRefKind::Font) kind = pkFont;
@@ -770,7 +807,9 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
         }
         if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.Modern->SheetKeys.Insert(sheet)) {
             TSheetInfo& info = SheetRefs(sheet);
-            stack.push_back({&info.Refs, &info.Resolved, sheet, 0});
+            const bool importApplies = sheetApplies && r.Applies;
+            if (importApplies) f.Modern->SheetFontUses.push_back(&info.FontUses);
+            stack.push_back({&info.Refs, &info.Resolved, sheet, 0, importApplies});
         }
     }
 }
@@ -779,8 +818,11 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
                         bool& StopFlag, const TProgressSink& WarningSink) {
     TModernFrame& m = *f.Modern;
     if (r.Use == TModernUse::StyleText) {
-        const std::vector<TCssRef> refs = ReadCssRefs(DecodeModernText(r.Value));
-        if (!refs.empty()) ModernCss(f, refs, m.Base, StopFlag, WarningSink);
+        TCssSheet css = ReadCssSheet(DecodeModernText(r.Value));
+        if (r.Applies)
+            m.PageFontUses.insert(m.PageFontUses.end(), std::make_move_iterator(css.FontUses.begin()),
+                                  std::make_move_iterator(css.FontUses.end()));
+        if (!css.Refs.empty()) ModernCss(f, css.Refs, m.Base, r.Applies, StopFlag, WarningSink);
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
     }
     if (r.Use == TModernUse::Base) {
@@ -817,7 +859,8 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
     if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file))
     {
         TSheetInfo& info = SheetRefs(file);
-        ModernCss(f, info.Refs, file, StopFlag, WarningSink, &info.Resolved);
+        if (r.Applies) m.SheetFontUses.push_back(&info.FontUses);
+        ModernCss(f, info.Refs, file, r.Applies, StopFlag, WarningSink, &info.Resolved);
     }
     if (r.Use == TModernUse::Frame && !StopFlag) {
         // The framed page is a page of its own as well, reached like a link.
@@ -825,6 +868,38 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
         return ProcessLink(f, root, r.Value, std::move(link), target, StopFlag, WarningSink, &m.Base);
     }
     return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+}
+
+// At the end of a page: the web fonts whose family a rule that applies to
+// some text uses (of a family list, the first family that has faces).
+void ModernEndPage(TPageFrame& f, bool& StopFlag, const TProgressSink& WarningSink) {
+    TModernFrame& m = *f.Modern;
+    if (m.Fonts.empty()) return;
+    std::vector<std::string> faces;
+    for (const TModernFrame::TFont& font : m.Fonts)
+        if (!font.Ref.Family.empty() && std::find(faces.begin(), faces.end(), font.Ref.Family) == faces.end())
+            faces.push_back(font.Ref.Family);
+    const TPageElements& page = PageElements(f);
+    std::vector<std::string> used;
+    auto consider = [&](const TCssFontUse& u) {
+        std::string family = UsedFaceFamily(u.Families, faces);
+        if (family.empty() || std::find(used.begin(), used.end(), family) != used.end()) return;
+        if (u.Selector.empty() ? page.HasText() : page.AnyWithTextMatches(u.Selector)) used.push_back(family);
+    };
+    for (const TCssFontUse& u : m.PageFontUses) consider(u);
+    for (const std::vector<TCssFontUse>* list : m.SheetFontUses)
+        for (const TCssFontUse& u : *list) consider(u);
+    for (const TModernFrame::TFont& font : m.Fonts) {
+        if (StopFlag) return;
+        if (std::find(used.begin(), used.end(), font.Ref.Family) == used.end()) continue;
+        if (font.Resolved && !font.Resolved->empty()) {
+            ModernResolvedPart(f, *font.Resolved, pkFont, StopFlag, WarningSink);
+            continue;
+        }
+        std::string path;
+        if (!ModernLocalPath(f, font.Ref.Url, false, font.Against, path, StopFlag, WarningSink)) continue;
+        ModernPart(f, path, pkFont, font.Against, StopFlag, WarningSink, font.Resolved);
+    }
 }
 
 // Handles the waiting addresses of the page until one is followed or the
@@ -919,6 +994,7 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
             }
         }
         if ((f.Buf.Pos < f.Buf.Len || (f.Modern && f.Modern->Pending())) && !StopFlag) continue;
+        if (f.Modern && !StopFlag) ModernEndPage(f, StopFlag, WarningSink);
         if (StopFlag && WarningSink) WarningSink(InterruptedLine(f.Info->FileName));
         stack.pop_back();
     }
