@@ -1,5 +1,6 @@
 #include "engine/UCssMatch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,20 +32,105 @@ bool OneOf(std::string_view s, std::initializer_list<std::string_view> list) {
     return false;
 }
 
-// Elements without content, and elements whose content is no markup.
-bool IsVoid(std::string_view t) {
-    return OneOf(t, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source", "track",
-                     "wbr", "param", "keygen", "basefont", "bgsound", "frame"});
+// What the tree building needs to know of a tag, looked up once per tag.
+enum : uint8_t {
+    fVoid = 1,      // no content
+    fRaw = 2,       // content that is no markup
+    fClosesP = 4,   // ends an open <p>
+    fHead = 8,      // belongs in the head while the body is empty
+    fTable = 16,    // a row, cell or row group: ends open cells (and rows)
+    fList = 32,     // li, dt, dd, option: ends an open one of its kind
+};
+struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const {
+        size_t h = 1469598103934665603ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return h;
+    }
+};
+
+struct TTagTable {
+    std::unordered_map<std::string, uint16_t, TNameHash, std::equal_to<>> Codes;
+    std::vector<std::string> Names;
+    std::vector<uint8_t> Flags;
+};
+
+TTagTable& Tags() {
+    thread_local TTagTable table = [] {
+        TTagTable t;
+        std::unordered_map<std::string_view, uint8_t> m;
+        for (const char* v : {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
+                              "track", "wbr", "param", "keygen", "basefont", "bgsound", "frame"})
+            m[v] |= fVoid;
+        for (const char* v : {"script", "style", "textarea", "title", "xmp", "noscript", "template", "iframe",
+                              "noembed", "noframes"})
+            m[v] |= fRaw;
+        for (const char* v : {"address", "article", "aside", "blockquote", "div", "dl", "fieldset", "footer", "form",
+                              "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr", "main", "nav", "ol", "p", "pre",
+                              "section", "table", "ul", "figure", "details", "menu"})
+            m[v] |= fClosesP;
+        for (const char* v : {"head", "title", "meta", "link", "style", "script", "base", "noscript"}) m[v] |= fHead;
+        for (const char* v : {"tr", "td", "th", "tbody", "thead", "tfoot"}) m[v] |= fTable;
+        for (const char* v : {"li", "dt", "dd", "option"}) m[v] |= fList;
+        for (const auto& [name, flags] : m) {
+            t.Codes.emplace(std::string(name), static_cast<uint16_t>(t.Names.size()));
+            t.Names.emplace_back(name);
+            t.Flags.push_back(flags);
+        }
+        return t;
+    }();
+    return table;
 }
-bool IsRawText(std::string_view t) {
-    return OneOf(t, {"script", "style", "textarea", "title", "xmp", "noscript", "template", "iframe", "noembed",
-                     "noframes"});
+
+uint8_t TagFlags(uint16_t code) {
+    const TTagTable& t = Tags();
+    return code < t.Flags.size() ? t.Flags[code] : 0;
 }
-// Start tags that end an open <p>.
-bool ClosesP(std::string_view t) {
-    return OneOf(t, {"address", "article", "aside", "blockquote", "div", "dl", "fieldset", "footer", "form", "h1",
-                     "h2", "h3", "h4", "h5", "h6", "header", "hr", "main", "nav", "ol", "p", "pre", "section",
-                     "table", "ul", "figure", "details", "menu"});
+std::string_view TagName(uint16_t code) {
+    const TTagTable& t = Tags();
+    return code < t.Names.size() ? std::string_view(t.Names[code]) : std::string_view();
+}
+
+// The values of the id and class attributes of a start tag's text, read
+// without building the whole attribute list.
+void IdAndClasses(std::string_view t, std::string_view& id, std::string_view& classes) {
+    bool idSeen = false, classSeen = false;
+    size_t i = 1;
+    while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
+    while (i < t.size()) {
+        while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
+        if (i >= t.size() || t[i] == '>') break;
+        const size_t nameFrom = i;
+        while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
+               !(t[i] == '/' && i > nameFrom))
+            ++i;
+        const std::string_view name = t.substr(nameFrom, i - nameFrom);
+        while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+        std::string_view value;
+        if (i < t.size() && t[i] == '=') {
+            ++i;
+            while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+            if (i < t.size() && (t[i] == '"' || t[i] == '\'')) {
+                const char q = t[i++];
+                const size_t end = std::min(t.find(q, i), t.size());
+                value = t.substr(i, end - i);
+                i = end + 1;
+            } else {
+                const size_t from = i;
+                while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>') ++i;
+                value = t.substr(from, i - from);
+            }
+        }
+        // The first of two attributes of one name wins.
+        if (!idSeen && SameLower(name, "id")) {
+            idSeen = true;
+            id = value;
+        } else if (!classSeen && SameLower(name, "class")) {
+            classSeen = true;
+            classes = value;
+        }
+    }
 }
 
 // --- Selectors ---------------------------------------------------------------
@@ -56,14 +142,14 @@ struct TSimple {
         Id, Class, Attr, Never, Unknown, FirstChild, LastChild, OnlyChild, Nth, NthLast, FirstOfType, LastOfType,
         OnlyOfType, NthOfType, NthLastOfType, Root, Empty, Link, Enabled, Disabled, Checked, Not, Is
     } Kind;
-    std::string Name, Value;  // Attr: upper-case name, value; Id/Class: lower case
+    std::string Name, Value;  // Attr: upper-case name, lower-case value; Id/Class: as written
     char Op = 0;              // Attr: 0 (present), '=', '~', '|', '^', '$', '*'
     int A = 0, B = 0;         // an+b
     std::vector<TComplex> Inner;
 };
 
 struct TCompound {
-    std::string Tag;  // lower case; empty for any
+    int Tag = -1;  // TagCode(); -1 for any
     std::vector<TSimple> Simples;
     char Comb = 0;  // how it relates to the compound before it: ' ', '>', '+', '~'
 };
@@ -318,20 +404,20 @@ private:
             any = true;
         } else if (p_ < s_.size() && IsNameChar(static_cast<unsigned char>(s_[p_])) &&
                    !(s_[p_] >= '0' && s_[p_] <= '9')) {
-            part.Tag = Lower(Ident());
+            part.Tag = TagCode(Lower(Ident()));
             any = true;
         }
         if (p_ < s_.size() && s_[p_] == '|') {  // ns|tag
             ++p_;
-            part.Tag.clear();
+            part.Tag = -1;
             if (p_ < s_.size() && s_[p_] == '*') ++p_;
-            else part.Tag = Lower(Ident());
+            else part.Tag = TagCode(Lower(Ident()));
         }
         while (p_ < s_.size()) {
             const char c = s_[p_];
             if (c == '#' || c == '.') {
                 ++p_;
-                TSimple s{c == '#' ? TSimple::Id : TSimple::Class, Lower(Ident()), {}, 0, 0, 0, {}};
+                TSimple s{c == '#' ? TSimple::Id : TSimple::Class, Ident(), {}, 0, 0, 0, {}};
                 if (s.Name.empty()) return false;
                 part.Simples.push_back(std::move(s));
             } else if (c == '[') {
@@ -383,6 +469,20 @@ bool HasWord(std::string_view list, std::string_view word, char sep) {
 
 }  // namespace
 
+uint16_t TagCode(std::string_view lowerName) {
+    TTagTable& t = Tags();
+    auto it = t.Codes.find(lowerName);
+    if (it != t.Codes.end()) return it->second;
+    const std::string key(lowerName);
+    // Pages may make up any number of names; past the table's room they share one code.
+    if (t.Names.size() >= 0xFFFF) return 0xFFFF;
+    const auto code = static_cast<uint16_t>(t.Names.size());
+    t.Codes.emplace(key, code);
+    t.Names.push_back(key);
+    t.Flags.push_back(0);
+    return code;
+}
+
 struct TSelectorMatcher {
     const TPageElements& P;
     bool NeedText;
@@ -418,11 +518,8 @@ struct TSelectorMatcher {
     bool Simple(const TSimple& s, int i, bool lenient) const {
         const TPageElement& e = P.Elements[static_cast<size_t>(i)];
         switch (s.Kind) {
-            case TSimple::Id: return e.Id == s.Name;
-            case TSimple::Class:
-                for (const std::string& c : e.Classes)
-                    if (c == s.Name) return true;
-                return false;
+            case TSimple::Id: return std::string_view(P.Text).substr(e.IdFrom, e.IdLen) == s.Name;
+            case TSimple::Class: return HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
             case TSimple::Attr: {
                 const auto a = Attrs(e);
                 const std::string* v = AttrValue(a, s.Name);
@@ -455,10 +552,11 @@ struct TSelectorMatcher {
             case TSimple::Root: return i == 0;
             case TSimple::Empty: return !e.HasChild;
             case TSimple::Link:
-                return (e.Tag == "a" || e.Tag == "area" || e.Tag == "link") && AttrValue(Attrs(e), "HREF");
+                return (e.Tag == TagCode("a") || e.Tag == TagCode("area") || e.Tag == TagCode("link")) &&
+                       AttrValue(Attrs(e), "HREF");
             case TSimple::Enabled:
             case TSimple::Disabled: {
-                if (!OneOf(e.Tag, {"input", "button", "select", "textarea", "option", "optgroup", "fieldset"}))
+                if (!OneOf(TagName(e.Tag), {"input", "button", "select", "textarea", "option", "optgroup", "fieldset"}))
                     return false;
                 const bool disabled = AttrValue(Attrs(e), "DISABLED") != nullptr;
                 return disabled == (s.Kind == TSimple::Disabled);
@@ -480,7 +578,7 @@ struct TSelectorMatcher {
     }
 
     bool CompoundAt(const TCompound& c, int i, bool lenient) const {
-        if (!c.Tag.empty() && P.Elements[static_cast<size_t>(i)].Tag != c.Tag) return false;
+        if (c.Tag >= 0 && P.Elements[static_cast<size_t>(i)].Tag != c.Tag) return false;
         for (const TSimple& s : c.Simples)
             if (!Simple(s, i, lenient)) return false;
         return true;
@@ -506,42 +604,34 @@ struct TSelectorMatcher {
     }
 
     bool Any(const TComplex& c) const {
-        const TCompound& last = c.Parts.back();
-        const std::vector<int>* candidates = nullptr;
-        for (const TSimple& s : last.Simples) {
-            if (s.Kind == TSimple::Id || s.Kind == TSimple::Class) {
-                const auto& index = s.Kind == TSimple::Id ? P.ById : P.ByClass;
-                auto it = index.find(s.Name);
-                if (it == index.end()) return false;
-                candidates = &it->second;
-                break;
-            }
-        }
-        if (!candidates && !last.Tag.empty()) {
-            auto it = P.ByTag.find(last.Tag);
-            if (it == P.ByTag.end()) return false;
-            candidates = &it->second;
-        }
-        auto test = [&](int i) {
-            return (!NeedText || P.Elements[static_cast<size_t>(i)].HasText) && ComplexAt(c, c.Parts.size() - 1, i, true);
-        };
-        if (candidates) {
-            for (int i : *candidates)
-                if (test(i)) return true;
-            return false;
-        }
+        // A page is checked against few selectors: a scan of its elements
+        // costs less than indexing them.
         for (size_t i = 0; i < P.Elements.size(); ++i)
-            if (test(static_cast<int>(i))) return true;
+            if ((!NeedText || P.Elements[i].HasText) && ComplexAt(c, c.Parts.size() - 1, static_cast<int>(i), true))
+                return true;
         return false;
     }
 };
 
-TPageElements::TPageElements(std::string_view html) : Text(html) {
+void TPageElements::Detach() {
+    if (!Own.empty() || Text.empty()) return;
+    Own.assign(Text);
+    Text = Own;
+}
+
+bool TPageElements::HasText() const {
+    Build();
+    return Elements[0].HasText;
+}
+
+void TPageElements::Build() const {
+    if (Built) return;
+    Built = true;
     // A browser makes <html> and <body> when the page omits them; the
     // elements of the head go under <html> until the body has content.
     TPageElement root, body;
-    root.Tag = "html";
-    body.Tag = "body";
+    root.Tag = TagCode("html");
+    body.Tag = TagCode("body");
     body.Parent = 0;
     root.HasChild = true;
     Elements.push_back(root);
@@ -551,6 +641,8 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
     bool realHtml = false, realBody = false;
     const size_t n = Text.size();
     const char* d = Text.data();
+    Elements.reserve(n / 256 + 2);
+    lastChild.reserve(n / 256 + 2);
     auto markText = [&] {
         TPageElement& e = Elements[static_cast<size_t>(stack.back())];
         e.HasText = e.HasChild = true;
@@ -606,11 +698,16 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
         }
         const size_t nameFrom = k;
         while (k < n && (IsNameChar(static_cast<unsigned char>(d[k])) || d[k] == ':')) ++k;
-        const std::string name = Lower(std::string_view(d + nameFrom, k - nameFrom));
+        // Tag names are short; a longer one is cut, which only makes it unknown.
+        char lower[32];
+        const size_t nameLen = std::min<size_t>(k - nameFrom, sizeof lower);
+        for (size_t c = 0; c < nameLen; ++c) lower[c] = Low(d[nameFrom + c]);
+        const std::string_view name(lower, nameLen);
         const size_t close = tagEnd(k);
         if (end) {
+            const uint16_t code = TagCode(name);
             for (size_t s = stack.size(); s-- > 1;)
-                if (Elements[static_cast<size_t>(stack[s])].Tag == name) {
+                if (Elements[static_cast<size_t>(stack[s])].Tag == code) {
                     stack.resize(s);
                     break;
                 }
@@ -618,6 +715,8 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
             continue;
         }
         const std::string_view tag(d + at, close - at);
+        const uint16_t code = TagCode(name);
+        const uint8_t flags = TagFlags(code);
         int index;
         if (name == "html" && !realHtml) {
             realHtml = true;
@@ -627,15 +726,15 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
             index = 1;
         } else {
             // The end tags a browser implies.
-            const std::string& top = Elements[static_cast<size_t>(stack.back())].Tag;
-            if ((name == "li" && top == "li") || ((name == "dt" || name == "dd") && (top == "dt" || top == "dd")) ||
-                (name == "option" && top == "option") || (top == "p" && ClosesP(name)))
+            const std::string_view top = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
+            if (((flags & fList) &&
+                 (top == name || ((name == "dt" || name == "dd") && (top == "dt" || top == "dd")))) ||
+                ((flags & fClosesP) && top == "p"))
                 pop();
-            if (name == "tr" || name == "td" || name == "th" || name == "tbody" || name == "thead" ||
-                name == "tfoot") {
+            if (flags & fTable) {
                 const bool row = name != "td" && name != "th";
                 while (stack.size() > 1) {
-                    const std::string& t = Elements[static_cast<size_t>(stack.back())].Tag;
+                    const std::string_view t = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
                     if (t == "td" || t == "th" || (row && t == "tr") ||
                         ((name == "tbody" || name == "thead" || name == "tfoot") &&
                          (t == "tbody" || t == "thead" || t == "tfoot")))
@@ -646,11 +745,9 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
             }
             index = static_cast<int>(Elements.size());
             int parent = stack.back();
-            if (parent == 1 && !Elements[1].HasChild &&
-                OneOf(name, {"head", "title", "meta", "link", "style", "script", "base", "noscript"}))
-                parent = 0;
+            if (parent == 1 && !Elements[1].HasChild && (flags & fHead)) parent = 0;
             TPageElement e;
-            e.Tag = name;
+            e.Tag = code;
             e.Parent = parent;
             e.Prev = lastChild[static_cast<size_t>(parent)];
             if (e.Prev >= 0) Elements[static_cast<size_t>(e.Prev)].Next = index;
@@ -663,25 +760,20 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
         e.TagFrom = static_cast<uint32_t>(at);
         e.TagLen = static_cast<uint32_t>(close - at);
         if (tag.find('=') != std::string_view::npos) {
-            for (const TTagAttr& a : ParseTagAttributes(tag)) {
-                if (a.Name == "ID") {
-                    e.Id = Lower(a.Value);
-                } else if (a.Name == "CLASS") {
-                    const std::string v = Lower(a.Value);
-                    size_t p = 0;
-                    while (p < v.size()) {
-                        while (p < v.size() && IsWs(static_cast<unsigned char>(v[p]))) ++p;
-                        size_t q = p;
-                        while (q < v.size() && !IsWs(static_cast<unsigned char>(v[q]))) ++q;
-                        if (q > p) e.Classes.push_back(v.substr(p, q - p));
-                        p = q;
-                    }
-                }
+            std::string_view id, classes;
+            IdAndClasses(tag, id, classes);
+            if (!id.empty()) {
+                e.IdFrom = static_cast<uint32_t>(id.data() - d);
+                e.IdLen = static_cast<uint32_t>(id.size());
+            }
+            if (!classes.empty()) {
+                e.ClassFrom = static_cast<uint32_t>(classes.data() - d);
+                e.ClassLen = static_cast<uint32_t>(classes.size());
             }
         }
         i = close;
-        if (index <= 1 || IsVoid(name) || (close >= 2 && d[close - 2] == '/' && name != "div")) continue;
-        if (IsRawText(name)) {
+        if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && name != "div")) continue;
+        if (flags & fRaw) {
             // Passed over to its end tag.
             size_t p = i;
             while (p + 2 + name.size() <= n &&
@@ -697,15 +789,49 @@ TPageElements::TPageElements(std::string_view html) : Text(html) {
         const TPageElement& e = Elements[k];
         if (e.HasText) Elements[static_cast<size_t>(e.Parent)].HasText = true;
     }
-    for (size_t k = 0; k < Elements.size(); ++k) {
-        const TPageElement& e = Elements[k];
-        ByTag[e.Tag].push_back(static_cast<int>(k));
-        if (!e.Id.empty()) ById[e.Id].push_back(static_cast<int>(k));
-        for (const std::string& c : e.Classes) {
-            std::vector<int>& v = ByClass[c];
-            if (v.empty() || v.back() != static_cast<int>(k)) v.push_back(static_cast<int>(k));
+}
+
+// Whether the text holds the name as a word of an attribute value of the
+// given name ("class", "id"); a quick test that spares finding elements.
+bool TPageElements::HasToken(std::string_view name, std::string_view attr, int tag) const {
+    if (name.empty()) return false;
+    const char* d = Text.data();
+    const size_t n = Text.size();
+    size_t from = 0;
+    while (from + name.size() <= n) {
+        const void* hit = memmem(d + from, n - from, name.data(), name.size());
+        if (!hit) return false;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - d);
+        from = at + 1;
+        const char after = at + name.size() < n ? d[at + name.size()] : ' ';
+        if (!(after == '"' || after == '\'' || after == '>' || after == '/' || IsWs(static_cast<unsigned char>(after))))
+            continue;
+        // Back to the start of the value, then over "=" to the attribute's name.
+        size_t k = at;
+        while (k > 0 && d[k - 1] != '"' && d[k - 1] != '\'' && d[k - 1] != '=' && d[k - 1] != '<' && d[k - 1] != '>')
+            --k;
+        if (k == 0 || d[k - 1] == '<' || d[k - 1] == '>') continue;
+        if (d[k - 1] != '=') {
+            --k;  // the quote
+            while (k > 0 && IsWs(static_cast<unsigned char>(d[k - 1]))) --k;
+            if (k == 0 || d[k - 1] != '=') continue;
         }
+        --k;  // the "="
+        while (k > 0 && IsWs(static_cast<unsigned char>(d[k - 1]))) --k;
+        if (k < attr.size() || !SameLower(std::string_view(d + k - attr.size(), attr.size()), attr)) continue;
+        if (k > attr.size() && !IsWs(static_cast<unsigned char>(d[k - attr.size() - 1]))) continue;
+        if (tag < 0) return true;
+        // The element must be of the compound's tag as well.
+        const size_t lt = std::string_view(d, k).rfind('<');
+        if (lt == std::string_view::npos) continue;
+        size_t e = lt + 1;
+        char lower[32];
+        size_t len = 0;
+        while (e < k && len < sizeof lower && (IsNameChar(static_cast<unsigned char>(d[e])) || d[e] == ':'))
+            lower[len++] = Low(d[e++]);
+        if (TagCode(std::string_view(lower, len)) == tag) return true;
     }
+    return false;
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
@@ -716,7 +842,18 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
     std::vector<TComplex> list;
     bool result = false;
     const std::string text = StripComments(selectorList);  // the parser keeps a view of it
-    if (TSelectorParser(text).List(list, 0)) {
+    // Most selectors name an id or class the page does not hold anywhere:
+    // they are ruled out without finding the elements.
+    auto mayMatch = [&](const TComplex& c) {
+        for (const TCompound& part : c.Parts)
+            for (const TSimple& simple : part.Simples)
+                if ((simple.Kind == TSimple::Id || simple.Kind == TSimple::Class) &&
+                    !HasToken(simple.Name, simple.Kind == TSimple::Id ? "id" : "class", part.Tag))
+                    return false;
+        return true;
+    };
+    if (TSelectorParser(text).List(list, 0) && std::any_of(list.begin(), list.end(), mayMatch)) {
+        Build();
         TSelectorMatcher m{*this, needText};
         for (const TComplex& c : list)
             if (m.Any(c)) {

@@ -12,21 +12,29 @@
 #include <vector>
 
 struct TPageElement {
-    std::string Tag;  // lower case
-    std::string Id;
-    std::vector<std::string> Classes;
+    uint16_t Tag = 0;                  // TagCode() of the lower-case name
     uint32_t TagFrom = 0, TagLen = 0;  // its start tag in the page text
+    uint32_t IdFrom = 0, IdLen = 0;    // the value of its id, in the text
+    uint32_t ClassFrom = 0, ClassLen = 0;
     int Parent = -1;
     int Prev = -1, Next = -1;  // the element siblings around it
-    bool HasChild = false;  // an element or text inside it
-    bool HasText = false;   // text other than blanks somewhere inside it
+    bool HasChild = false;     // an element or text inside it
+    bool HasText = false;      // text other than blanks somewhere inside it
 };
+
+// A number for a lower-case tag name, the same for the same name in one
+// thread.
+uint16_t TagCode(std::string_view lowerName);
 
 class TPageElements {
 public:
     // The elements of a page's text (Shift-JIS or any ASCII-compatible
-    // bytes). An <html> element is always there, as a browser makes one.
-    explicit TPageElements(std::string_view html);
+    // bytes), found when first asked for. The text must stay as it is until
+    // then, or until Detach(). An <html> and a <body> element are always
+    // there, as a browser makes them.
+    explicit TPageElements(std::string_view html) : Text(html) {}
+    // Keeps its own copy of the text, so that the caller may change it.
+    void Detach();
 
     // Whether some element matches one of the selectors. A selector that a
     // browser rejects matches nothing; a part this reading cannot judge
@@ -34,16 +42,18 @@ public:
     bool AnyMatches(std::string_view selectorList) const;
     // Whether some element that matches holds text (for fonts).
     bool AnyWithTextMatches(std::string_view selectorList) const;
-    bool HasText() const { return !Elements.empty() && Elements[0].HasText; }
-
-    std::vector<TPageElement> Elements;
+    bool HasText() const;
 
 private:
     friend struct TSelectorMatcher;
     bool Matches(std::string_view selectorList, bool needText) const;
-    std::string Text;
-    std::unordered_map<std::string, std::vector<int>> ByClass, ById, ByTag;
-    mutable std::unordered_map<std::string, uint8_t> Cache;  // selector list -> 1 + result (+2 with text)
+    void Build() const;
+    bool HasToken(std::string_view name, std::string_view attr, int tag) const;
+    std::string_view Text;
+    std::string Own;  // the text, once detached
+    mutable bool Built = false;
+    mutable std::vector<TPageElement> Elements;
+    mutable std::unordered_map<std::string, uint8_t> Cache;  // selector list and text flag -> result
 };
 
 // Of a font-family value (or a font shorthand's), the family a browser

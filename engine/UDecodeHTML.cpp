@@ -393,7 +393,11 @@ struct TPageFrame {
     // its own start). Halving keeps the copying linear in the page's size.
     void Suspend() {
         if (Buf.Pos <= 0 || Buf.Pos < Buf.Len - Buf.Pos) return;
-        if (Modern && !Modern->Elements) Modern->Elements = std::make_unique<TPageElements>(Text);
+        if (Modern) {
+            // The rules of sheets met later still look at the whole page.
+            if (!Modern->Elements) Modern->Elements = std::make_unique<TPageElements>(Text);
+            Modern->Elements->Detach();
+        }
         Text.erase(0, static_cast<size_t>(Buf.Pos));
         Text.shrink_to_fit();
         Buf.Len -= Buf.Pos;
