@@ -470,6 +470,27 @@ bool HasWord(std::string_view list, std::string_view word, char sep) {
 }  // namespace
 
 uint16_t TagCode(std::string_view lowerName) {
+    // Short names, nearly all of them, are found in a small direct table
+    // first: one per tag of every page.
+    struct TSlot {
+        uint64_t Key;
+        uint16_t Code;
+    };
+    thread_local TSlot recent[512] = {};
+    uint64_t key = 0;
+    const bool shortName = !lowerName.empty() && lowerName.size() <= 8;
+    size_t slot = 0;
+    if (shortName) {
+        std::memcpy(&key, lowerName.data(), lowerName.size());
+        slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 55);
+        if (recent[slot].Key == key) return recent[slot].Code;
+    }
+    const uint16_t code = TagCodeSlow(lowerName);
+    if (shortName) recent[slot] = {key, code};
+    return code;
+}
+
+uint16_t TagCodeSlow(std::string_view lowerName) {
     TTagTable& t = Tags();
     auto it = t.Codes.find(lowerName);
     if (it != t.Codes.end()) return it->second;
@@ -482,6 +503,27 @@ uint16_t TagCode(std::string_view lowerName) {
     t.Flags.push_back(0);
     return code;
 }
+
+namespace {
+
+struct TParsedSelectors {
+    bool Valid = false;
+    std::vector<TComplex> List;
+};
+
+// Parsed once per run: the same sheets are checked against every page.
+const TParsedSelectors& ParsedSelectors(std::string_view selectors) {
+    thread_local std::unordered_map<std::string, TParsedSelectors, TNameHash, std::equal_to<>> cache;
+    auto it = cache.find(selectors);
+    if (it != cache.end()) return it->second;
+    if (cache.size() >= 4096) cache.clear();  // a bound for endless made-up sheets
+    TParsedSelectors p;
+    const std::string text = StripComments(selectors);  // the parser keeps a view of it
+    p.Valid = TSelectorParser(text).List(p.List, 0);
+    return cache.emplace(std::string(selectors), std::move(p)).first->second;
+}
+
+}  // namespace
 
 struct TSelectorMatcher {
     const TPageElements& P;
@@ -795,6 +837,18 @@ void TPageElements::Build() const {
 // given name ("class", "id"); a quick test that spares finding elements.
 bool TPageElements::HasToken(std::string_view name, std::string_view attr, int tag) const {
     if (name.empty()) return false;
+    // The sheets of a page repeat their names from selector to selector.
+    std::string key(name);
+    key += attr[0];
+    key.append(reinterpret_cast<const char*>(&tag), sizeof tag);
+    auto known = Tokens.find(key);
+    if (known != Tokens.end()) return known->second;
+    const bool found = FindToken(name, attr, tag);
+    Tokens.emplace(std::move(key), found);
+    return found;
+}
+
+bool TPageElements::FindToken(std::string_view name, std::string_view attr, int tag) const {
     const char* d = Text.data();
     const size_t n = Text.size();
     size_t from = 0;
@@ -839,9 +893,9 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
     key += needText ? '\1' : '\0';
     auto it = Cache.find(key);
     if (it != Cache.end()) return it->second != 0;
-    std::vector<TComplex> list;
+    const TParsedSelectors& parsed = ParsedSelectors(selectorList);
+    const std::vector<TComplex>& list = parsed.List;
     bool result = false;
-    const std::string text = StripComments(selectorList);  // the parser keeps a view of it
     // Most selectors name an id or class the page does not hold anywhere:
     // they are ruled out without finding the elements.
     auto mayMatch = [&](const TComplex& c) {
@@ -852,7 +906,7 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
                     return false;
         return true;
     };
-    if (TSelectorParser(text).List(list, 0) && std::any_of(list.begin(), list.end(), mayMatch)) {
+    if (parsed.Valid && std::any_of(list.begin(), list.end(), mayMatch)) {
         Build();
         TSelectorMatcher m{*this, needText};
         for (const TComplex& c : list)

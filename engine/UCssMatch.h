@@ -25,6 +25,7 @@ struct TPageElement {
 // A number for a lower-case tag name, the same for the same name in one
 // thread.
 uint16_t TagCode(std::string_view lowerName);
+uint16_t TagCodeSlow(std::string_view lowerName);  // the same without the cache of short names
 
 class TPageElements {
 public:
@@ -49,11 +50,13 @@ private:
     bool Matches(std::string_view selectorList, bool needText) const;
     void Build() const;
     bool HasToken(std::string_view name, std::string_view attr, int tag) const;
+    bool FindToken(std::string_view name, std::string_view attr, int tag) const;
     std::string_view Text;
     std::string Own;  // the text, once detached
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
     mutable std::unordered_map<std::string, uint8_t> Cache;  // selector list and text flag -> result
+    mutable std::unordered_map<std::string, bool> Tokens;    // HasToken's answers
 };
 
 // Of a font-family value (or a font shorthand's), the family a browser
