@@ -689,17 +689,22 @@ void TPageElements::Build() const {
         TPageElement& e = Elements[static_cast<size_t>(stack.back())];
         e.HasText = e.HasChild = true;
     };
+    // Past the ">" that ends a tag, quoted values passed over.
     auto tagEnd = [&](size_t from) {
-        char quote = 0;
-        for (size_t k = from; k < n; ++k) {
-            const char c = d[k];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                return k + 1;
-            }
+        size_t k = from;
+        while (k < n) {
+            const void* gt = std::memchr(d + k, '>', n - k);
+            const size_t g = gt ? static_cast<size_t>(static_cast<const char*>(gt) - d) : n;
+            const void* q1 = std::memchr(d + k, '"', g - k);
+            const void* q2 = std::memchr(d + k, '\'', g - k);
+            if (!q1 && !q2) return gt ? g + 1 : n;
+            const char* q = !q1 ? static_cast<const char*>(q2)
+                            : !q2 ? static_cast<const char*>(q1)
+                                  : std::min(static_cast<const char*>(q1), static_cast<const char*>(q2));
+            const size_t open = static_cast<size_t>(q - d);
+            const void* close = std::memchr(d + open + 1, *q, n - open - 1);
+            if (!close) return n;
+            k = static_cast<size_t>(static_cast<const char*>(close) - d) + 1;
         }
         return n;
     };
