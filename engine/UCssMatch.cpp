@@ -467,6 +467,9 @@ bool HasWord(std::string_view list, std::string_view word, char sep) {
     return false;
 }
 
+// TagCode without its cache of short names.
+uint16_t TagCodeSlow(std::string_view lowerName);
+
 }  // namespace
 
 uint16_t TagCode(std::string_view lowerName) {
@@ -490,6 +493,8 @@ uint16_t TagCode(std::string_view lowerName) {
     return code;
 }
 
+namespace {
+
 uint16_t TagCodeSlow(std::string_view lowerName) {
     TTagTable& t = Tags();
     auto it = t.Codes.find(lowerName);
@@ -503,8 +508,6 @@ uint16_t TagCodeSlow(std::string_view lowerName) {
     t.Flags.push_back(0);
     return code;
 }
-
-namespace {
 
 struct TParsedSelectors {
     bool Valid = false;

@@ -25,7 +25,6 @@ struct TPageElement {
 // A number for a lower-case tag name, the same for the same name in one
 // thread.
 uint16_t TagCode(std::string_view lowerName);
-uint16_t TagCodeSlow(std::string_view lowerName);  // the same without the cache of short names
 
 class TPageElements {
 public:
