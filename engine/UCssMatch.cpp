@@ -531,6 +531,9 @@ const TParsedSelectors& ParsedSelectors(std::string_view selectors) {
 struct TSelectorMatcher {
     const TPageElements& P;
     bool NeedText;
+    // Steps left: a page and a selector made to take endless backtracking
+    // end in "matches", the answer for what cannot be judged.
+    mutable int64_t Budget = 2000000;
 
     std::vector<TTagAttr> Attrs(const TPageElement& e) const {
         return ParseTagAttributes(std::string_view(P.Text).substr(e.TagFrom, e.TagLen));
@@ -546,7 +549,7 @@ struct TSelectorMatcher {
     int Position(int i, bool fromEnd, bool ofType) const {
         const TPageElement& e = P.Elements[static_cast<size_t>(i)];
         int n = 1;
-        for (int k = fromEnd ? e.Next : e.Prev; k >= 0;) {
+        for (int k = fromEnd ? e.Next : e.Prev; k >= 0 && --Budget > 0;) {
             const TPageElement& s = P.Elements[static_cast<size_t>(k)];
             if (!ofType || s.Tag == e.Tag) ++n;
             k = fromEnd ? s.Next : s.Prev;
@@ -631,6 +634,7 @@ struct TSelectorMatcher {
 
     // Whether parts [0, k] of the selector match with part k on element i.
     bool ComplexAt(const TComplex& c, size_t k, int i, bool lenient) const {
+        if (--Budget <= 0) return true;
         if (!CompoundAt(c.Parts[k], i, lenient)) return false;
         if (k == 0) return true;
         const TPageElement& e = P.Elements[static_cast<size_t>(i)];

@@ -281,6 +281,11 @@ TEST(CssMatch, SelectorsAgainstThePage) {
     EXPECT_FALSE(page.AnyWithTextMatches("img, input, head"));
     // A browser makes the <html> and <body> a page leaves out.
     EXPECT_TRUE(TPageElements("<title>x</title><p>y").AnyMatches("html > body > p"));
+    // Deep nesting against many descendant steps would backtrack for ages:
+    // the search ends, and what it could not decide counts as matching.
+    std::string deep;
+    for (int i = 0; i < 3000; ++i) deep += "<div>";
+    EXPECT_TRUE(TPageElements(deep).AnyMatches("p div div div div div div div div div div div div"));
 }
 
 TEST(CharsetSniff, FollowsTheBrowserOrder) {
