@@ -531,9 +531,7 @@ const TParsedSelectors& ParsedSelectors(std::string_view selectors) {
 struct TSelectorMatcher {
     const TPageElements& P;
     bool NeedText;
-    // Steps left: a page and a selector made to take endless backtracking
-    // end in "matches", the answer for what cannot be judged.
-    mutable int64_t Budget = 2000000;
+    int64_t& Budget = P.Budget;
 
     std::vector<TTagAttr> Attrs(const TPageElement& e) const {
         return ParseTagAttributes(std::string_view(P.Text).substr(e.TagFrom, e.TagLen));

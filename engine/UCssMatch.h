@@ -56,6 +56,10 @@ private:
     mutable std::vector<TPageElement> Elements;
     mutable std::unordered_map<std::string, uint8_t> Cache;  // selector list and text flag -> result
     mutable std::unordered_map<std::string, bool> Tokens;    // HasToken's answers
+    // Matching steps left for the page: a page and selectors made to take
+    // endless backtracking end in "matches", the answer for what cannot be
+    // judged. Real pages need a small part of it.
+    mutable int64_t Budget = 50000000;
 };
 
 // Of a font-family value (or a font shorthand's), the family a browser
