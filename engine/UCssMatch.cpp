@@ -916,7 +916,8 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
                     return false;
         return true;
     };
-    if (parsed.Valid && std::any_of(list.begin(), list.end(), mayMatch)) {
+    // Once the elements are there, matching is the quicker test.
+    if (parsed.Valid && (Built || std::any_of(list.begin(), list.end(), mayMatch))) {
         Build();
         TSelectorMatcher m{*this, needText};
         for (const TComplex& c : list)

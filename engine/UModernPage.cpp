@@ -489,6 +489,8 @@ void LinkRefs(const TAttrList& a, std::vector<TModernRef>& out) {
             AddRef(out, TModernUse::Sheet, pkStyleSheet, href);
             if (const std::string* media = Attr(a, "MEDIA"); media && href && !href->empty())
                 out.back().Applies = MediaMatches(*media);
+            // An alternate sheet is fetched but stays off until the user picks it.
+            if (has("alternate") && Attr(a, "TITLE") && href && !href->empty()) out.back().Applies = false;
         }
         return;
     }

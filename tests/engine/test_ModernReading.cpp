@@ -87,6 +87,7 @@ std::vector<TSiteCase> SiteCases() {
         {"RulesCountOnlyWhereTheyApply",
          {{"index.html",
            "<link rel=stylesheet href=s.css><link rel=stylesheet href=p.css media=print>"
+           "<link rel='alternate stylesheet' title=Other href=alt.css>"
            "<div id=main class='note box'><p>Text</p></div><ul><li>one<li>two</ul>"},
           {"s.css",
            "div.note:before{background:url(note.png)} .draft{background:url(draft.png);font-family:Unused}"
@@ -98,12 +99,13 @@ std::vector<TSiteCase> SiteCases() {
            "@font-face{font-family:Unused;src:url(unused.woff2)} p{font-family:Used, serif}"},
           {"p.css", "@import 'q.css'; body{background:url(printed.png)}"},
           {"q.css", "body{background:url(printed.png)}"},
+          {"alt.css", "body{background:url(printed.png)}"},
           {"note.png", "1"}, {"draft.png", "1"}, {"child.png", "1"}, {"hover.png", "1"}, {"first.png", "1"},
           {"nochild.png", "1"}, {"narrow.png", "1"}, {"wide.png", "1"}, {"used.woff2", "1"},
           {"unused.woff2", "1"}, {"printed.png", "1"}},
          "JIS", "-",
          {"font:used.woff2", "image:child.png", "image:first.png", "image:note.png", "image:wide.png",
-          "stylesheet:p.css", "stylesheet:q.css", "stylesheet:s.css"},
+          "stylesheet:alt.css", "stylesheet:p.css", "stylesheet:q.css", "stylesheet:s.css"},
          {}, {"index.html"}},
         {"EveryKindABrowserLoads",
          {{"index.html",
