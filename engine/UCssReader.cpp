@@ -1,6 +1,7 @@
 #include "engine/UCssReader.h"
 
 #include "engine/UCharsetSniff.h"
+#include "engine/UModernPage.h"
 #include "platform/Encoding.h"
 
 namespace {
@@ -10,6 +11,7 @@ enum class TTok : uint8_t { Ident, Function, AtKeyword, String, Url, Colon, Semi
 struct TToken {
     TTok Type;
     std::string Text;  // name, string value or url; lower-cased for names
+    size_t Pos = 0;    // where it starts in the sheet
 };
 
 bool IsWs(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -25,7 +27,10 @@ public:
 
     std::vector<TToken> Run() {
         std::vector<TToken> out;
+        size_t marked = 0, start = 0;
         while (p_ < s_.size()) {
+            for (; marked < out.size(); ++marked) out[marked].Pos = start;
+            start = p_;
             const unsigned char c = Byte(p_);
             if (c == '/' && p_ + 1 < s_.size() && s_[p_ + 1] == '*') {
                 const size_t end = s_.find("*/", p_ + 2);
@@ -75,6 +80,7 @@ public:
                 }
             }
         }
+        for (; marked < out.size(); ++marked) out[marked].Pos = start;
         return out;
     }
 
@@ -228,7 +234,7 @@ bool UrlAt(const std::vector<TToken>& t, size_t& i, std::string& url) {
 
 void Add(std::vector<TCssRef>& out, TCssRefKind kind, std::string url) {
     if (url.empty() || url[0] == '#') return;  // the document itself (SVG fragment)
-    out.push_back({kind, std::move(url)});
+    out.push_back({kind, std::move(url), {}, {}, true});
 }
 
 // An @font-face "src" value from t[i] (after the colon) to its ";" or "}":
@@ -285,68 +291,191 @@ bool IsSupportedFontFormat(std::string_view f) {
            f == "woff-variations" || f == "truetype-variations" || f == "opentype-variations" || f == "collection";
 }
 
-std::vector<TCssRef> ReadCssRefs(std::string_view css) {
+namespace {
+
+std::string LowerTrimmed(std::string_view s) {
+    while (!s.empty() && IsWs(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && IsWs(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    std::string r(s);
+    for (char& ch : r)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    return r;
+}
+
+// One open block of the sheet.
+struct TBlock {
+    // Group: @media and the like, holding style rules; Frames: @keyframes
+    // and the like, whose blocks are no style rules.
+    enum TType : uint8_t { Rule, Group, FontFace, Frames, Other } Type;
+    bool Active;           // its content can apply to the page
+    std::string Selector;  // of the innermost style rule around it
+};
+
+}  // namespace
+
+TCssSheet ReadCssSheet(std::string_view css) {
     const std::vector<TToken> t = TCssTokenizer(css).Run();
-    std::vector<TCssRef> out;
-    int depth = 0, fontFaceDepth = -1;
-    bool pendingFontFace = false;
+    TCssSheet sheet;
+    std::vector<TCssRef>& out = sheet.Refs;
+    std::vector<TBlock> blocks;
     // The last "src" of a face wins, as any repeated declaration does.
     std::vector<TCssRef> faceSrc;
+    std::string faceFamily;
     // A browser drops an @import that follows any other rule.
     bool importAllowed = true;
+    size_t preludeFrom = 0;  // the first token of the current rule's prelude
+    bool declStart = true;   // the next token may begin a declaration
+    auto active = [&] { return blocks.empty() || blocks.back().Active; };
+    auto selector = [&]() -> const std::string& {
+        static const std::string none;
+        return blocks.empty() ? none : blocks.back().Selector;
+    };
+    // The text of a declaration's value from t[i] (after its colon) up to
+    // its ";" or "}"; i ends on the last token of the value.
+    auto valueText = [&](size_t& i) {
+        const size_t from = i < t.size() ? t[i].Pos : css.size();
+        int paren = 0;
+        while (i < t.size()) {
+            const TTok k = t[i].Type;
+            if (paren == 0 && (k == TTok::Semicolon || k == TTok::RBrace || k == TTok::LBrace)) break;
+            if (k == TTok::Function) ++paren;
+            else if (k == TTok::RParen && paren > 0) --paren;
+            ++i;
+        }
+        const size_t to = i < t.size() ? t[i].Pos : css.size();
+        if (i > 0) --i;  // the ";" or "}" is the caller's
+        return LowerTrimmed(css.substr(from, to > from ? to - from : 0));
+    };
     for (size_t i = 0; i < t.size(); ++i) {
         const TToken& k = t[i];
+        const bool atDeclStart = declStart;
+        if (k.Type != TTok::Space) declStart = false;
         switch (k.Type) {
             case TTok::AtKeyword:
-                if (k.Text == "import" && importAllowed && depth == 0) {
+                if (k.Text == "import" && importAllowed && blocks.empty()) {
                     size_t j = i + 1;
                     while (j < t.size() && t[j].Type == TTok::Space) ++j;
                     std::string url;
+                    const size_t before = out.size();
                     if (j < t.size() && (t[j].Type == TTok::String || UrlAt(t, j, url))) {
                         if (t[j].Type == TTok::String && url.empty()) url = t[j].Text;
                         Add(out, TCssRefKind::Import, std::move(url));
+                        ++j;
+                        if (j < t.size() && t[j].Type == TTok::RParen) ++j;  // of url("...")
                     }
-                    // The rest of the rule (media queries) names nothing to fetch.
+                    const size_t mediaFrom = j < t.size() ? t[j].Pos : css.size();
                     while (j < t.size() && t[j].Type != TTok::Semicolon && t[j].Type != TTok::LBrace) ++j;
+                    if (out.size() > before) {
+                        const size_t mediaTo = j < t.size() ? t[j].Pos : css.size();
+                        std::string media(css.substr(mediaFrom, mediaTo > mediaFrom ? mediaTo - mediaFrom : 0));
+                        // A rule that names only a layer or supports() is for every medium.
+                        const std::string low = LowerTrimmed(media);
+                        if (low.rfind("layer", 0) != 0 && low.rfind("supports", 0) != 0)
+                            out.back().Applies = MediaMatches(media);
+                    }
                     i = j < t.size() && t[j].Type == TTok::LBrace ? j - 1 : j;
-                } else if (k.Text == "font-face") {
-                    pendingFontFace = true;
+                    preludeFrom = i + 1;
+                    declStart = true;
                 }
                 break;
-            case TTok::LBrace:
-                if (depth == 0) importAllowed = false;
-                ++depth;
-                if (pendingFontFace) fontFaceDepth = depth;
-                pendingFontFace = false;
+            case TTok::LBrace: {
+                if (blocks.empty()) importAllowed = false;
+                size_t p = preludeFrom;
+                while (p < i && t[p].Type == TTok::Space) ++p;
+                const bool parentActive = active();
+                TBlock b{TBlock::Rule, parentActive, selector()};
+                const bool inFace = !blocks.empty() && blocks.back().Type == TBlock::FontFace;
+                if (p < i && t[p].Type == TTok::AtKeyword) {
+                    const std::string& name = t[p].Text;
+                    const size_t condFrom = p + 1 < t.size() ? t[p + 1].Pos : css.size();
+                    const std::string_view cond = css.substr(condFrom, k.Pos > condFrom ? k.Pos - condFrom : 0);
+                    b.Type = TBlock::Group;
+                    if (name == "media") {
+                        b.Active = parentActive && MediaMatches(cond);
+                    } else if (name == "supports" || name == "layer" || name == "container" || name == "scope" ||
+                               name == "starting-style") {
+                        // Conditions taken as met: the rules inside keep their selectors.
+                    } else if (name == "font-face") {
+                        b.Type = TBlock::FontFace;
+                        faceSrc.clear();
+                        faceFamily.clear();
+                    } else if (name == "page" || name == "keyframes" || name == "-webkit-keyframes" ||
+                               name == "font-feature-values" || name == "counter-style" || name == "property") {
+                        b.Type = TBlock::Frames;
+                        b.Selector.clear();  // applies without an element
+                    } else {
+                        b.Active = false;  // an at-rule a browser does not know, or drops (@document)
+                    }
+                } else if (inFace || (!blocks.empty() && (blocks.back().Type == TBlock::Frames ||
+                                                          blocks.back().Type == TBlock::Other))) {
+                    b.Type = TBlock::Other;  // keyframe selectors and the like
+                } else {
+                    const size_t from = p < i ? t[p].Pos : k.Pos;
+                    b.Selector.assign(css.substr(from, k.Pos - from));
+                    while (!b.Selector.empty() && IsWs(static_cast<unsigned char>(b.Selector.back())))
+                        b.Selector.pop_back();
+                }
+                blocks.push_back(std::move(b));
+                preludeFrom = i + 1;
+                declStart = true;
                 break;
+            }
             case TTok::RBrace:
-                if (depth == fontFaceDepth) {
-                    fontFaceDepth = -1;
-                    out.insert(out.end(), faceSrc.begin(), faceSrc.end());
+                if (!blocks.empty()) {
+                    if (blocks.back().Type == TBlock::FontFace && blocks.back().Active) {
+                        for (TCssRef& r : faceSrc) r.Family = faceFamily;
+                        out.insert(out.end(), faceSrc.begin(), faceSrc.end());
+                    }
                     faceSrc.clear();
+                    blocks.pop_back();
                 }
-                if (depth > 0) --depth;
+                preludeFrom = i + 1;
+                declStart = true;
                 break;
-            case TTok::Semicolon: pendingFontFace = false; break;
+            case TTok::Semicolon:
+                preludeFrom = i + 1;
+                declStart = true;
+                break;
             case TTok::Ident:
-                if (fontFaceDepth >= 0 && depth == fontFaceDepth && k.Text == "src") {
+                if (atDeclStart && (k.Text == "src" || k.Text == "font-family" || k.Text == "font")) {
                     size_t j = i + 1;
                     while (j < t.size() && t[j].Type == TTok::Space) ++j;
-                    if (j < t.size() && t[j].Type == TTok::Colon) {
+                    if (j >= t.size() || t[j].Type != TTok::Colon) break;
+                    // Declarations without a block are a style attribute's.
+                    static const TBlock kAttribute{TBlock::Rule, true, {}};
+                    const TBlock& b = blocks.empty() ? kAttribute : blocks.back();
+                    if (b.Type == TBlock::FontFace && k.Text == "src") {
                         i = j + 1;
                         std::vector<TCssRef> src;
                         ReadFontSrc(t, i, src);
                         if (!src.empty()) faceSrc = std::move(src);
+                    } else if (b.Type == TBlock::FontFace && k.Text == "font-family") {
+                        i = j + 1;
+                        faceFamily = valueText(i);
+                        if (faceFamily.size() >= 2 && (faceFamily[0] == '"' || faceFamily[0] == '\''))
+                            faceFamily = faceFamily.substr(1, faceFamily.size() - 2);
+                    } else if (b.Type == TBlock::Rule && b.Active && k.Text != "src") {
+                        i = j + 1;
+                        std::string value = valueText(i);
+                        sheet.FontUses.push_back({b.Selector, std::move(value)});
                     }
                 }
                 break;
             default: {
                 std::string url;
-                if (UrlAt(t, i, url)) Add(out, TCssRefKind::Url, std::move(url));
+                if (UrlAt(t, i, url) && active()) {
+                    const size_t before = out.size();
+                    Add(out, TCssRefKind::Url, std::move(url));
+                    if (out.size() > before) out.back().Selector = selector();
+                }
                 break;
             }
         }
     }
-    out.insert(out.end(), faceSrc.begin(), faceSrc.end());  // a face cut off by the end of the sheet
-    return out;
+    // A face cut off by the end of the sheet.
+    if (!blocks.empty() && blocks.back().Type == TBlock::FontFace && blocks.back().Active) {
+        for (TCssRef& r : faceSrc) r.Family = faceFamily;
+        out.insert(out.end(), faceSrc.begin(), faceSrc.end());
+    }
+    return sheet;
 }

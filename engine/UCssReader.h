@@ -19,12 +19,30 @@ enum class TCssRefKind : uint8_t {
 
 struct TCssRef {
     TCssRefKind Kind;
-    std::string Url;  // as written, escapes resolved; never empty
+    std::string Url;       // as written, escapes resolved; never empty
+    std::string Selector;  // Url: the selector list of its rule; empty when
+                           // no element need match (@page, style attribute)
+    std::string Family;    // Font: the family of its @font-face, lower case
+    bool Applies = true;   // Import: its media list matches the window
+};
+
+// A font-family or font declaration of a style rule.
+struct TCssFontUse {
+    std::string Selector;  // as for TCssRef
+    std::string Families;  // the value, lower case
+};
+
+struct TCssSheet {
+    std::vector<TCssRef> Refs;
+    std::vector<TCssFontUse> FontUses;
 };
 
 // The references of a sheet (or of a style attribute's declarations), in
-// the order they appear.
-std::vector<TCssRef> ReadCssRefs(std::string_view css);
+// the order they appear. What lies in an @media block that a 1366x768
+// screen does not match, or in an at-rule a browser drops, is left out:
+// it never applies.
+TCssSheet ReadCssSheet(std::string_view css);
+inline std::vector<TCssRef> ReadCssRefs(std::string_view css) { return ReadCssSheet(css).Refs; }
 
 // Whether a browser downloads a font of the given format() name; an
 // @font-face source without format() counts as supported. Lower case.

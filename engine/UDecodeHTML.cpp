@@ -17,6 +17,7 @@
 
 #include "engine/UCharRefs.h"
 #include "engine/UCharsetSniff.h"
+#include "engine/UCssMatch.h"
 #include "engine/UCssReader.h"
 #include "engine/UModernPage.h"
 #include "engine/UHTMLList.h"
@@ -227,6 +228,7 @@ struct TResourceEntry {
 struct TSheetInfo {
     std::vector<TCssRef> Refs;
     std::vector<std::string> Resolved;
+    std::vector<TCssFontUse> FontUses;
 };
 
 // State that lives as long as one run (or one MeasureFile called alone).
@@ -492,6 +494,23 @@ struct TModernFrame {
     std::string BaseUrl;  // an outside <base href>: relative addresses lead out there
     TKeySet PartKeys;     // resolved paths of the parts counted so far
     TKeySet SheetKeys;    // sheets already read for this page (ends @import loops)
+    // The page's elements, for the selectors of rules that name files and
+    // for the fonts; set when the page begins if it has CSS at all, found
+    // from the whole text when first asked for. It looks at the page text
+    // until the page waits, and keeps a copy of it from then on only while
+    // CSS events remain or fonts wait for the page's end.
+    std::unique_ptr<TPageElements> Elements;
+    size_t CssEnd = 0;  // the offset in the frame's events past the last CSS event
+    // Web fonts of the sheets that apply: counted at the page's end when a
+    // rule that applies to text uses their family.
+    struct TFont {
+        TCssRef Ref;
+        std::string Against;
+        std::string* Resolved;  // the sheet's cache of the resolved path, or null
+    };
+    std::vector<TFont> Fonts;
+    std::vector<const std::vector<TCssFontUse>*> SheetFontUses;
+    std::vector<TCssFontUse> PageFontUses;  // of <style> and style attributes
 };
 
 // A page being measured, or waiting while a page it links to is measured.
@@ -547,9 +566,17 @@ struct TPageFrame {
     // Before the page waits for a linked one: once half of the events have
     // been acted on, they are dropped. Halving keeps the copying linear.
     void Suspend() {
+        if (Keys && Keys->Modern && Keys->Modern->Elements) {
+            // The text the elements look at becomes the next page's buffer:
+            // copied if rules or fonts may still ask about it, else let go.
+            TModernFrame& m = *Keys->Modern;
+            if (Next < m.CssEnd || !m.Fonts.empty()) m.Elements->Detach();
+            else m.Elements.reset();
+        }
         if (Next == 0 || Next < Events.size() - Next) return;
         Events.erase(0, Next);
         Events.shrink_to_fit();
+        if (Keys && Keys->Modern) Keys->Modern->CssEnd -= std::min(Keys->Modern->CssEnd, Next);
         Next = 0;
     }
 };
@@ -558,8 +585,10 @@ struct TPageFrame {
 constexpr uint8_t kTitleEvent = 0;
 constexpr uint8_t kBgsoundEvent = 5;  // an ltEmbed of BGSOUND, whose part is media
 // The modern reading: kModernEvent + the TModernUse, the value led by the
-// part kind byte; kTagGoesOn marks every address of a tag but its first.
+// part kind byte; kTagGoesOn marks every address of a tag but its first,
+// kRulesOff a sheet or CSS text whose media does not match.
 constexpr uint8_t kModernEvent = 0x10;
+constexpr uint8_t kRulesOff = 0x20;
 constexpr uint8_t kTagGoesOn = 0x40;
 
 bool TPageFrame::MoreOfTag() const {
@@ -582,9 +611,11 @@ void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
 // as the measuring loop would: nothing can set the flag while it runs, since
 // no sink is called, so the tokens are those a token-by-token loop would see.
 // The modern reading runs its tag handling here, on every tag, and keeps the
-// addresses each tag gives.
-void ScanPage(const char* text, int64_t len, std::string& events, const bool& StopFlag, bool modern) {
+// addresses each tag gives. Returns the offset past the last event of a
+// sheet or CSS text (0 when there is none).
+size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& StopFlag, bool modern) {
     events.clear();
+    size_t cssEnd = 0;
     TTagScanBuffer buf;
     buf.Data = text;
     buf.Pos = 0;
@@ -640,8 +671,11 @@ void ScanPage(const char* text, int64_t len, std::string& events, const bool& St
             for (const TModernRef& r : modernRefs) {
                 packed.assign(1, static_cast<char>(r.Kind));
                 packed += r.Value;
-                AddEvent(events, static_cast<uint8_t>(kModernEvent + static_cast<uint8_t>(r.Use) + goesOn), packed);
+                const uint8_t off = r.Applies ? 0 : kRulesOff;
+                AddEvent(events, static_cast<uint8_t>(kModernEvent + static_cast<uint8_t>(r.Use) + off + goesOn),
+                         packed);
                 goesOn = kTagGoesOn;
+                if (r.Use == TModernUse::Sheet || r.Use == TModernUse::StyleText) cssEnd = events.size();
             }
         } else if (t.LinkType == ltMeta) {
             size_t at = std::string::npos;
@@ -653,6 +687,7 @@ void ScanPage(const char* text, int64_t len, std::string& events, const bool& St
             AddEvent(events, bgsound ? kBgsoundEvent : static_cast<uint8_t>(t.LinkType), t.Value1);
         }
     } while (buf.Pos < buf.Len && !StopFlag);
+    return cssEnd;
 }
 
 // A buffer that keeps its memory from page to page and is never zero-filled:
@@ -744,8 +779,16 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
 
     auto frame = std::make_unique<TPageFrame>();
     frame->Info = info;
-    ScanPage(text, static_cast<int64_t>(len), g_run.eventScratch, StopFlag, EnvSettings.Modern);
+    const size_t cssEnd = ScanPage(text, static_cast<int64_t>(len), g_run.eventScratch, StopFlag, EnvSettings.Modern);
     frame->Events.assign(g_run.eventScratch);
+    if (cssEnd) {
+        // Rules and fonts are checked against the page's elements while its
+        // events are handled; the elements look at the text where it lies
+        // until the page waits (see Suspend).
+        TModernFrame& m = frame->M();
+        m.Elements = std::make_unique<TPageElements>(std::string_view(text, len));
+        m.CssEnd = cssEnd;
+    }
     return frame;
 }
 
@@ -967,31 +1010,40 @@ TSheetInfo& SheetRefs(const std::string& path) {
     if (it != g_run.sheets.end()) return it->second;
     std::string bytes;
     std::vector<TCssRef> refs;
+    std::vector<TCssFontUse> fontUses;
     if (platform::ReadWholeFile(path, bytes)) {
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             bytes = Utf8ToCp932(std::string_view(bytes).substr(3));
         } else if (IsUtf8WithMultibyte(bytes)) {
             bytes = Utf8ToCp932(bytes);
         }
-        refs = ReadCssRefs(bytes);
+        TCssSheet sheet = ReadCssSheet(bytes);
+        refs = std::move(sheet.Refs);
+        fontUses = std::move(sheet.FontUses);
     }
     TSheetInfo info;
     info.Resolved.resize(refs.size());
     info.Refs = std::move(refs);
+    info.FontUses = std::move(fontUses);
     return g_run.sheets.emplace(path, std::move(info)).first->second;
 }
 
+// Set when the page began: every page with CSS has them.
+const TPageElements& PageElements(TPageFrame& f) { return *f.M().Elements; }
+
 // The addresses of CSS met in the page or in a sheet; imported sheets are
-// read in their turn, each once per page.
-void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool& StopFlag,
-               const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
+// read in their turn, each once per page. A sheet whose media does not
+// match is fetched with its imports, but names nothing else.
+void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool applies,
+               bool& StopFlag, const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
     struct TWork {
         const std::vector<TCssRef>* refs;
         std::vector<std::string>* resolved;  // null for CSS in the page
         std::string against;
         size_t next;
+        bool applies;
     };
-    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0}};
+    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0, applies}};
     while (!stack.empty() && !StopFlag) {
         TWork& w = stack.back();
         if (w.next >= w.refs->size()) {
@@ -1000,6 +1052,15 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
         }
         const size_t i = w.next++;
         const TCssRef& r = (*w.refs)[i];
+        const bool sheetApplies = w.applies;
+        if (r.Kind == TCssRefKind::Font) {
+            if (sheetApplies) f.M().Fonts.push_back({r, w.against, w.resolved ? &(*w.resolved)[i] : nullptr});
+            continue;
+        }
+        // A rule's file is fetched only when the rule applies to some element.
+        if (r.Kind == TCssRefKind::Url &&
+            (!sheetApplies || (!r.Selector.empty() && !PageElements(f).AnyMatches(r.Selector))))
+            continue;
         uint8_t kind = pkImage;
         if (r.Kind == TCssRefKind::Import) kind = pkStyleSheet;
         else if (r.Kind == TCssRefKind::Font) kind = pkFont;
@@ -1016,7 +1077,9 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
         }
         if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.M().SheetKeys.Insert(sheet)) {
             TSheetInfo& info = SheetRefs(sheet);
-            stack.push_back({&info.Refs, &info.Resolved, sheet, 0});
+            const bool importApplies = sheetApplies && r.Applies;
+            if (importApplies) f.M().SheetFontUses.push_back(&info.FontUses);
+            stack.push_back({&info.Refs, &info.Resolved, sheet, 0, importApplies});
         }
     }
 }
@@ -1025,8 +1088,11 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
                         bool& StopFlag, const TProgressSink& WarningSink) {
     TModernFrame& m = f.M();
     if (r.Use == TModernUse::StyleText) {
-        const std::vector<TCssRef> refs = ReadCssRefs(DecodeModernText(r.Value));
-        if (!refs.empty()) ModernCss(f, refs, m.Base, StopFlag, WarningSink);
+        TCssSheet css = ReadCssSheet(DecodeModernText(r.Value));
+        if (r.Applies)
+            m.PageFontUses.insert(m.PageFontUses.end(), std::make_move_iterator(css.FontUses.begin()),
+                                  std::make_move_iterator(css.FontUses.end()));
+        if (!css.Refs.empty()) ModernCss(f, css.Refs, m.Base, r.Applies, StopFlag, WarningSink);
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
     }
     if (r.Use == TModernUse::Base) {
@@ -1063,7 +1129,8 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
     if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file))
     {
         TSheetInfo& info = SheetRefs(file);
-        ModernCss(f, info.Refs, file, StopFlag, WarningSink, &info.Resolved);
+        if (r.Applies) m.SheetFontUses.push_back(&info.FontUses);
+        ModernCss(f, info.Refs, file, r.Applies, StopFlag, WarningSink, &info.Resolved);
     }
     if (r.Use == TModernUse::Frame && !StopFlag) {
         // The framed page is a page of its own as well, reached like a link.
@@ -1071,6 +1138,38 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
         return ProcessLink(f, root, r.Value, std::move(link), target, StopFlag, WarningSink, &m.Base);
     }
     return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+}
+
+// At the end of a page: the web fonts whose family a rule that applies to
+// some text uses (of a family list, the first family that has faces).
+void ModernEndPage(TPageFrame& f, bool& StopFlag, const TProgressSink& WarningSink) {
+    TModernFrame& m = f.M();
+    if (m.Fonts.empty()) return;
+    std::vector<std::string> faces;
+    for (const TModernFrame::TFont& font : m.Fonts)
+        if (!font.Ref.Family.empty() && std::find(faces.begin(), faces.end(), font.Ref.Family) == faces.end())
+            faces.push_back(font.Ref.Family);
+    const TPageElements& page = PageElements(f);
+    std::vector<std::string> used;
+    auto consider = [&](const TCssFontUse& u) {
+        std::string family = UsedFaceFamily(u.Families, faces);
+        if (family.empty() || std::find(used.begin(), used.end(), family) != used.end()) return;
+        if (u.Selector.empty() ? page.HasText() : page.AnyWithTextMatches(u.Selector)) used.push_back(family);
+    };
+    for (const TCssFontUse& u : m.PageFontUses) consider(u);
+    for (const std::vector<TCssFontUse>* list : m.SheetFontUses)
+        for (const TCssFontUse& u : *list) consider(u);
+    for (const TModernFrame::TFont& font : m.Fonts) {
+        if (StopFlag) return;
+        if (std::find(used.begin(), used.end(), font.Ref.Family) == used.end()) continue;
+        if (font.Resolved && !font.Resolved->empty()) {
+            ModernResolvedPart(f, *font.Resolved, pkFont, StopFlag, WarningSink);
+            continue;
+        }
+        std::string path;
+        if (!ModernLocalPath(f, font.Ref.Url, false, font.Against, path, StopFlag, WarningSink)) continue;
+        ModernPart(f, path, pkFont, font.Against, StopFlag, WarningSink, font.Resolved);
+    }
 }
 
 TTokenOutcome ProcessEvent(TPageFrame& f, const std::string& root, std::string& target, bool& StopFlag,
@@ -1082,8 +1181,8 @@ TTokenOutcome ProcessEvent(TPageFrame& f, const std::string& root, std::string& 
         return TTokenOutcome::Next;
     }
     if (kind >= kModernEvent) {
-        const TModernRef r{static_cast<TModernUse>((kind & ~kTagGoesOn) - kModernEvent),
-                           static_cast<uint8_t>(raw[0]), std::string(raw.substr(1))};
+        const TModernRef r{static_cast<TModernUse>((kind & ~(kTagGoesOn | kRulesOff)) - kModernEvent),
+                           static_cast<uint8_t>(raw[0]), std::string(raw.substr(1)), !(kind & kRulesOff)};
         return ModernRef(f, r, root, target, StopFlag, WarningSink);
     }
     std::string ref = UnescapeAttrValue(raw);
@@ -1129,6 +1228,7 @@ void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& 
             }
         }
         if (f.More() && !StopFlag) continue;
+        if (f.Keys && f.Keys->Modern && !StopFlag) ModernEndPage(f, StopFlag, WarningSink);
         if (StopFlag && WarningSink) WarningSink(InterruptedLine(f.Info->FileName));
         stack.pop_back();
     }

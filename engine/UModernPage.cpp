@@ -84,67 +84,190 @@ double LengthPx(std::string_view s) {
     return NAN;
 }
 
-// One "(feature: value)" of a media query.
-bool FeatureMatches(std::string_view f) {
-    const size_t colon = f.find(':');
-    const std::string name = LowerTrim(f.substr(0, colon));
-    if (colon == std::string_view::npos) {
-        return name == "color" || name == "hover" || name == "pointer";
-    }
-    const std::string value = LowerTrim(f.substr(colon + 1));
-    const double px = LengthPx(value);
-    if (name == "min-width") return px <= kViewportWidth;
-    if (name == "max-width") return px >= kViewportWidth;
-    if (name == "width") return px == kViewportWidth;
-    if (name == "min-height") return px <= kViewportHeight;
-    if (name == "max-height") return px >= kViewportHeight;
-    if (name == "orientation") return value == "landscape";
-    if (name == "prefers-color-scheme") return value == "light";
-    if (name == "prefers-reduced-motion") return value == "no-preference";
-    if (name == "min-resolution" || name == "min-device-pixel-ratio" || name == "-webkit-min-device-pixel-ratio") {
-        const double d = std::strtod(value.c_str(), nullptr);
-        return value.find("dpi") != std::string::npos ? d <= 96 : d <= 1;
-    }
-    if (name == "max-resolution" || name == "max-device-pixel-ratio" || name == "-webkit-max-device-pixel-ratio") {
-        const double d = std::strtod(value.c_str(), nullptr);
-        return value.find("dpi") != std::string::npos ? d >= 96 : d >= 1;
-    }
-    return false;
+// A resolution in dots per px; NaN when not understood.
+double ResolutionDppx(const std::string& v) {
+    char* end = nullptr;
+    const double d = std::strtod(v.c_str(), &end);
+    if (end == v.c_str()) return NAN;
+    const std::string unit = LowerTrim(end);
+    if (unit.empty() || unit == "dppx" || unit == "x") return d;
+    if (unit == "dpi") return d / 96;
+    if (unit == "dpcm") return d * 2.54 / 96;
+    return NAN;
 }
 
-bool QueryMatches(std::string_view q) {
+// The value of a media feature for the window: a number (px, dppx or a
+// ratio) or a keyword. False for a feature this reading does not know.
+bool FeatureValue(const std::string& name, double& number, std::string& keyword) {
+    number = NAN;
+    keyword.clear();
+    if (name == "width" || name == "device-width") number = kViewportWidth;
+    else if (name == "height" || name == "device-height") number = kViewportHeight;
+    else if (name == "resolution" || name == "device-pixel-ratio" || name == "-webkit-device-pixel-ratio") number = 1;
+    else if (name == "aspect-ratio" || name == "device-aspect-ratio") number = kViewportWidth / kViewportHeight;
+    else if (name == "color") number = 8;
+    else if (name == "monochrome" || name == "grid" || name == "color-index") number = 0;
+    else if (name == "orientation") keyword = "landscape";
+    else if (name == "prefers-color-scheme") keyword = "light";
+    else if (name == "prefers-reduced-motion" || name == "prefers-contrast" ||
+             name == "prefers-reduced-transparency" || name == "prefers-reduced-data")
+        keyword = "no-preference";
+    else if (name == "hover" || name == "any-hover") keyword = "hover";
+    else if (name == "pointer" || name == "any-pointer") keyword = "fine";
+    else if (name == "forced-colors" || name == "inverted-colors") keyword = "none";
+    else if (name == "scripting") keyword = "enabled";
+    else if (name == "display-mode") keyword = "browser";
+    else if (name == "color-gamut") keyword = "srgb";
+    else if (name == "dynamic-range" || name == "video-dynamic-range") keyword = "standard";
+    else if (name == "update") keyword = "fast";
+    else if (name == "overflow-block") keyword = "scroll";
+    else if (name == "overflow-inline") keyword = "scroll";
+    else return false;
+    return true;
+}
+
+// A value written in a query, in the unit of the feature.
+double QueryNumber(const std::string& name, const std::string& v) {
+    if (name.find("resolution") != std::string::npos) return ResolutionDppx(v);
+    if (name.find("pixel-ratio") != std::string::npos || name == "color" || name == "monochrome" || name == "grid" ||
+        name == "color-index")
+        return std::strtod(v.c_str(), nullptr);
+    if (name.find("aspect-ratio") != std::string::npos) {
+        const size_t slash = v.find('/');
+        const double a = std::strtod(v.c_str(), nullptr);
+        const double b = slash == std::string::npos ? 1 : std::strtod(v.c_str() + slash + 1, nullptr);
+        return b > 0 ? a / b : NAN;
+    }
+    return LengthPx(v);
+}
+
+// 1 when "(feature)" or "(feature: value)" or a range "(400px <= width)"
+// holds for the window, 0 when not, -1 when this reading does not know it
+// (a browser drops such a query, so that it matches nothing).
+int FeatureMatches(std::string_view f) {
+    std::string t = LowerTrim(f);
+    const size_t colon = t.find(':');
+    if (colon == std::string::npos && t.find_first_of("<>=") != std::string::npos) {
+        // Range syntax: values and the name between "<", "<=", ">", ">=", "=".
+        std::vector<std::string> items;
+        std::vector<std::string> ops;
+        size_t i = 0;
+        while (i < t.size()) {
+            const size_t op = t.find_first_of("<>=", i);
+            items.push_back(LowerTrim(std::string_view(t).substr(i, op == std::string::npos ? std::string::npos : op - i)));
+            if (op == std::string::npos) break;
+            size_t e = op + 1;
+            if (e < t.size() && t[e] == '=') ++e;
+            ops.push_back(t.substr(op, e - op));
+            i = e;
+        }
+        if (items.size() != ops.size() + 1 || items.size() < 2 || items.size() > 3) return -1;
+        std::string name;
+        for (const std::string& it : items)
+            if (!it.empty() && (std::isalpha(static_cast<unsigned char>(it[0])) || it[0] == '-') &&
+                !std::isdigit(static_cast<unsigned char>(it.back())) && LengthPx(it) != LengthPx(it))
+                name = it;
+        double have;
+        std::string kw;
+        if (name.empty() || !FeatureValue(name, have, kw) || std::isnan(have)) return -1;
+        for (size_t k = 0; k < ops.size(); ++k) {
+            const double a = items[k] == name ? have : QueryNumber(name, items[k]);
+            const double b = items[k + 1] == name ? have : QueryNumber(name, items[k + 1]);
+            if (std::isnan(a) || std::isnan(b)) return -1;
+            const std::string& o = ops[k];
+            const bool ok = o == "<" ? a < b : o == "<=" ? a <= b : o == ">" ? a > b : o == ">=" ? a >= b : a == b;
+            if (!ok) return 0;
+        }
+        return 1;
+    }
+    std::string name = LowerTrim(std::string_view(t).substr(0, colon));
+    int cmp = 0;  // -1: min-, 1: max-
+    if (name.rfind("min-", 0) == 0 || name.rfind("-webkit-min-", 0) == 0) {
+        cmp = -1;
+        name.erase(name.find("min-"), 4);
+    } else if (name.rfind("max-", 0) == 0 || name.rfind("-webkit-max-", 0) == 0) {
+        cmp = 1;
+        name.erase(name.find("max-"), 4);
+    }
+    double have;
+    std::string keyword;
+    if (!FeatureValue(name, have, keyword)) return -1;
+    if (colon == std::string::npos) {
+        if (cmp) return -1;
+        return std::isnan(have) ? (keyword != "none" && keyword != "no-preference") : have != 0;
+    }
+    const std::string value = LowerTrim(std::string_view(t).substr(colon + 1));
+    if (!std::isnan(have)) {
+        const double want = QueryNumber(name, value);
+        if (std::isnan(want)) return -1;
+        return cmp < 0 ? have >= want : cmp > 0 ? have <= want : have == want;
+    }
+    if (cmp) return -1;
+    return value == keyword;
+}
+
+// One query of a list: [not|only] [type] [and (feature)]..., or features
+// joined by "and" or "or". -1 for what a browser would not parse.
+int QueryResult(std::string_view q) {
     std::string t = LowerTrim(q);
+    if (t.empty()) return -1;
     bool negate = false;
-    if (t.rfind("not ", 0) == 0) {
+    if (t.rfind("not ", 0) == 0 || t.rfind("not(", 0) == 0) {
         negate = true;
-        t.erase(0, 4);
+        t.erase(0, 3);
     } else if (t.rfind("only ", 0) == 0) {
         t.erase(0, 5);
     }
-    bool ok = true;
+    bool ok = true, anyOr = false, orOk = false;
     size_t i = 0;
-    while (i < t.size() && ok) {
+    while (i < t.size()) {
         while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
         if (i >= t.size()) break;
         if (t[i] == '(') {
-            const size_t close = t.find(')', i);
-            if (close == std::string::npos) return false;
-            ok = FeatureMatches(std::string_view(t).substr(i + 1, close - i - 1));
+            // The matching ")" (a feature may hold nested parentheses).
+            int depth = 0;
+            size_t close = i;
+            for (; close < t.size(); ++close) {
+                if (t[close] == '(') ++depth;
+                else if (t[close] == ')' && --depth == 0) break;
+            }
+            if (close >= t.size()) return -1;
+            std::string_view inner = std::string_view(t).substr(i + 1, close - i - 1);
+            int r;
+            if (!inner.empty() && inner.front() == '(') r = QueryResult(inner);
+            else if (inner.rfind("not ", 0) == 0) {
+                r = QueryResult(std::string(inner));
+            } else {
+                r = FeatureMatches(inner);
+            }
+            if (r < 0) return -1;
+            if (anyOr) orOk = orOk || r == 1;
+            else ok = ok && r == 1;
             i = close + 1;
         } else {
             size_t j = i;
             while (j < t.size() && !IsWs(static_cast<unsigned char>(t[j])) && t[j] != '(') ++j;
             const std::string word = t.substr(i, j - i);
             if (word == "and") {
+            } else if (word == "or") {
+                if (!anyOr) orOk = ok;
+                anyOr = true;
             } else if (word == "screen" || word == "all") {
+            } else if (word == "print" || word == "speech" || word == "tv" || word == "projection" ||
+                       word == "handheld" || word == "braille" || word == "embossed" || word == "aural" ||
+                       word == "tty") {
+                ok = false;
             } else {
-                ok = false;  // print, speech, unknown types and syntax
+                return -1;  // unknown syntax
             }
             i = j;
         }
     }
-    return negate ? !ok : ok;
+    const bool r = anyOr ? orOk : ok;
+    return negate ? !r : r;
 }
+
+bool QueryMatches(std::string_view q) { return QueryResult(q) == 1; }
 
 // The source size of a sizes attribute: the first entry whose condition
 // matches, a bare last length, or 100vw.
@@ -306,7 +429,7 @@ int HexValue(char c) {
 }
 
 void AddRef(std::vector<TModernRef>& out, TModernUse use, uint8_t kind, const std::string* value) {
-    if (value && !value->empty()) out.push_back({use, kind, *value});
+    if (value && !value->empty()) out.push_back({use, kind, *value, true});
 }
 
 bool ScriptTypeRuns(const TAttrList& a) {
@@ -362,7 +485,13 @@ void LinkRefs(const TAttrList& a, std::vector<TModernRef>& out) {
     auto has = [&](std::string_view t) { return std::find(rel.begin(), rel.end(), t) != rel.end(); };
     const std::string* href = Attr(a, "HREF");
     if (has("stylesheet")) {
-        if (!Attr(a, "DISABLED")) AddRef(out, TModernUse::Sheet, pkStyleSheet, href);
+        if (!Attr(a, "DISABLED")) {
+            AddRef(out, TModernUse::Sheet, pkStyleSheet, href);
+            if (const std::string* media = Attr(a, "MEDIA"); media && href && !href->empty())
+                out.back().Applies = MediaMatches(*media);
+            // An alternate sheet is fetched but stays off until the user picks it.
+            if (has("alternate") && Attr(a, "TITLE") && href && !href->empty()) out.back().Applies = false;
+        }
         return;
     }
     if (has("icon")) {
@@ -504,12 +633,17 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
         return;
     }
     if (id == tStyle) {
+        thread_local TAttrList a;
+        ParseAttributesInto(text, a);
         const int64_t from = pos;
         const int64_t end = SkipRawText(data, pos, len, "STYLE");
         // A browser reads a <style> whatever its media and fetches its
         // imports; a media that does not match only keeps it from applying.
         const std::string css(data + from, static_cast<size_t>(end - from));
+        const size_t before = out.size();
         AddRef(out, TModernUse::StyleText, pkStyleSheet, &css);
+        if (const std::string* media = Attr(a, "MEDIA"); media && out.size() > before)
+            out.back().Applies = MediaMatches(*media);
         return;
     }
     if (id == tRaw || id == tIframe) {

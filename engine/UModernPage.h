@@ -26,6 +26,9 @@ struct TModernRef {
     TModernUse Use;
     uint8_t Kind;       // TPartKind of the part
     std::string Value;  // the attribute value as written (or the CSS)
+    // Sheet, StyleText: the media attribute matches the window, so that the
+    // rules apply (a browser fetches the sheet and its imports either way).
+    bool Applies = true;
 };
 
 // State of one page that carries from tag to tag.

@@ -1,6 +1,7 @@
 // The modern reading's readers of untrusted text: the CSS tokenizer, the
-// charset sniffing and conversion, the srcset choice and the tag attribute
-// and address readers. Any bytes must give results, never a crash, a hang
+// selector matching against a page's elements, the charset sniffing and
+// conversion, the srcset choice, media queries and the tag attribute and
+// address readers. Any bytes must give results, never a crash, a hang
 // or a read past the input.
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "engine/UCharsetSniff.h"
+#include "engine/UCssMatch.h"
 #include "engine/UCssReader.h"
 #include "engine/UModernPage.h"
 
@@ -23,7 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char> buf(data, data + size);
     const std::string_view src(buf.data(), size);
 
-    for (const TCssRef& r : ReadCssRefs(src)) Check(!r.Url.empty());
+    const TCssSheet sheet = ReadCssSheet(src);
+    for (const TCssRef& r : sheet.Refs) Check(!r.Url.empty());
+
+    // The input as a page, checked against the selectors and fonts of the
+    // input read as a sheet, and against its first line as a selector list.
+    const TPageElements page(src);
+    for (const TCssRef& r : sheet.Refs)
+        if (!r.Selector.empty()) (void)page.AnyMatches(r.Selector);
+    for (const TCssFontUse& u : sheet.FontUses) {
+        (void)page.AnyWithTextMatches(u.Selector);
+        (void)UsedFaceFamily(u.Families, {"a", "b c"});
+    }
+    (void)page.AnyMatches(src.substr(0, src.find('\n')));
+    (void)page.HasText();
 
     const int code = SniffPageEncoding(src);
     Check(code >= 0 && code <= 4);

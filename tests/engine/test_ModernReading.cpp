@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/UCharsetSniff.h"
+#include "engine/UCssMatch.h"
 #include "engine/UCssReader.h"
 #include "engine/UDecodeHTML.h"
 #include "engine/UHTMLList.h"
@@ -53,15 +54,15 @@ std::vector<TSiteCase> SiteCases() {
           {"small.gif", "1"}, {"j.jxl", "1"}, {"w.webp", "1"}, {"fallback.gif", "1"}, {"after.gif", "1"}},
          "JIS", "-", {"image:after.gif", "image:w.webp"}, {}, {"index.html"}},
         {"ImportLoopEndsAndEachSheetCountsOnce",
-         {{"index.html", "<link rel=stylesheet href=a.css><style>@import 'b.css';</style>"},
+         {{"index.html", "<link rel=stylesheet href=a.css><style>@import 'b.css';</style><p>text"},
           {"a.css", "@import url(b.css); p{background:url(i.png)}"},
           {"b.css", "@import \"a.css\";\n/* url(c.png) */ q{cursor:url('i.png'),auto}"},
           {"i.png", "1"}},
          "JIS", "-", {"image:i.png", "stylesheet:a.css", "stylesheet:b.css"}, {}, {"index.html"}},
         {"SheetInAnotherFolderResolvesAgainstItself",
-         {{"index.html", "<link rel='stylesheet' href='css/x.css'>"},
+         {{"index.html", "<link rel='stylesheet' href='css/x.css'>text"},
           {"css/x.css",
-           "body{background:url(../img/p.png)} @font-face{src:url(f.eot);"
+           "body{background:url(../img/p.png);font:12px/1.5 F} @font-face{font-family:F;src:url(f.eot);"
            "src:local(F), url(f.svg) format('svg'), url(f.woff2) format('woff2'), url(f.woff) format('woff')}"},
           {"img/p.png", "1"}, {"css/f.woff2", "1"}, {"css/f.woff", "1"}, {"css/f.eot", "1"}, {"css/f.svg", "1"}},
          "JIS", "-", {"font:css/f.woff2", "image:img/p.png", "stylesheet:css/x.css"}, {}, {"index.html"}},
@@ -83,6 +84,40 @@ std::vector<TSiteCase> SiteCases() {
                          "<img src='%E7%94%BB%E5%83%8F.gif'><a href='%E3%83%9A%E3%83%BC%E3%82%B8.html'>x</a>"},
           {"画像.gif", "12"}, {"ページ.html", "<img src='画像.gif'>"}},
          "UTF8", "パート II. GIMP の達人", {"image:画像.gif"}, {}, {"index.html", "ページ.html"}},
+        {"RulesCountOnlyWhereTheyApply",
+         {{"index.html",
+           "<link rel=stylesheet href=s.css><link rel=stylesheet href=p.css media=print>"
+           "<link rel='alternate stylesheet' title=Other href=alt.css>"
+           "<div id=main class='note box'><p>Text</p></div><ul><li>one<li>two</ul>"},
+          {"s.css",
+           "div.note:before{background:url(note.png)} .draft{background:url(draft.png);font-family:Unused}"
+           "#main > p{background:url(child.png)} ul li:hover{background:url(hover.png)}"
+           "li:first-child{background:url(first.png)} ul > p{background:url(nochild.png)}"
+           "@media (max-width: 1023px){body{background:url(narrow.png)}}"
+           "@media screen and (min-width: 1024px){body{background:url(wide.png)}}"
+           "@font-face{font-family:\"Used\";src:url(used.woff2) format(\"woff2\")}"
+           "@font-face{font-family:Unused;src:url(unused.woff2)} p{font-family:Used, serif}"},
+          {"p.css", "@import 'q.css'; body{background:url(printed.png)}"},
+          {"q.css", "body{background:url(printed.png)}"},
+          {"alt.css", "body{background:url(printed.png)}"},
+          {"note.png", "1"}, {"draft.png", "1"}, {"child.png", "1"}, {"hover.png", "1"}, {"first.png", "1"},
+          {"nochild.png", "1"}, {"narrow.png", "1"}, {"wide.png", "1"}, {"used.woff2", "1"},
+          {"unused.woff2", "1"}, {"printed.png", "1"}},
+         "JIS", "-",
+         {"font:used.woff2", "image:child.png", "image:first.png", "image:note.png", "image:wide.png",
+          "stylesheet:alt.css", "stylesheet:p.css", "stylesheet:q.css", "stylesheet:s.css"},
+         {}, {"index.html"}},
+        // The page waits for b.html before its sheet is read, and b.html is
+        // read into the buffer the page's text was in.
+        {"RulesMetAfterAFollowedLinkSeeTheirOwnPage",
+         {{"index.html",
+           "<div class=late><p>Text</p></div><a href=b.html>b</a><link rel=stylesheet href=s.css>"},
+          {"b.html", "<p class=other>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb</p>"},
+          {"s.css",
+           ".late p{background:url(late.png)} .other{background:url(other.png)} .late{font-family:F}"
+           "@font-face{font-family:F;src:url(f.woff2) format('woff2')}"},
+          {"late.png", "1"}, {"other.png", "1"}, {"f.woff2", "1"}},
+         "JIS", "-", {"font:f.woff2", "image:late.png", "stylesheet:s.css"}, {}, {"index.html", "b.html"}},
         {"EveryKindABrowserLoads",
          {{"index.html",
            "<link rel='shortcut icon' href=i.ico><link rel=preload as=font href=f.woff2>"
@@ -188,24 +223,82 @@ TEST(CssReader, FindsWhatABrowserFetches) {
         const char* css;
         std::vector<std::string> refs;  // "I:", "U:" or "F:" and the address
     } cases[] = {
-        {"/* url(a.png) */ b{background:url( b.png )} c{x:url(\"c d.png\")}", {"U:b.png", "U:c d.png"}},
-        {"@import 'a.css' screen; @import url(b.css); p{} @import 'late.css';", {"I:a.css", "I:b.css"}},
-        {"p{background:url(a\\29 b.png)} q{background:url('\\41 .png')} r{x:url(bad\"x.png)}", {"U:a)b.png", "U:A.png"}},
-        {"@font-face{src:url(a.eot)} @font-face{src:url(b.svg) format(svg), url(b.woff) format(\"woff\")}",
-         {"F:a.eot", "F:b.woff"}},
+        {"/* url(a.png) */ b{background:url( b.png )} c{x:url(\"c d.png\")}", {"U:b.png|b", "U:c d.png|c"}},
+        {"@import 'a.css' screen; @import url(b.css); @import url(\"c.css\") print; p{} @import 'late.css';",
+         {"I:a.css", "I:b.css", "i:c.css"}},
+        {"p{background:url(a\\29 b.png)} q{background:url('\\41 .png')} r{x:url(bad\"x.png)}",
+         {"U:a)b.png|p", "U:A.png|q"}},
+        {"@font-face{src:url(a.eot)} @font-face{font-family:'My Font';src:url(b.svg) format(svg), url(b.woff) "
+         "format(\"woff\")}",
+         {"F:a.eot", "F:b.woff|my font"}},
         {"@font-face{src:url(x.ttf);src:url(y.woff2) format('woff2')}", {"F:y.woff2"}},
         {"p{mask:url(#m)} q{x:url()} s{content:'url(not.png)'}", {}},
-        {"p{background:url(\x95\x5C.png)}", {"U:\x95\x5C.png"}},
-        {"p{background:url(a.png", {"U:a.png"}},
+        {"p{background:url(\x95\x5C.png)}", {"U:\x95\x5C.png|p"}},
+        {"p{background:url(a.png", {"U:a.png|p"}},
+        // Media blocks for the 1366x768 screen; @page applies without an element.
+        {"@media (max-width: 1023px){a{background:url(n.png)}} @media print{b{background:url(p.png)}}"
+         "@media screen and (min-width:1024px){@supports (display:grid){div.c , p{background:url(w.png)}}}"
+         "@media (600px <= width <= 1400px){d{background:url(r.png)}} @media (hover) or (max-width: 9px){e{x:url(h.png)}}"
+         "@media not (unknown-feature){f{x:url(u.png)}} @page{background:url(pg.png)}"
+         "@-moz-document url-prefix(){g{x:url(m.png)}} @keyframes k{from{background:url(k.png)}}",
+         {"U:w.png|div.c , p", "U:r.png|d", "U:h.png|e", "U:pg.png", "U:k.png"}},
+        {"@media print{@font-face{font-family:P;src:url(p.woff)}} background:url(attr.png)", {"U:attr.png"}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> got;
         for (const TCssRef& r : ReadCssRefs(c.css)) {
-            const char* k = r.Kind == TCssRefKind::Import ? "I:" : r.Kind == TCssRefKind::Font ? "F:" : "U:";
-            got.push_back(k + r.Url);
+            const char* k = r.Kind == TCssRefKind::Import ? (r.Applies ? "I:" : "i:")
+                            : r.Kind == TCssRefKind::Font ? "F:"
+                                                          : "U:";
+            const std::string& more = r.Kind == TCssRefKind::Font ? r.Family : r.Selector;
+            got.push_back(k + r.Url + (more.empty() ? "" : "|" + more));
         }
         EXPECT_EQ(got, c.refs) << c.css;
     }
+}
+
+TEST(CssReader, NamesTheFontsRulesUse) {
+    const TCssSheet s = ReadCssSheet("p{font:italic 1em/2 \"A B\", serif} @media print{q{font-family:C}}"
+                                     "@font-face{font-family:D} font-family: E");
+    ASSERT_EQ(s.FontUses.size(), 2u);
+    EXPECT_EQ(s.FontUses[0].Selector, "p");
+    EXPECT_EQ(UsedFaceFamily(s.FontUses[0].Families, {"a b"}), "a b");
+    EXPECT_EQ(s.FontUses[1].Selector, "");  // a style attribute's
+    EXPECT_EQ(UsedFaceFamily(s.FontUses[1].Families, {"e"}), "e");
+    // Tried in order; a generic family ends the list.
+    EXPECT_EQ(UsedFaceFamily("x, \"b\", a", {"a", "b"}), "b");
+    EXPECT_EQ(UsedFaceFamily("sans-serif, a", {"a"}), "");
+}
+
+TEST(CssMatch, SelectorsAgainstThePage) {
+    const TPageElements page(
+        "<html><head><title>t</title><link rel=stylesheet href=s.css></head><body>"
+        "<div id=a class='x Y'><p>t</p><span data-k='v w'>s</span></div><ul><li>1<li>2</ul>"
+        "<img src=i.gif><input type=checkbox disabled><!-- <em>no</em> --><script>'<b>'</script></body></html>");
+    const struct {
+        const char* selectors;
+        bool matches;
+    } cases[] = {
+        {"div > p", true},         {"body > p", false},       {"#a span", true},
+        {".Y:not(.y)", true},              {"p + span", true},        {"span + p", false},
+        {"p ~ span", true},        {"li:first-child", true},  {"li:nth-child(2)", true},
+        {"li:nth-child(2n+3)", false}, {"li:last-child + li", false}, {"a:hover, p:focus, p:visited", false},
+        {"p::after", true},        {"div:not(.x) > p", false}, {"div:not(:hover) p", true},
+        {"[data-k~=w]", true},     {"[data-k^=w]", false},     {"input:disabled", true},
+        {"input:checked", false},  {"p::-moz-selection, p", false}, {"p:has(em)", true},
+        {"section p, em, b", false}, {"html body ul li", true}, {"head > link", true},
+        {":root > body", true},    {"ul:empty", false},       {"p::selection", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(page.AnyMatches(c.selectors), c.matches) << c.selectors;
+    EXPECT_TRUE(page.AnyWithTextMatches("ul"));
+    EXPECT_FALSE(page.AnyWithTextMatches("img, input, head"));
+    // A browser makes the <html> and <body> a page leaves out.
+    EXPECT_TRUE(TPageElements("<title>x</title><p>y").AnyMatches("html > body > p"));
+    // Deep nesting against many descendant steps would backtrack for ages:
+    // the search ends, and what it could not decide counts as matching.
+    std::string deep;
+    for (int i = 0; i < 3000; ++i) deep += "<div>";
+    EXPECT_TRUE(TPageElements(deep).AnyMatches("p div div div div div div div div div div div div"));
 }
 
 TEST(CharsetSniff, FollowsTheBrowserOrder) {

@@ -1,0 +1,972 @@
+#include "engine/UCssMatch.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/UModernPage.h"
+
+namespace {
+
+bool IsWs(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+char Low(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+bool IsNameChar(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c >= 0x80;
+}
+std::string Lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = Low(c);
+    return r;
+}
+bool SameLower(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Low(a[i]) != lower[i]) return false;
+    return true;
+}
+
+bool OneOf(std::string_view s, std::initializer_list<std::string_view> list) {
+    for (std::string_view x : list)
+        if (s == x) return true;
+    return false;
+}
+
+// What the tree building needs to know of a tag, looked up once per tag.
+enum : uint8_t {
+    fVoid = 1,      // no content
+    fRaw = 2,       // content that is no markup
+    fClosesP = 4,   // ends an open <p>
+    fHead = 8,      // belongs in the head while the body is empty
+    fTable = 16,    // a row, cell or row group: ends open cells (and rows)
+    fList = 32,     // li, dt, dd, option: ends an open one of its kind
+};
+struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const {
+        size_t h = 1469598103934665603ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return h;
+    }
+};
+
+struct TTagTable {
+    std::unordered_map<std::string, uint16_t, TNameHash, std::equal_to<>> Codes;
+    std::vector<std::string> Names;
+    std::vector<uint8_t> Flags;
+};
+
+TTagTable& Tags() {
+    thread_local TTagTable table = [] {
+        TTagTable t;
+        std::unordered_map<std::string_view, uint8_t> m;
+        for (const char* v : {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
+                              "track", "wbr", "param", "keygen", "basefont", "bgsound", "frame"})
+            m[v] |= fVoid;
+        for (const char* v : {"script", "style", "textarea", "title", "xmp", "noscript", "template", "iframe",
+                              "noembed", "noframes"})
+            m[v] |= fRaw;
+        for (const char* v : {"address", "article", "aside", "blockquote", "div", "dl", "fieldset", "footer", "form",
+                              "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr", "main", "nav", "ol", "p", "pre",
+                              "section", "table", "ul", "figure", "details", "menu"})
+            m[v] |= fClosesP;
+        for (const char* v : {"head", "title", "meta", "link", "style", "script", "base", "noscript"}) m[v] |= fHead;
+        for (const char* v : {"tr", "td", "th", "tbody", "thead", "tfoot"}) m[v] |= fTable;
+        for (const char* v : {"li", "dt", "dd", "option"}) m[v] |= fList;
+        for (const auto& [name, flags] : m) {
+            t.Codes.emplace(std::string(name), static_cast<uint16_t>(t.Names.size()));
+            t.Names.emplace_back(name);
+            t.Flags.push_back(flags);
+        }
+        return t;
+    }();
+    return table;
+}
+
+uint8_t TagFlags(uint16_t code) {
+    const TTagTable& t = Tags();
+    return code < t.Flags.size() ? t.Flags[code] : 0;
+}
+std::string_view TagName(uint16_t code) {
+    const TTagTable& t = Tags();
+    return code < t.Names.size() ? std::string_view(t.Names[code]) : std::string_view();
+}
+
+// The values of the id and class attributes of a start tag's text, read
+// without building the whole attribute list.
+void IdAndClasses(std::string_view t, std::string_view& id, std::string_view& classes) {
+    bool idSeen = false, classSeen = false;
+    size_t i = 1;
+    while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
+    while (i < t.size()) {
+        while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
+        if (i >= t.size() || t[i] == '>') break;
+        const size_t nameFrom = i;
+        while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
+               !(t[i] == '/' && i > nameFrom))
+            ++i;
+        const std::string_view name = t.substr(nameFrom, i - nameFrom);
+        while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+        std::string_view value;
+        if (i < t.size() && t[i] == '=') {
+            ++i;
+            while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
+            if (i < t.size() && (t[i] == '"' || t[i] == '\'')) {
+                const char q = t[i++];
+                const size_t end = std::min(t.find(q, i), t.size());
+                value = t.substr(i, end - i);
+                i = end + 1;
+            } else {
+                const size_t from = i;
+                while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>') ++i;
+                value = t.substr(from, i - from);
+            }
+        }
+        // The first of two attributes of one name wins.
+        if (!idSeen && SameLower(name, "id")) {
+            idSeen = true;
+            id = value;
+        } else if (!classSeen && SameLower(name, "class")) {
+            classSeen = true;
+            classes = value;
+        }
+    }
+}
+
+// --- Selectors ---------------------------------------------------------------
+
+struct TComplex;
+
+struct TSimple {
+    enum TKind : uint8_t {
+        Id, Class, Attr, Never, Unknown, FirstChild, LastChild, OnlyChild, Nth, NthLast, FirstOfType, LastOfType,
+        OnlyOfType, NthOfType, NthLastOfType, Root, Empty, Link, Enabled, Disabled, Checked, Not, Is
+    } Kind;
+    std::string Name, Value;  // Attr: upper-case name, lower-case value; Id/Class: as written
+    char Op = 0;              // Attr: 0 (present), '=', '~', '|', '^', '$', '*'
+    int A = 0, B = 0;         // an+b
+    std::vector<TComplex> Inner;
+};
+
+struct TCompound {
+    int Tag = -1;  // TagCode(); -1 for any
+    std::vector<TSimple> Simples;
+    char Comb = 0;  // how it relates to the compound before it: ' ', '>', '+', '~'
+};
+
+struct TComplex {
+    std::vector<TCompound> Parts;
+};
+
+class TSelectorParser {
+public:
+    explicit TSelectorParser(std::string_view s) : s_(s) {}
+
+    // False for a list a browser rejects.
+    bool List(std::vector<TComplex>& out, char end) {
+        for (;;) {
+            TComplex c;
+            if (!Complex(c, end)) return false;
+            out.push_back(std::move(c));
+            Blanks();
+            if (p_ < s_.size() && s_[p_] == ',') {
+                ++p_;
+                continue;
+            }
+            return p_ >= s_.size() ? end == 0 : s_[p_] == end;
+        }
+    }
+
+private:
+    void Blanks() {
+        while (p_ < s_.size() && IsWs(static_cast<unsigned char>(s_[p_]))) ++p_;
+    }
+
+    bool Complex(TComplex& c, char end) {
+        Blanks();
+        char comb = 0;
+        for (;;) {
+            if (p_ < s_.size() && (s_[p_] == '>' || s_[p_] == '+' || s_[p_] == '~')) {
+                if (c.Parts.empty()) return false;
+                comb = s_[p_++];
+                Blanks();
+            }
+            TCompound part;
+            if (!Compound(part)) return false;
+            part.Comb = c.Parts.empty() ? 0 : (comb ? comb : ' ');
+            c.Parts.push_back(std::move(part));
+            comb = 0;
+            const size_t before = p_;
+            Blanks();
+            if (p_ >= s_.size() || s_[p_] == ',' || s_[p_] == end) return true;
+            if (p_ == before && s_[p_] != '>' && s_[p_] != '+' && s_[p_] != '~') return false;
+        }
+    }
+
+    std::string Ident() {
+        std::string r;
+        while (p_ < s_.size()) {
+            const unsigned char c = static_cast<unsigned char>(s_[p_]);
+            if (c == '\\' && p_ + 1 < s_.size()) {
+                ++p_;
+                unsigned v = 0;
+                int n = 0;
+                while (n < 6 && p_ < s_.size() && std::strchr("0123456789abcdefABCDEF", s_[p_]) && s_[p_]) {
+                    const char h = s_[p_++];
+                    v = v * 16 + static_cast<unsigned>(h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
+                    ++n;
+                }
+                if (n > 0) {
+                    if (p_ < s_.size() && IsWs(static_cast<unsigned char>(s_[p_]))) ++p_;
+                    r += v < 0x80 ? static_cast<char>(v) : '?';
+                } else {
+                    r += s_[p_++];
+                }
+            } else if (IsNameChar(c)) {
+                r += static_cast<char>(c);
+                ++p_;
+            } else {
+                break;
+            }
+        }
+        return r;
+    }
+
+    // The text up to the ")" that closes what p_ is in; p_ moves past it.
+    bool Args(std::string_view& args) {
+        int depth = 0;
+        const size_t from = p_;
+        char quote = 0;
+        for (; p_ < s_.size(); ++p_) {
+            const char c = s_[p_];
+            if (quote) {
+                if (c == '\\') ++p_;
+                else if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')' && depth-- == 0) {
+                args = s_.substr(from, p_ - from);
+                ++p_;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static bool ParseNth(std::string_view a, int& A, int& B) {
+        std::string t;
+        for (char c : a)
+            if (!IsWs(static_cast<unsigned char>(c))) t += Low(c);
+        if (t.find("of") != std::string::npos) return false;
+        if (t == "odd") { A = 2; B = 1; return true; }
+        if (t == "even") { A = 2; B = 0; return true; }
+        const size_t n = t.find('n');
+        char* end = nullptr;
+        if (n == std::string::npos) {
+            A = 0;
+            B = static_cast<int>(std::strtol(t.c_str(), &end, 10));
+            return !t.empty() && *end == 0;
+        }
+        const std::string a1 = t.substr(0, n);
+        if (a1.empty() || a1 == "+") A = 1;
+        else if (a1 == "-") A = -1;
+        else {
+            A = static_cast<int>(std::strtol(a1.c_str(), &end, 10));
+            if (*end) return false;
+        }
+        const std::string b1 = t.substr(n + 1);
+        if (b1.empty()) { B = 0; return true; }
+        B = static_cast<int>(std::strtol(b1.c_str(), &end, 10));
+        return *end == 0;
+    }
+
+    bool Pseudo(TCompound& part) {
+        bool element = false;
+        if (p_ < s_.size() && s_[p_] == ':') {
+            element = true;
+            ++p_;
+        }
+        const std::string name = Lower(Ident());
+        if (name.empty()) return false;
+        std::string_view args;
+        const bool fn = p_ < s_.size() && s_[p_] == '(';
+        if (fn) {
+            ++p_;
+            if (!Args(args)) return false;
+        }
+        // Another engine's prefix: a browser drops the whole rule.
+        if (name.rfind("-moz-", 0) == 0 || name.rfind("-ms-", 0) == 0 || name.rfind("-o-", 0) == 0) return false;
+        TSimple s{TSimple::Unknown, {}, {}, 0, 0, 0, {}};
+        // Pseudo-elements that exist whenever their element does.
+        if (OneOf(name, {"before", "after", "first-line", "first-letter", "marker", "placeholder",
+                         "file-selector-button"})) {
+            return true;
+        }
+        if (element) {
+            // Drawn only on a user's action or in states a page does not load in.
+            if (OneOf(name, {"selection", "backdrop", "target-text", "spelling-error", "grammar-error",
+                             "highlight", "slotted", "part", "cue", "cue-region"}))
+                s.Kind = TSimple::Never;
+            part.Simples.push_back(std::move(s));  // -webkit-scrollbar and the like: judged matching
+            return true;
+        }
+        if (!fn) {
+            if (OneOf(name, {"hover", "active", "focus", "focus-within", "focus-visible", "visited", "target",
+                             "target-within", "indeterminate", "fullscreen", "-webkit-full-screen", "modal",
+                             "picture-in-picture", "playing", "paused", "autofill", "-webkit-autofill",
+                             "popover-open", "user-invalid", "user-valid", "current", "past", "future",
+                             "open", "seeking", "stalled", "buffering", "muted", "volume-locked"}))
+                s.Kind = TSimple::Never;
+            else if (name == "first-child") s.Kind = TSimple::FirstChild;
+            else if (name == "last-child") s.Kind = TSimple::LastChild;
+            else if (name == "only-child") s.Kind = TSimple::OnlyChild;
+            else if (name == "first-of-type") s.Kind = TSimple::FirstOfType;
+            else if (name == "last-of-type") s.Kind = TSimple::LastOfType;
+            else if (name == "only-of-type") s.Kind = TSimple::OnlyOfType;
+            else if (name == "root") s.Kind = TSimple::Root;
+            else if (name == "empty") s.Kind = TSimple::Empty;
+            else if (OneOf(name, {"link", "any-link", "-webkit-any-link"})) s.Kind = TSimple::Link;
+            else if (name == "enabled") s.Kind = TSimple::Enabled;
+            else if (name == "disabled") s.Kind = TSimple::Disabled;
+            else if (name == "checked") s.Kind = TSimple::Checked;
+            else if (OneOf(name, {"before", "after"})) return true;
+        } else if (OneOf(name, {"not", "is", "where", "matches", "-webkit-any"})) {
+            s.Kind = name == "not" ? TSimple::Not : TSimple::Is;
+            TSelectorParser inner(args);
+            // is() and where() forgive a bad inner selector; not() does not.
+            if (!inner.List(s.Inner, 0)) {
+                if (name == "not") return false;
+                s.Kind = TSimple::Unknown;
+                s.Inner.clear();
+            }
+        } else if (OneOf(name, {"nth-child", "nth-last-child", "nth-of-type", "nth-last-of-type"})) {
+            if (ParseNth(args, s.A, s.B)) {
+                s.Kind = name == "nth-child"        ? TSimple::Nth
+                         : name == "nth-last-child" ? TSimple::NthLast
+                         : name == "nth-of-type"    ? TSimple::NthOfType
+                                                    : TSimple::NthLastOfType;
+            }
+        }
+        // :has(), :lang(), :dir() and what this reading does not know: matching.
+        part.Simples.push_back(std::move(s));
+        return true;
+    }
+
+    bool Attribute(TCompound& part) {
+        Blanks();
+        TSimple s{TSimple::Attr, {}, {}, 0, 0, 0, {}};
+        s.Name = Ident();
+        if (p_ < s_.size() && s_[p_] == '|' && (p_ + 1 >= s_.size() || s_[p_ + 1] != '=')) {
+            ++p_;  // a namespace prefix
+            s.Name = Ident();
+        }
+        for (char& c : s.Name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        if (s.Name.empty()) return false;
+        Blanks();
+        if (p_ < s_.size() && s_[p_] != ']') {
+            if (s_[p_] == '=') {
+                s.Op = '=';
+                ++p_;
+            } else if (p_ + 1 < s_.size() && s_[p_ + 1] == '=' && std::strchr("~|^$*", s_[p_])) {
+                s.Op = s_[p_];
+                p_ += 2;
+            } else {
+                return false;
+            }
+            Blanks();
+            if (p_ < s_.size() && (s_[p_] == '"' || s_[p_] == '\'')) {
+                const char q = s_[p_++];
+                const size_t end = s_.find(q, p_);
+                if (end == std::string_view::npos) return false;
+                s.Value.assign(s_.substr(p_, end - p_));
+                p_ = end + 1;
+            } else {
+                s.Value = Ident();
+                if (s.Value.empty()) return false;
+            }
+            s.Value = Lower(s.Value);
+            Blanks();
+            if (p_ < s_.size() && (s_[p_] == 'i' || s_[p_] == 'I' || s_[p_] == 's' || s_[p_] == 'S')) ++p_;
+            Blanks();
+        }
+        if (p_ >= s_.size() || s_[p_] != ']') return false;
+        ++p_;
+        part.Simples.push_back(std::move(s));
+        return true;
+    }
+
+    bool Compound(TCompound& part) {
+        bool any = false;
+        if (p_ < s_.size() && s_[p_] == '*') {
+            ++p_;
+            any = true;
+        } else if (p_ < s_.size() && IsNameChar(static_cast<unsigned char>(s_[p_])) &&
+                   !(s_[p_] >= '0' && s_[p_] <= '9')) {
+            part.Tag = TagCode(Lower(Ident()));
+            any = true;
+        }
+        if (p_ < s_.size() && s_[p_] == '|') {  // ns|tag
+            ++p_;
+            part.Tag = -1;
+            if (p_ < s_.size() && s_[p_] == '*') ++p_;
+            else part.Tag = TagCode(Lower(Ident()));
+        }
+        while (p_ < s_.size()) {
+            const char c = s_[p_];
+            if (c == '#' || c == '.') {
+                ++p_;
+                TSimple s{c == '#' ? TSimple::Id : TSimple::Class, Ident(), {}, 0, 0, 0, {}};
+                if (s.Name.empty()) return false;
+                part.Simples.push_back(std::move(s));
+            } else if (c == '[') {
+                ++p_;
+                if (!Attribute(part)) return false;
+            } else if (c == ':') {
+                ++p_;
+                if (!Pseudo(part)) return false;
+            } else if (c == '&') {
+                ++p_;  // a nested rule's parent: judged matching
+            } else {
+                break;
+            }
+            any = true;
+        }
+        return any;
+    }
+
+    std::string_view s_;
+    size_t p_ = 0;
+};
+
+std::string StripComments(std::string_view s) {
+    std::string r;
+    r.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+            const size_t end = s.find("*/", i + 2);
+            if (end == std::string_view::npos) break;
+            i = end + 1;
+            r += ' ';
+            continue;
+        }
+        r += s[i];
+    }
+    return r;
+}
+
+bool HasWord(std::string_view list, std::string_view word, char sep) {
+    size_t i = 0;
+    while (i <= list.size()) {
+        size_t j = sep == ' ' ? list.find_first_of(" \t\n\r\f", i) : list.find(sep, i);
+        if (j == std::string_view::npos) j = list.size();
+        if (list.substr(i, j - i) == word) return true;
+        i = j + 1;
+    }
+    return false;
+}
+
+// TagCode without its cache of short names.
+uint16_t TagCodeSlow(std::string_view lowerName);
+
+}  // namespace
+
+uint16_t TagCode(std::string_view lowerName) {
+    // Short names, nearly all of them, are found in a small direct table
+    // first: one per tag of every page.
+    struct TSlot {
+        uint64_t Key;
+        uint16_t Code;
+    };
+    thread_local TSlot recent[512] = {};
+    uint64_t key = 0;
+    const bool shortName = !lowerName.empty() && lowerName.size() <= 8;
+    size_t slot = 0;
+    if (shortName) {
+        std::memcpy(&key, lowerName.data(), lowerName.size());
+        slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 55);
+        if (recent[slot].Key == key) return recent[slot].Code;
+    }
+    const uint16_t code = TagCodeSlow(lowerName);
+    if (shortName) recent[slot] = {key, code};
+    return code;
+}
+
+namespace {
+
+uint16_t TagCodeSlow(std::string_view lowerName) {
+    TTagTable& t = Tags();
+    auto it = t.Codes.find(lowerName);
+    if (it != t.Codes.end()) return it->second;
+    const std::string key(lowerName);
+    // Pages may make up any number of names; past the table's room they share one code.
+    if (t.Names.size() >= 0xFFFF) return 0xFFFF;
+    const auto code = static_cast<uint16_t>(t.Names.size());
+    t.Codes.emplace(key, code);
+    t.Names.push_back(key);
+    t.Flags.push_back(0);
+    return code;
+}
+
+struct TParsedSelectors {
+    bool Valid = false;
+    std::vector<TComplex> List;
+};
+
+// Parsed once per run: the same sheets are checked against every page.
+const TParsedSelectors& ParsedSelectors(std::string_view selectors) {
+    thread_local std::unordered_map<std::string, TParsedSelectors, TNameHash, std::equal_to<>> cache;
+    auto it = cache.find(selectors);
+    if (it != cache.end()) return it->second;
+    if (cache.size() >= 4096) cache.clear();  // a bound for endless made-up sheets
+    TParsedSelectors p;
+    const std::string text = StripComments(selectors);  // the parser keeps a view of it
+    p.Valid = TSelectorParser(text).List(p.List, 0);
+    return cache.emplace(std::string(selectors), std::move(p)).first->second;
+}
+
+}  // namespace
+
+struct TSelectorMatcher {
+    const TPageElements& P;
+    bool NeedText;
+    int64_t& Budget = P.Budget;
+
+    std::vector<TTagAttr> Attrs(const TPageElement& e) const {
+        return ParseTagAttributes(std::string_view(P.Text).substr(e.TagFrom, e.TagLen));
+    }
+    const std::string* AttrValue(const std::vector<TTagAttr>& a, std::string_view upperName) const {
+        for (const TTagAttr& x : a)
+            if (x.Name == upperName) return &x.Value;
+        return nullptr;
+    }
+
+    // The position among siblings, from 1; from the end when fromEnd;
+    // counting only the same tag when ofType.
+    int Position(int i, bool fromEnd, bool ofType) const {
+        const TPageElement& e = P.Elements[static_cast<size_t>(i)];
+        int n = 1;
+        for (int k = fromEnd ? e.Next : e.Prev; k >= 0 && --Budget > 0;) {
+            const TPageElement& s = P.Elements[static_cast<size_t>(k)];
+            if (!ofType || s.Tag == e.Tag) ++n;
+            k = fromEnd ? s.Next : s.Prev;
+        }
+        return n;
+    }
+    static bool NthFits(int pos, int a, int b) {
+        if (a == 0) return pos == b;
+        return (pos - b) % a == 0 && (pos - b) / a >= 0;
+    }
+
+    // lenient: what cannot be judged counts as matching (inside :not(),
+    // as not matching, so that the :not() matches).
+    bool Simple(const TSimple& s, int i, bool lenient) const {
+        const TPageElement& e = P.Elements[static_cast<size_t>(i)];
+        switch (s.Kind) {
+            case TSimple::Id: return std::string_view(P.Text).substr(e.IdFrom, e.IdLen) == s.Name;
+            case TSimple::Class: return HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
+            case TSimple::Attr: {
+                const auto a = Attrs(e);
+                const std::string* v = AttrValue(a, s.Name);
+                if (!v) return false;
+                if (!s.Op) return true;
+                const std::string val = Lower(*v);
+                switch (s.Op) {
+                    case '=': return val == s.Value;
+                    case '~': return HasWord(val, s.Value, ' ');
+                    case '|': return val == s.Value || val.rfind(s.Value + "-", 0) == 0;
+                    case '^': return !s.Value.empty() && val.rfind(s.Value, 0) == 0;
+                    case '$':
+                        return !s.Value.empty() && val.size() >= s.Value.size() &&
+                               val.compare(val.size() - s.Value.size(), s.Value.size(), s.Value) == 0;
+                    default: return !s.Value.empty() && val.find(s.Value) != std::string::npos;
+                }
+            }
+            case TSimple::Never: return false;
+            case TSimple::Unknown: return lenient;
+            case TSimple::FirstChild: return e.Prev < 0;
+            case TSimple::LastChild: return e.Next < 0;
+            case TSimple::OnlyChild: return e.Prev < 0 && e.Next < 0;
+            case TSimple::FirstOfType: return Position(i, false, true) == 1;
+            case TSimple::LastOfType: return Position(i, true, true) == 1;
+            case TSimple::OnlyOfType: return Position(i, false, true) == 1 && Position(i, true, true) == 1;
+            case TSimple::Nth: return NthFits(Position(i, false, false), s.A, s.B);
+            case TSimple::NthLast: return NthFits(Position(i, true, false), s.A, s.B);
+            case TSimple::NthOfType: return NthFits(Position(i, false, true), s.A, s.B);
+            case TSimple::NthLastOfType: return NthFits(Position(i, true, true), s.A, s.B);
+            case TSimple::Root: return i == 0;
+            case TSimple::Empty: return !e.HasChild;
+            case TSimple::Link:
+                return (e.Tag == TagCode("a") || e.Tag == TagCode("area") || e.Tag == TagCode("link")) &&
+                       AttrValue(Attrs(e), "HREF");
+            case TSimple::Enabled:
+            case TSimple::Disabled: {
+                if (!OneOf(TagName(e.Tag), {"input", "button", "select", "textarea", "option", "optgroup", "fieldset"}))
+                    return false;
+                const bool disabled = AttrValue(Attrs(e), "DISABLED") != nullptr;
+                return disabled == (s.Kind == TSimple::Disabled);
+            }
+            case TSimple::Checked: {
+                const auto a = Attrs(e);
+                return AttrValue(a, "CHECKED") || AttrValue(a, "SELECTED");
+            }
+            case TSimple::Not:
+                for (const TComplex& c : s.Inner)
+                    if (ComplexAt(c, c.Parts.size() - 1, i, !lenient)) return false;
+                return true;
+            case TSimple::Is:
+                for (const TComplex& c : s.Inner)
+                    if (ComplexAt(c, c.Parts.size() - 1, i, lenient)) return true;
+                return false;
+        }
+        return lenient;
+    }
+
+    bool CompoundAt(const TCompound& c, int i, bool lenient) const {
+        if (c.Tag >= 0 && P.Elements[static_cast<size_t>(i)].Tag != c.Tag) return false;
+        for (const TSimple& s : c.Simples)
+            if (!Simple(s, i, lenient)) return false;
+        return true;
+    }
+
+    // Whether parts [0, k] of the selector match with part k on element i.
+    bool ComplexAt(const TComplex& c, size_t k, int i, bool lenient) const {
+        if (--Budget <= 0) return true;
+        if (!CompoundAt(c.Parts[k], i, lenient)) return false;
+        if (k == 0) return true;
+        const TPageElement& e = P.Elements[static_cast<size_t>(i)];
+        switch (c.Parts[k].Comb) {
+            case '>': return e.Parent >= 0 && ComplexAt(c, k - 1, e.Parent, lenient);
+            case '+': return e.Prev >= 0 && ComplexAt(c, k - 1, e.Prev, lenient);
+            case '~':
+                for (int s = e.Prev; s >= 0; s = P.Elements[static_cast<size_t>(s)].Prev)
+                    if (ComplexAt(c, k - 1, s, lenient)) return true;
+                return false;
+            default:
+                for (int a = e.Parent; a >= 0; a = P.Elements[static_cast<size_t>(a)].Parent)
+                    if (ComplexAt(c, k - 1, a, lenient)) return true;
+                return false;
+        }
+    }
+
+    bool Any(const TComplex& c) const {
+        // A page is checked against few selectors: a scan of its elements
+        // costs less than indexing them.
+        for (size_t i = 0; i < P.Elements.size(); ++i)
+            if ((!NeedText || P.Elements[i].HasText) && ComplexAt(c, c.Parts.size() - 1, static_cast<int>(i), true))
+                return true;
+        return false;
+    }
+};
+
+void TPageElements::Detach() {
+    if (!Own.empty() || Text.empty()) return;
+    Own.assign(Text);
+    Text = Own;
+}
+
+bool TPageElements::HasText() const {
+    Build();
+    return Elements[0].HasText;
+}
+
+void TPageElements::Build() const {
+    if (Built) return;
+    Built = true;
+    // A browser makes <html> and <body> when the page omits them; the
+    // elements of the head go under <html> until the body has content.
+    TPageElement root, body;
+    root.Tag = TagCode("html");
+    body.Tag = TagCode("body");
+    body.Parent = 0;
+    root.HasChild = true;
+    Elements.push_back(root);
+    Elements.push_back(body);
+    std::vector<int> stack{0, 1};
+    std::vector<int> lastChild{1, -1};
+    bool realHtml = false, realBody = false;
+    const size_t n = Text.size();
+    const char* d = Text.data();
+    Elements.reserve(n / 256 + 2);
+    lastChild.reserve(n / 256 + 2);
+    auto markText = [&] {
+        TPageElement& e = Elements[static_cast<size_t>(stack.back())];
+        e.HasText = e.HasChild = true;
+    };
+    // Past the ">" that ends a tag, quoted values passed over.
+    auto tagEnd = [&](size_t from) {
+        size_t k = from;
+        while (k < n) {
+            const void* gt = std::memchr(d + k, '>', n - k);
+            const size_t g = gt ? static_cast<size_t>(static_cast<const char*>(gt) - d) : n;
+            const void* q1 = std::memchr(d + k, '"', g - k);
+            const void* q2 = std::memchr(d + k, '\'', g - k);
+            if (!q1 && !q2) return gt ? g + 1 : n;
+            const char* q = !q1 ? static_cast<const char*>(q2)
+                            : !q2 ? static_cast<const char*>(q1)
+                                  : std::min(static_cast<const char*>(q1), static_cast<const char*>(q2));
+            const size_t open = static_cast<size_t>(q - d);
+            const void* close = std::memchr(d + open + 1, *q, n - open - 1);
+            if (!close) return n;
+            k = static_cast<size_t>(static_cast<const char*>(close) - d) + 1;
+        }
+        return n;
+    };
+    auto pop = [&] {
+        if (stack.size() > 1) stack.pop_back();
+    };
+    size_t i = 0;
+    while (i < n) {
+        const void* lt = std::memchr(d + i, '<', n - i);
+        const size_t at = lt ? static_cast<size_t>(static_cast<const char*>(lt) - d) : n;
+        for (size_t k = i; k < at; ++k)
+            if (!IsWs(static_cast<unsigned char>(d[k]))) {
+                markText();
+                break;
+            }
+        if (at >= n) break;
+        i = at + 1;
+        if (i >= n) break;
+        const char c = d[i];
+        if (c == '!') {
+            if (Text.compare(i, 3, "!--") == 0) {
+                const size_t end = Text.find("-->", i + 3);
+                i = end == std::string::npos ? n : end + 3;
+            } else {
+                i = tagEnd(i);
+            }
+            continue;
+        }
+        if (c == '?') {
+            i = tagEnd(i);
+            continue;
+        }
+        const bool end = c == '/';
+        size_t k = end ? i + 1 : i;
+        if (k >= n || !((d[k] | 0x20) >= 'a' && (d[k] | 0x20) <= 'z')) {
+            if (!end) markText();  // a "<" of the text
+            continue;
+        }
+        const size_t nameFrom = k;
+        while (k < n && (IsNameChar(static_cast<unsigned char>(d[k])) || d[k] == ':')) ++k;
+        // Tag names are short; a longer one is cut, which only makes it unknown.
+        char lower[32];
+        const size_t nameLen = std::min<size_t>(k - nameFrom, sizeof lower);
+        for (size_t c = 0; c < nameLen; ++c) lower[c] = Low(d[nameFrom + c]);
+        const std::string_view name(lower, nameLen);
+        const size_t close = tagEnd(k);
+        if (end) {
+            const uint16_t code = TagCode(name);
+            for (size_t s = stack.size(); s-- > 1;)
+                if (Elements[static_cast<size_t>(stack[s])].Tag == code) {
+                    stack.resize(s);
+                    break;
+                }
+            i = close;
+            continue;
+        }
+        const std::string_view tag(d + at, close - at);
+        const uint16_t code = TagCode(name);
+        const uint8_t flags = TagFlags(code);
+        int index;
+        if (name == "html" && !realHtml) {
+            realHtml = true;
+            index = 0;
+        } else if (name == "body" && !realBody) {
+            realBody = true;
+            index = 1;
+        } else {
+            // The end tags a browser implies.
+            const std::string_view top = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
+            if (((flags & fList) &&
+                 (top == name || ((name == "dt" || name == "dd") && (top == "dt" || top == "dd")))) ||
+                ((flags & fClosesP) && top == "p"))
+                pop();
+            if (flags & fTable) {
+                const bool row = name != "td" && name != "th";
+                while (stack.size() > 1) {
+                    const std::string_view t = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
+                    if (t == "td" || t == "th" || (row && t == "tr") ||
+                        ((name == "tbody" || name == "thead" || name == "tfoot") &&
+                         (t == "tbody" || t == "thead" || t == "tfoot")))
+                        pop();
+                    else
+                        break;
+                }
+            }
+            index = static_cast<int>(Elements.size());
+            int parent = stack.back();
+            if (parent == 1 && !Elements[1].HasChild && (flags & fHead)) parent = 0;
+            TPageElement e;
+            e.Tag = code;
+            e.Parent = parent;
+            e.Prev = lastChild[static_cast<size_t>(parent)];
+            if (e.Prev >= 0) Elements[static_cast<size_t>(e.Prev)].Next = index;
+            lastChild[static_cast<size_t>(parent)] = index;
+            Elements[static_cast<size_t>(parent)].HasChild = true;
+            Elements.push_back(std::move(e));
+            lastChild.push_back(-1);
+        }
+        TPageElement& e = Elements[static_cast<size_t>(index)];
+        e.TagFrom = static_cast<uint32_t>(at);
+        e.TagLen = static_cast<uint32_t>(close - at);
+        if (tag.find('=') != std::string_view::npos) {
+            std::string_view id, classes;
+            IdAndClasses(tag, id, classes);
+            if (!id.empty()) {
+                e.IdFrom = static_cast<uint32_t>(id.data() - d);
+                e.IdLen = static_cast<uint32_t>(id.size());
+            }
+            if (!classes.empty()) {
+                e.ClassFrom = static_cast<uint32_t>(classes.data() - d);
+                e.ClassLen = static_cast<uint32_t>(classes.size());
+            }
+        }
+        i = close;
+        if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && name != "div")) continue;
+        if (flags & fRaw) {
+            // Passed over to its end tag.
+            size_t p = i;
+            while (p + 2 + name.size() <= n &&
+                   !(d[p] == '<' && d[p + 1] == '/' && SameLower(std::string_view(d + p + 2, name.size()), name)))
+                ++p;
+            i = p + 2 + name.size() <= n ? tagEnd(p + 2) : n;
+            if (name == "textarea" || name == "iframe") markText();
+            continue;
+        }
+        stack.push_back(index);
+    }
+    for (size_t k = Elements.size(); k-- > 1;) {
+        const TPageElement& e = Elements[k];
+        if (e.HasText) Elements[static_cast<size_t>(e.Parent)].HasText = true;
+    }
+}
+
+// Whether the text holds the name as a word of an attribute value of the
+// given name ("class", "id"); a quick test that spares finding elements.
+bool TPageElements::HasToken(std::string_view name, std::string_view attr, int tag) const {
+    if (name.empty()) return false;
+    // The sheets of a page repeat their names from selector to selector.
+    std::string key(name);
+    key += attr[0];
+    key.append(reinterpret_cast<const char*>(&tag), sizeof tag);
+    auto known = Tokens.find(key);
+    if (known != Tokens.end()) return known->second;
+    const bool found = FindToken(name, attr, tag);
+    Tokens.emplace(std::move(key), found);
+    return found;
+}
+
+bool TPageElements::FindToken(std::string_view name, std::string_view attr, int tag) const {
+    const char* d = Text.data();
+    const size_t n = Text.size();
+    size_t from = 0;
+    while (from + name.size() <= n) {
+        const void* hit = memmem(d + from, n - from, name.data(), name.size());
+        if (!hit) return false;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - d);
+        from = at + 1;
+        const char after = at + name.size() < n ? d[at + name.size()] : ' ';
+        if (!(after == '"' || after == '\'' || after == '>' || after == '/' || IsWs(static_cast<unsigned char>(after))))
+            continue;
+        // Back to the start of the value, then over "=" to the attribute's name.
+        size_t k = at;
+        while (k > 0 && d[k - 1] != '"' && d[k - 1] != '\'' && d[k - 1] != '=' && d[k - 1] != '<' && d[k - 1] != '>')
+            --k;
+        if (k == 0 || d[k - 1] == '<' || d[k - 1] == '>') continue;
+        if (d[k - 1] != '=') {
+            --k;  // the quote
+            while (k > 0 && IsWs(static_cast<unsigned char>(d[k - 1]))) --k;
+            if (k == 0 || d[k - 1] != '=') continue;
+        }
+        --k;  // the "="
+        while (k > 0 && IsWs(static_cast<unsigned char>(d[k - 1]))) --k;
+        if (k < attr.size() || !SameLower(std::string_view(d + k - attr.size(), attr.size()), attr)) continue;
+        if (k > attr.size() && !IsWs(static_cast<unsigned char>(d[k - attr.size() - 1]))) continue;
+        if (tag < 0) return true;
+        // The element must be of the compound's tag as well.
+        const size_t lt = std::string_view(d, k).rfind('<');
+        if (lt == std::string_view::npos) continue;
+        size_t e = lt + 1;
+        char lower[32];
+        size_t len = 0;
+        while (e < k && len < sizeof lower && (IsNameChar(static_cast<unsigned char>(d[e])) || d[e] == ':'))
+            lower[len++] = Low(d[e++]);
+        if (TagCode(std::string_view(lower, len)) == tag) return true;
+    }
+    return false;
+}
+
+bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
+    std::string key(selectorList);
+    key += needText ? '\1' : '\0';
+    auto it = Cache.find(key);
+    if (it != Cache.end()) return it->second != 0;
+    const TParsedSelectors& parsed = ParsedSelectors(selectorList);
+    const std::vector<TComplex>& list = parsed.List;
+    bool result = false;
+    // Most selectors name an id or class the page does not hold anywhere:
+    // they are ruled out without finding the elements.
+    auto mayMatch = [&](const TComplex& c) {
+        for (const TCompound& part : c.Parts)
+            for (const TSimple& simple : part.Simples)
+                if ((simple.Kind == TSimple::Id || simple.Kind == TSimple::Class) &&
+                    !HasToken(simple.Name, simple.Kind == TSimple::Id ? "id" : "class", part.Tag))
+                    return false;
+        return true;
+    };
+    // Once the elements are there, matching is the quicker test.
+    if (parsed.Valid && (Built || std::any_of(list.begin(), list.end(), mayMatch))) {
+        Build();
+        TSelectorMatcher m{*this, needText};
+        for (const TComplex& c : list)
+            if (m.Any(c)) {
+                result = true;
+                break;
+            }
+    }
+    Cache.emplace(std::move(key), result ? 1 : 0);
+    return result;
+}
+
+bool TPageElements::AnyMatches(std::string_view selectorList) const { return Matches(selectorList, false); }
+bool TPageElements::AnyWithTextMatches(std::string_view selectorList) const { return Matches(selectorList, true); }
+
+std::string UsedFaceFamily(std::string_view families, const std::vector<std::string>& faces) {
+    // The families are the comma list at the end of the value; in a font
+    // shorthand the first of them follows the size.
+    size_t i = 0;
+    bool first = true;
+    while (i <= families.size()) {
+        size_t comma = families.find(',', i);
+        if (comma == std::string_view::npos) comma = families.size();
+        std::string_view entry = families.substr(i, comma - i);
+        while (!entry.empty() && IsWs(static_cast<unsigned char>(entry.front()))) entry.remove_prefix(1);
+        while (!entry.empty() && IsWs(static_cast<unsigned char>(entry.back()))) entry.remove_suffix(1);
+        if (entry.size() >= 2 && (entry.back() == '"' || entry.back() == '\'')) {
+            // A quoted name, perhaps after a shorthand's style and size.
+            const size_t open = entry.rfind(entry.back(), entry.size() - 2);
+            if (open != std::string_view::npos && (open == 0 || first))
+                entry = entry.substr(open + 1, entry.size() - open - 2);
+        }
+        if (entry.find("!important") != std::string_view::npos) entry = entry.substr(0, entry.find('!'));
+        while (!entry.empty() && IsWs(static_cast<unsigned char>(entry.back()))) entry.remove_suffix(1);
+        for (const std::string& f : faces) {
+            const bool same = entry == f;
+            // font: italic 700 1em/1.2 "Face": the family ends the first entry.
+            const bool tail = first && entry.size() > f.size() &&
+                              entry.compare(entry.size() - f.size(), f.size(), f) == 0 &&
+                              (IsWs(static_cast<unsigned char>(entry[entry.size() - f.size() - 1])) ||
+                               entry[entry.size() - f.size() - 1] == '"' || entry[entry.size() - f.size() - 1] == '\'');
+            if (same || tail) return f;
+        }
+        if (OneOf(entry, {"serif", "sans-serif", "monospace", "cursive", "fantasy", "system-ui", "ui-serif",
+                          "ui-sans-serif", "ui-monospace", "ui-rounded", "math", "emoji", "fangsong", "inherit",
+                          "initial", "unset", "revert"}))
+            return {};
+        first = false;
+        i = comma + 1;
+    }
+    return {};
+}
