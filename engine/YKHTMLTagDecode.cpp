@@ -11,10 +11,10 @@
 #endif
 
 const TLinkTagEntry LinkTagTable[LinkTagCount] = {
-    {"A", "HREF", "", ltLink},        {"AREA", "HREF", "", ltLink},
-    {"FRAME", "SRC", "", ltLink},     {"BODY", "BACKGROUND", "", ltImage},
-    {"IMG", "SRC", "", ltImage},      {"EMBED", "SRC", "", ltEmbed},
-    {"BGSOUND", "SRC", "", ltEmbed},  {"META", "HTTP-EQUIV", "CONTENT", ltMeta},
+    {"A", "HREF", "", ltLink},       {"AREA", "HREF", "", ltLink},
+    {"FRAME", "SRC", "", ltLink},    {"BODY", "BACKGROUND", "", ltImage},
+    {"IMG", "SRC", "", ltImage},     {"EMBED", "SRC", "", ltEmbed},
+    {"BGSOUND", "SRC", "", ltEmbed}, {"META", "HTTP-EQUIV", "CONTENT", ltMeta},
 };
 
 namespace {
@@ -89,8 +89,8 @@ inline int64_t TextRunEnd(const unsigned char* d, int64_t from, int64_t n, int64
     for (; i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         const unsigned ltMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lt)));
-        unsigned ctl = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x0D)), v)));
+        unsigned ctl =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x0D)), v)));
         if (ltMask) {
             const int k = __builtin_ctz(ltMask);
             ctl &= (1u << k) - 1;
@@ -125,8 +125,8 @@ inline bool EqualsUpper(const unsigned char* s, int64_t len, std::string_view up
 // moved past. Bytes at or after n are absent.
 class Scanner {
 public:
-    Scanner(const unsigned char* d, int64_t n, int64_t p, THTMLLinkResult& r,
-            const TLinkTagEntry* table, int tableCount, bool stop)
+    Scanner(const unsigned char* d, int64_t n, int64_t p, THTMLLinkResult& r, const TLinkTagEntry* table,
+            int tableCount, bool stop)
         : d_(d), n_(n), p_(p), r_(r), table_(table), tableCount_(tableCount), stop_(stop) {}
 
     void Run();
@@ -272,8 +272,8 @@ void Scanner::StartTag() {
         const int64_t attrLen = p_ - attrFrom;
         if (stop_ && RepeatsName(attrFrom, attrLen)) return;
         if (r_.AttrNames) {
-            std::string& name = r_.AttrNames->emplace_back(reinterpret_cast<const char*>(d_ + attrFrom),
-                                                           static_cast<size_t>(attrLen));
+            std::string& name =
+                r_.AttrNames->emplace_back(reinterpret_cast<const char*>(d_ + attrFrom), static_cast<size_t>(attrLen));
             for (char& ch : name) ch = static_cast<char>(UpperAscii(static_cast<unsigned char>(ch)));
         }
         const bool pick1 = entry && EqualsUpper(d_ + attrFrom, attrLen, entry->AttrName1);
@@ -332,10 +332,8 @@ void Scanner::EndTag() {
     // never a letter.
     for (size_t i = 0; i < r_.TagName.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(r_.TagName[i]);
-        if (IsLeadByte(c))
-            ++i;
-        else
-            r_.TagName[i] = static_cast<char>(UpperAscii(c));
+        if (IsLeadByte(c)) ++i;
+        else r_.TagName[i] = static_cast<char>(UpperAscii(c));
     }
     if (p_ < n_) ++p_;
     const std::string_view name(r_.TagName);
@@ -406,8 +404,8 @@ void InitLinkResult(THTMLLinkResult& Result) {
     Result.ValueLen = 0;
 }
 
-void GetHTMLTag(TTagScanBuffer& Buf, THTMLLinkResult& Result, const TLinkTagEntry* Table,
-                int TableCount, const bool& StopFlag) {
+void GetHTMLTag(TTagScanBuffer& Buf, THTMLLinkResult& Result, const TLinkTagEntry* Table, int TableCount,
+                const bool& StopFlag) {
     Result.Value1.clear();
     Result.Value2.clear();
     Result.TagName.clear();

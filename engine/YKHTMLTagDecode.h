@@ -69,5 +69,5 @@ void InitLinkResult(THTMLLinkResult& Result);
 // Reads one token at Buf.Pos into Result and moves Pos past it. When
 // StopFlag is set the token may be cut short at a few points; the caller is
 // expected to end its loop then.
-void GetHTMLTag(TTagScanBuffer& Buf, THTMLLinkResult& Result, const TLinkTagEntry* Table,
-                int TableCount, const bool& StopFlag);
+void GetHTMLTag(TTagScanBuffer& Buf, THTMLLinkResult& Result, const TLinkTagEntry* Table, int TableCount,
+                const bool& StopFlag);

@@ -8,18 +8,21 @@ void SortPageList(int& selected) { FileList.Sort(EnvSettings.SortType, EnvSettin
 void SortPageParts(THTMLFileInfo& page, int& selected) {
     switch (EnvSettings.SortType) {
         case SortBySize:
-        case SortByImageCount: page.Items.Sort(SortBySize, EnvSettings.SortAscending, selected); break;
-        case SortByName: page.Items.Sort(SortByName, EnvSettings.SortAscending, selected); break;
-        default: break;
+        case SortByImageCount:
+            page.Items.Sort(SortBySize, EnvSettings.SortAscending, selected);
+            break;
+        case SortByName:
+            page.Items.Sort(SortByName, EnvSettings.SortAscending, selected);
+            break;
+        default:
+            break;
     }
 }
 
 TRunEnd FinishRun(const std::string& namedPage, bool itemFile) {
     TRunEnd end;
-    if (EnvSettings.WlsEnabled && itemFile)
-        end.ItemFile = UpdateWlsFile(EnvSettings.WlsFileName);
-    else
-        end.ItemFile.Outcome = TWlsOutcome::NotEnabled;
+    if (EnvSettings.WlsEnabled && itemFile) end.ItemFile = UpdateWlsFile(EnvSettings.WlsFileName);
+    else end.ItemFile.Outcome = TWlsOutcome::NotEnabled;
     int selected = -1;
     SortPageList(selected);
     for (int i = 0; i < FileList.Count(); ++i) {

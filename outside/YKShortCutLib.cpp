@@ -250,9 +250,15 @@ bool ParseShortcutBytes(std::string_view data, TShortCutInfo& info, std::string_
     TShortCutInfo r;
     r.IconIndex = static_cast<int32_t>(Le32(header, 0x38));
     switch (Le32(header, 0x3C)) {
-        case 3: r.ShowState = 2; break;
-        case 7: r.ShowState = 1; break;
-        default: r.ShowState = 0; break;
+        case 3:
+            r.ShowState = 2;
+            break;
+        case 7:
+            r.ShowState = 1;
+            break;
+        default:
+            r.ShowState = 0;
+            break;
     }
 
     if (flags & kHasLinkTargetIDList) {

@@ -10,8 +10,8 @@
 #include <string_view>
 
 struct TShortCutInfo {
-    std::string Path;              // the target, in this program's form (CP932, "/")
-    std::string Arguments;         // the remaining texts CP932, as stored
+    std::string Path;       // the target, in this program's form (CP932, "/")
+    std::string Arguments;  // the remaining texts CP932, as stored
     std::string WorkingDirectory;
     std::string Description;
     std::string IconLocation;

@@ -11,8 +11,8 @@
 // The field tags in their fixed order.
 enum TWlsField : int { wfName = 0, wfURL, wfOption, wfTime, wfSize, wfComment };
 inline constexpr int WlsFieldCount = 6;
-inline constexpr std::array<const char*, WlsFieldCount> WlsTags{
-    "<NAME>", "<URL>", "<OPTION>", "<TIME>", "<SIZE>", "<COMMENT>"};
+inline constexpr std::array<const char*, WlsFieldCount> WlsTags{"<NAME>", "<URL>",  "<OPTION>",
+                                                                "<TIME>", "<SIZE>", "<COMMENT>"};
 
 // One item. Each field holds a whole line of the file, tag included
 // ("<URL>http://a.example/"); an empty field is one the item lacks.

@@ -39,17 +39,28 @@ void SetBrowserSeam(TBrowserSeam seam) { Seam() = std::move(seam); }
 const std::string& ShellErrorText(int code) {
     static const std::string none;
     switch (code) {
-        case 0: return SJ("システムに､ メモリまたはリソースが足りません。");
-        case 2: return SJ("指定されたファイルが見つかりませんでした。");
-        case 3: return SJ("指定されたパスが見つかりませんでした。");
-        case 11: return SJ(".EXEファイルが無効です (Win32 .EXEではないか､ .EXEイメージ内のエラーです)。");
-        case 26: return SJ("共有違反が発生しました。");
-        case 27: return SJ("ファイル名の関連付けが不完全､ または無効です。");
-        case 28: return SJ("要求タイム アウトのためにDDEトランザクションを完了できませんでした。");
-        case 29: return SJ("DDEトランザクションが失敗しました。");
-        case 30: return SJ("ほかのDDEトランザクションが処理されているために､ DDEトランザクションを完了できませんでした。");
-        case 31: return SJ("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。");
-        default: return none;
+        case 0:
+            return SJ("システムに､ メモリまたはリソースが足りません。");
+        case 2:
+            return SJ("指定されたファイルが見つかりませんでした。");
+        case 3:
+            return SJ("指定されたパスが見つかりませんでした。");
+        case 11:
+            return SJ(".EXEファイルが無効です (Win32 .EXEではないか､ .EXEイメージ内のエラーです)。");
+        case 26:
+            return SJ("共有違反が発生しました。");
+        case 27:
+            return SJ("ファイル名の関連付けが不完全､ または無効です。");
+        case 28:
+            return SJ("要求タイム アウトのためにDDEトランザクションを完了できませんでした。");
+        case 29:
+            return SJ("DDEトランザクションが失敗しました。");
+        case 30:
+            return SJ("ほかのDDEトランザクションが処理されているために､ DDEトランザクションを完了できませんでした。");
+        case 31:
+            return SJ("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。");
+        default:
+            return none;
     }
 }
 

@@ -56,7 +56,7 @@ void OpenFolder(const std::string& path);
 // The outside world of BrowseURL, replaceable so that the routing between
 // running browsers can be exercised. Empty members take the real thing.
 struct TBrowserSeam {
-    std::function<void()> detect;                                   // sets the two flags
+    std::function<void()> detect;                                     // sets the two flags
     std::function<std::string(const std::string& file)> association;  // program file associated with file
     std::function<bool(const std::string& service, const std::string& file)> ddeOpen;
 };

@@ -7,10 +7,10 @@
 //
 // VELMORAN_SAVE_GUARD=1 writes the expected files instead of comparing; only
 // ever do that from a build that predates a change to the classic reading.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <fcntl.h>
 #include <utime.h>
 
 #include <cstdlib>
@@ -57,11 +57,12 @@ TEST_P(ClassicGuard, OutputsMatchTheSavedOnes) {
     fs::create_directories(root / "sample");
     fs::copy(kData + "/site", root / "classic/site", fs::copy_options::recursive);
     fs::copy(kData + "/other", root / "classic/other", fs::copy_options::recursive);
-    fs::copy(std::string(VELMORAN_SOURCE_DIR) + "/examples/site", root / "sample/site",
-             fs::copy_options::recursive);
+    fs::copy(std::string(VELMORAN_SOURCE_DIR) + "/examples/site", root / "sample/site", fs::copy_options::recursive);
     // Fixed file times, so that the JSON dates do not depend on the checkout.
     for (auto& e : fs::recursive_directory_iterator(root.path())) {
-        struct utimbuf t{1700000000, 1700000000};
+        struct utimbuf t {
+            1700000000, 1700000000
+        };
         ::utime(e.path().c_str(), &t);
     }
     TempDir io;
@@ -132,19 +133,21 @@ TEST_P(ClassicGuard, OutputsMatchTheSavedOnes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sites, ClassicGuard,
-    ::testing::Values(TGuardCase{"sample", "sample/site", {}}, TGuardCase{"classic", "classic/site", {}},
-                      TGuardCase{"classic-options",
-                                 "classic/site/index.html",
-                                 {"OPTION/ANOTHERFOLDER=0", "CONFIG/SORTTYPE=1", "CONFIG/FILESIZEDISP=3",
-                                  "CONFIG/BPS=56000", "CONFIG/MODERN=0"}},
-                      TGuardCase{"classic-nolinks", "classic/site/index.html", {"CONFIG/LINKENABLED=0", "CONFIG/SORTORDER=1"}}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (ch == '-') ch = '_';
-        return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Sites, ClassicGuard,
+                         ::testing::Values(TGuardCase{"sample", "sample/site", {}},
+                                           TGuardCase{"classic", "classic/site", {}},
+                                           TGuardCase{"classic-options",
+                                                      "classic/site/index.html",
+                                                      {"OPTION/ANOTHERFOLDER=0", "CONFIG/SORTTYPE=1",
+                                                       "CONFIG/FILESIZEDISP=3", "CONFIG/BPS=56000", "CONFIG/MODERN=0"}},
+                                           TGuardCase{"classic-nolinks",
+                                                      "classic/site/index.html",
+                                                      {"CONFIG/LINKENABLED=0", "CONFIG/SORTORDER=1"}}),
+                         [](const auto& info) {
+                             std::string n = info.param.name;
+                             for (char& ch : n)
+                                 if (ch == '-') ch = '_';
+                             return n;
+                         });
 
 }  // namespace

@@ -161,7 +161,6 @@ TEST_F(InputResolve, InternetShortcutFilesNameTheirTarget) {
     EXPECT_FALSE(r.Message.empty());
 }
 
-
 // A relative address in the file used to come back relative while the
 // current folder moved to its folder, so the run looked for another file
 // than the one found and measured nothing.

@@ -144,8 +144,8 @@ using SkipListTest = SettingsTest;
 
 TEST_F(SkipListTest, DefaultListsSkipSchemesFragmentsAndRootLinks) {
     ResetSettingsDefaults();
-    for (const char* ref : {"/x.html", "#top", "HTTP://a", "Mailto:me@x", "news:x", "file:///srv/a", "clsid:1",
-                            "https://a"})
+    for (const char* ref :
+         {"/x.html", "#top", "HTTP://a", "Mailto:me@x", "news:x", "file:///srv/a", "clsid:1", "https://a"})
         EXPECT_TRUE(IsHrefSkip(ref)) << ref;
     for (const char* ref : {"page.html", "javascript:x()", "http", "sub/#top", ""})
         EXPECT_FALSE(IsHrefSkip(ref)) << ref;

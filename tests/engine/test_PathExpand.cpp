@@ -19,8 +19,22 @@ std::string Expand(std::string_view path, std::string_view base) {
 }  // namespace
 
 TEST(PathExpand, AgreesWithThePlatformOnHandPickedPaths) {
-    const char* paths[] = {"", "/", "a", "a/", "/a/b/../c", "../../x", "./a/./b/", "a//b", "..", ".",
-                           "/..", "a/..", "a/../", "\x95\x5c/\x83\x7c.html", "../img/i001.gif", "//host/x"};
+    const char* paths[] = {"",
+                           "/",
+                           "a",
+                           "a/",
+                           "/a/b/../c",
+                           "../../x",
+                           "./a/./b/",
+                           "a//b",
+                           "..",
+                           ".",
+                           "/..",
+                           "a/..",
+                           "a/../",
+                           "\x95\x5c/\x83\x7c.html",
+                           "../img/i001.gif",
+                           "//host/x"};
     const char* bases[] = {"", "/", "/srv/site/", "/srv/site", "rel/dir/", "/a/b/c/d/"};
     for (const char* p : paths)
         for (const char* b : bases)

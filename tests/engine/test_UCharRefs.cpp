@@ -45,7 +45,7 @@ TEST(PercentEscapes, DecodeAndDropAsWritten) {
 TEST(PercentEscapes, ProducedPercentCombinesWithWhatFollows) {
     EXPECT_EQ(UnescapeAttrValue("%2541"), "A");
     EXPECT_EQ(UnescapeAttrValue("%252541"), "A");
-    EXPECT_EQ(UnescapeAttrValue("a%25"), "a");   // the produced "%" has no code left
+    EXPECT_EQ(UnescapeAttrValue("a%25"), "a");    // the produced "%" has no code left
     EXPECT_EQ(UnescapeAttrValue("%25%41"), "1");  // "%%41": the code "%4" is no escape
     EXPECT_EQ(UnescapeAttrValue("%25zz!"), "!");
 
@@ -72,7 +72,9 @@ TEST(CharRefs, NamedReferences) {
     EXPECT_EQ(DecodeCharRefs("&copy;"), "\xA9");
     EXPECT_EQ(DecodeCharRefs("&COPY;"), "&COPY;");
     EXPECT_EQ(DecodeCharRefs("&Amp;"), "&Amp;");
-    EXPECT_EQ(DecodeCharRefs("a&nbsp;b&yuml;"), "a\xA0" "b\xFF");
+    EXPECT_EQ(DecodeCharRefs("a&nbsp;b&yuml;"),
+              "a\xA0"
+              "b\xFF");
     EXPECT_EQ(DecodeCharRefs("&AElig;&aelig;&ETH;&eth;"), "\xC6\xE6\xD0\xF0");
     EXPECT_EQ(DecodeCharRefs("&apos;&euro;"), "&apos;&euro;");  // not HTML 3.2
 }
@@ -137,9 +139,9 @@ TEST(CharRefs, TableIsTheHtml32Set) {
         const char* name;
         int code;
     };
-    for (Spot s : {Spot{"nbsp", 160}, Spot{"shy", 173}, Spot{"micro", 181}, Spot{"frac34", 190},
-                   Spot{"Agrave", 192}, Spot{"times", 215}, Spot{"THORN", 222}, Spot{"szlig", 223},
-                   Spot{"divide", 247}, Spot{"thorn", 254}, Spot{"yuml", 255}}) {
+    for (Spot s : {Spot{"nbsp", 160}, Spot{"shy", 173}, Spot{"micro", 181}, Spot{"frac34", 190}, Spot{"Agrave", 192},
+                   Spot{"times", 215}, Spot{"THORN", 222}, Spot{"szlig", 223}, Spot{"divide", 247}, Spot{"thorn", 254},
+                   Spot{"yuml", 255}}) {
         EXPECT_STREQ(CharRefTable[s.code - 160 + 4].Name, s.name);
     }
 }

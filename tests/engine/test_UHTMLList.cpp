@@ -12,8 +12,7 @@ namespace {
 
 // Counts destructions so that ownership can be checked without a leak tool.
 struct CountedInfo : THTMLFileInfo {
-    explicit CountedInfo(int* deaths, std::vector<std::string>* order = nullptr)
-        : deaths_(deaths), order_(order) {}
+    explicit CountedInfo(int* deaths, std::vector<std::string>* order = nullptr) : deaths_(deaths), order_(order) {}
     ~CountedInfo() override {
         ++*deaths_;
         if (order_) order_->push_back(FileName);
@@ -75,8 +74,7 @@ struct Model {
 
     void Run() {
         Range(0, static_cast<int>(v.size()) - 1, false);
-        std::stable_sort(v.begin(), v.end(),
-                         [this](const auto& a, const auto& b) { return Lt(a.first, b.first); });
+        std::stable_sort(v.begin(), v.end(), [this](const auto& a, const auto& b) { return Lt(a.first, b.first); });
     }
 };
 
@@ -139,10 +137,8 @@ TEST(HTMLItemListSort, MatchesReferenceModelOnLongLists) {
                 << "round " << round << " index " << k;
             seen[static_cast<size_t>(std::stoi(list[k]->FileName))] = true;
             if (k > 0) {
-                if (asc)
-                    ASSERT_LE(list[k - 1]->TotalSize, list[k]->TotalSize);
-                else
-                    ASSERT_GE(list[k - 1]->TotalSize, list[k]->TotalSize);
+                if (asc) ASSERT_LE(list[k - 1]->TotalSize, list[k]->TotalSize);
+                else ASSERT_GE(list[k - 1]->TotalSize, list[k]->TotalSize);
             }
         }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), true), n);
@@ -161,8 +157,8 @@ TEST(HTMLItemListSort, NameKeyIsOrdinalUnsignedBytes) {
     list.Sort(SortByName, true, sel);
     std::vector<std::string> got;
     for (const THTMLFileInfo* p : list) got.push_back(p->FileName);
-    EXPECT_EQ(got, (std::vector<std::string>{"/s/B.htm", "/s/b", "/s/b.htm", "/s/b.html", "/s/~.htm",
-                                             "/s/\x82\xA0.htm"}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"/s/B.htm", "/s/b", "/s/b.htm", "/s/b.html", "/s/~.htm", "/s/\x82\xA0.htm"}));
     EXPECT_EQ(sel, 2);
     list.Sort(SortByName, false, sel);
     EXPECT_EQ(list[0]->FileName, "/s/\x82\xA0.htm");

@@ -232,8 +232,7 @@ TEST(TagScanner, CommentsAndDeclarations) {
     EXPECT_EQ(Texts(ScanAll("<!-- a > b --!>x")), (Strings{"<!-- a > b --!>", "x"}));
     EXPECT_EQ(Texts(ScanAll("<!--!>x")), (Strings{"<!--!>", "x"}));
     EXPECT_EQ(Texts(ScanAll("<!-x>y")), (Strings{"<!-x>", "y"}));
-    EXPECT_EQ(Texts(ScanAll("<!-- <A HREF=x> ! > never closed")),
-              Strings{"<!-- <A HREF=x> ! > never closed"});
+    EXPECT_EQ(Texts(ScanAll("<!-- <A HREF=x> ! > never closed")), Strings{"<!-- <A HREF=x> ! > never closed"});
     EXPECT_EQ(Texts(ScanAll("<!-")), Strings{"<!-"});
     t = ScanAll("<!>x");
     EXPECT_EQ(t[0].Text, "<!>");

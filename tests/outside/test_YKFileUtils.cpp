@@ -3,8 +3,8 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <optional>
+#include <thread>
 
 #include "outside/YKFileUtils.h"
 #include "platform/Clock.h"
@@ -97,9 +97,10 @@ TEST(GetLongPath, ExpandsFilesFoldersAndMissingPaths) {
 }
 
 TEST(TempDirectory, ComesFromTmpdirWithTrailingSeparator) {
-    const std::pair<const char*, std::string> cases[] = {
-        {nullptr, "/tmp/"}, {"", "/tmp/"}, {"/var//x/../tmp", "/var/tmp/"},
-        {"/srv/\xE8\xA1\xA8/", "/srv/" + kHyo + "/"}};  // 表 in UTF-8
+    const std::pair<const char*, std::string> cases[] = {{nullptr, "/tmp/"},
+                                                         {"", "/tmp/"},
+                                                         {"/var//x/../tmp", "/var/tmp/"},
+                                                         {"/srv/\xE8\xA1\xA8/", "/srv/" + kHyo + "/"}};  // 表 in UTF-8
     for (const auto& [env, expected] : cases) {
         EnvGuard g("TMPDIR", env);
         EXPECT_EQ(platform::GetTempDirectory(), expected) << (env ? env : "(unset)");

@@ -50,7 +50,7 @@ struct Lnk {
     std::string idList;  // raw item-id list, terminator included
     bool hasLinkInfo = false;
     std::optional<std::string> rawLinkInfo;  // replaces the generated one
-    bool unicodeLinkInfo = false;             // Unicode forms win; ANSI forms then hold "/wrong"
+    bool unicodeLinkInfo = false;            // Unicode forms win; ANSI forms then hold "/wrong"
     std::string localBase, suffix, netName;
     bool forceNoLinkInfo = false;
     std::optional<std::string> name, relative, workDir, args, icon;
@@ -96,8 +96,8 @@ struct Lnk {
 
     std::string Bytes() const {
         const std::optional<std::string>* strings[] = {&name, &relative, &workDir, &args, &icon};
-        uint32_t flags = (hasIdList ? 0x1 : 0) | (hasLinkInfo ? 0x2 : 0) | (unicode ? 0x80 : 0) |
-                         (forceNoLinkInfo ? 0x100 : 0);
+        uint32_t flags =
+            (hasIdList ? 0x1 : 0) | (hasLinkInfo ? 0x2 : 0) | (unicode ? 0x80 : 0) | (forceNoLinkInfo ? 0x100 : 0);
         for (int i = 0; i < 5; ++i)
             if (*strings[i]) flags |= 0x4u << i;
         std::string f;
@@ -134,7 +134,13 @@ std::string ExtraBlock(uint32_t signature, size_t payload) {
 Lnk RichLnk() {
     Lnk l;
     l.hasIdList = true;
-    l.idList = std::string("\x05\x00" "abc" "\x04\x00" "de" "\x00\x00", 11);
+    l.idList = std::string(
+        "\x05\x00"
+        "abc"
+        "\x04\x00"
+        "de"
+        "\x00\x00",
+        11);
     l.hasLinkInfo = true;
     l.localBase = "/srv/site/";
     l.suffix = "表\\ポ.htm";
@@ -289,9 +295,15 @@ TEST(ParseShortcut, RejectsMalformedSections) {
             l.idList = list;
         });
     };
-    ExpectRejected(idList(std::string("\x10\x00" "ab\x00\x00", 6)), "item past list");
+    ExpectRejected(idList(std::string("\x10\x00"
+                                      "ab\x00\x00",
+                                      6)),
+                   "item past list");
     ExpectRejected(idList(std::string("\x01\x00\x00\x00", 4)), "item size 1");
-    ExpectRejected(idList(std::string("\x04\x00" "ab", 4)), "no list terminator");
+    ExpectRejected(idList(std::string("\x04\x00"
+                                      "ab",
+                                      4)),
+                   "no list terminator");
 
     auto linkInfo = [&](std::string raw) {
         return with([&](Lnk& l) {
@@ -413,8 +425,8 @@ TEST(ParseShortcut, DISABLED_WriteFuzzSeeds) {
     net.netName = "\\\\server\\share";
     net.suffix = "dir\\f.htm";
     net.relative = "f.htm";
-    const std::pair<const char*, Lnk> seeds[] = {{"rich-ansi.lnk", RichLnk()}, {"rich-unicode.lnk", unicode},
-                                                 {"network.lnk", net}, {"bare.lnk", Lnk()}};
+    const std::pair<const char*, Lnk> seeds[] = {
+        {"rich-ansi.lnk", RichLnk()}, {"rich-unicode.lnk", unicode}, {"network.lnk", net}, {"bare.lnk", Lnk()}};
     for (const auto& [name, l] : seeds) {
         std::string bytes = l.Bytes();
         ASSERT_TRUE(Parse(bytes)) << name;

@@ -216,11 +216,12 @@ TEST_F(LauncherTest, ShellErrorsShowTheirTableTextOthersPassSilently) {
     Messages m;
     EXPECT_FALSE(ShowShellError(31));
     EXPECT_FALSE(ShowShellError(0));
-    EXPECT_FALSE(ShowShellError(5));   // not in the table
+    EXPECT_FALSE(ShowShellError(5));  // not in the table
     EXPECT_TRUE(ShowShellError(42));
     ASSERT_EQ(m.seen.size(), 2u);
     EXPECT_EQ(m.seen[0].kind, TMsgKind::Error);
-    EXPECT_EQ(m.seen[0].text, Utf8ToCp932Literal("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
+    EXPECT_EQ(m.seen[0].text,
+              Utf8ToCp932Literal("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
     EXPECT_EQ(m.seen[1].text, Utf8ToCp932Literal("システムに､ メモリまたはリソースが足りません。"));
     // The comma is the half-width one (0xA4), one byte.
     EXPECT_NE(m.seen[1].text.find('\xA4'), std::string::npos);

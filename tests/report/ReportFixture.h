@@ -31,10 +31,8 @@ protected:
     }
     void TearDown() override {
         EnvSettings = saved_;
-        if (savedEpoch_)
-            ::setenv("SOURCE_DATE_EPOCH", savedEpoch_->c_str(), 1);
-        else
-            ::unsetenv("SOURCE_DATE_EPOCH");
+        if (savedEpoch_) ::setenv("SOURCE_DATE_EPOCH", savedEpoch_->c_str(), 1);
+        else ::unsetenv("SOURCE_DATE_EPOCH");
         FileList.Clear();
         InputList.clear();
     }
@@ -46,8 +44,7 @@ protected:
 
     // A page record: parts[0] is the page's own file, the rest its resources;
     // TotalSize is their sum, as a run leaves it.
-    static THTMLFileInfo* AddPage(const std::string& name,
-                                  const std::vector<std::pair<std::string, int64_t>>& parts) {
+    static THTMLFileInfo* AddPage(const std::string& name, const std::vector<std::pair<std::string, int64_t>>& parts) {
         auto* page = new THTMLFileInfo;
         page->FileName = name;
         for (size_t k = 0; k < parts.size(); ++k) {

@@ -101,9 +101,9 @@ TEST_F(Formatting, WeightTable) {
         {1, 3221225472 + 5242, "3,072.00 MB"},  // 3072.004999...: below the half
         {1, 3221225472 + 5243, "3,072.01 MB"},
         {3, 5000000000, "5,000.00 t"},
-        {1, 1049, "1.02 KB"},   // 1.0244... rounds down
-        {1, 1029, "1.00 KB"},   // 1.00488... rounds down
-        {1, 1034, "1.01 KB"},   // 1.009765625 rounds up
+        {1, 1049, "1.02 KB"},  // 1.0244... rounds down
+        {1, 1029, "1.00 KB"},  // 1.00488... rounds down
+        {1, 1034, "1.01 KB"},  // 1.009765625 rounds up
         {1, 1126, "1.10 KB"},
     };
     for (const Row& r : rows) {
@@ -137,7 +137,7 @@ TEST(Locale, GroupsThousands) {
     EXPECT_EQ(platform::FormatThousands(1000), "1,000");
     EXPECT_EQ(platform::FormatThousands(-1234567), "-1,234,567");
     EXPECT_EQ(platform::FormatThousands(std::numeric_limits<int64_t>::min()), "-9,223,372,036,854,775,808");
-    EXPECT_EQ(platform::FormatNumber(999.995, 2), "1,000.00");  // 999.995000000000004547...
+    EXPECT_EQ(platform::FormatNumber(999.995, 2), "1,000.00");       // 999.995000000000004547...
     EXPECT_EQ(platform::FormatNumber(123456.785, 2), "123,456.79");  // 123456.7850000000034...
     EXPECT_EQ(platform::FormatNumber(1e20, 2), "100,000,000,000,000,000,000.00");
     EXPECT_EQ(platform::FormatNumber(-0x1p63, 1), "-9,223,372,036,854,775,808.0");

@@ -82,12 +82,30 @@ TEST_F(HTMLReport, TableLayout) {
     SamplePage();
     Lines l = Build();
     const std::string link = "<a href=\"file:///srv/site/index.htm\" TARGET=\"LINK\">/srv/site/index.htm</a></td>";
-    const Lines checked = {
-        Sj("チェックしたHTMLファイル<br>"), "<br>", Sj("ファイル数:1<br>"), "<table border=1>", "<tr>",
-        Sj("<td>順位</td>"), Sj("<td>ファイルサイズ</td>"), Sj("<td>読み込み時間</td>"), Sj("<td>画像数</td>"),
-        Sj("<td>エラー</td>"), Sj("<td>ファイル名</td>"), "</tr>", "<tr>", "<td>1</td>", "<td>4,000 Bytes</td>",
-        Sj("<td> 1.11秒</td>"), "<td>1</td>", "<td>0</td>", Sj("<td><a href=\"#SOURCE0\">↓</a>"),
-        "<a NAME=\"MASTER0\"></a>", link, "</tr>", "</table>", "<hr>"};
+    const Lines checked = {Sj("チェックしたHTMLファイル<br>"),
+                           "<br>",
+                           Sj("ファイル数:1<br>"),
+                           "<table border=1>",
+                           "<tr>",
+                           Sj("<td>順位</td>"),
+                           Sj("<td>ファイルサイズ</td>"),
+                           Sj("<td>読み込み時間</td>"),
+                           Sj("<td>画像数</td>"),
+                           Sj("<td>エラー</td>"),
+                           Sj("<td>ファイル名</td>"),
+                           "</tr>",
+                           "<tr>",
+                           "<td>1</td>",
+                           "<td>4,000 Bytes</td>",
+                           Sj("<td> 1.11秒</td>"),
+                           "<td>1</td>",
+                           "<td>0</td>",
+                           Sj("<td><a href=\"#SOURCE0\">↓</a>"),
+                           "<a NAME=\"MASTER0\"></a>",
+                           link,
+                           "</tr>",
+                           "</table>",
+                           "<hr>"};
     EXPECT_EQ(Slice(l, checked[0], checked.size()), checked);
 
     const Lines resources = {
@@ -112,8 +130,8 @@ TEST_F(HTMLReport, PreformattedLayoutReusesTheTextTables) {
     Lines l = Build();
 
     Lines expected = Head();
-    expected.insert(expected.end(), {"<hr>", "<br>", Sj("チェックしたHTMLファイル<br>"), "<br>",
-                                     Sj("ファイル数:2<br>"), "<PRE>"});
+    expected.insert(expected.end(),
+                    {"<hr>", "<br>", Sj("チェックしたHTMLファイル<br>"), "<br>", Sj("ファイル数:2<br>"), "<PRE>"});
     AddCheckedFileTable(expected, true);
     expected.insert(expected.end(), {"</PRE>", "<hr>", "<br>", Sj("HTMLリソース<br>")});
     AddResourceTables(expected, true);
@@ -145,15 +163,37 @@ TEST_F(HTMLReport, OutsideLinksAndErrorsInBothLayouts) {
 
     EnvSettings.ExportUseTable = true;
     Lines l = Build();
-    const Lines urls = {Sj("他のURLへのリンク<br>"), "<br>", "<table border=1>", "<tr>", "<td>", Sj("元ファイル<br>"),
-                        link, "<br>", Sj("リンク先:2<br>"),
+    const Lines urls = {Sj("他のURLへのリンク<br>"),
+                        "<br>",
+                        "<table border=1>",
+                        "<tr>",
+                        "<td>",
+                        Sj("元ファイル<br>"),
+                        link,
+                        "<br>",
+                        Sj("リンク先:2<br>"),
                         "<a href=\"HTTP://a.example/\" TARGET=\"LINK\">HTTP://a.example/</a><br>",
                         "<a href=\"http://b.example/?a=1&amp;b=&lt;2&gt;\" TARGET=\"LINK\">"
                         "http://b.example/?a=1&amp;b=&lt;2&gt;</a><br>",
-                        "</td>", "</tr>", "</table>", "<hr>"};
+                        "</td>",
+                        "</tr>",
+                        "</table>",
+                        "<hr>"};
     EXPECT_EQ(Slice(l, urls[0], urls.size()), urls);
-    const Lines errors = {Sj("エラー<br>"), "<br>", "<table border=1>", "<tr>", "<td>", Sj("元ファイル<br>"), link,
-                          "<br>", Sj("エラーリンク:1<br>"), "/srv/x&amp;y.gif<br>", "</td>", "</tr>", "</table>", "<hr>"};
+    const Lines errors = {Sj("エラー<br>"),
+                          "<br>",
+                          "<table border=1>",
+                          "<tr>",
+                          "<td>",
+                          Sj("元ファイル<br>"),
+                          link,
+                          "<br>",
+                          Sj("エラーリンク:1<br>"),
+                          "/srv/x&amp;y.gif<br>",
+                          "</td>",
+                          "</tr>",
+                          "</table>",
+                          "<hr>"};
     EXPECT_EQ(Slice(l, errors[0], errors.size()), errors);
 
     EnvSettings.ExportUseTable = false;

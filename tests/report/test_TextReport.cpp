@@ -7,8 +7,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FrontEnd.h"
-#include "report/UCreateResult.h"
 #include "report/ReportFixture.h"
+#include "report/UCreateResult.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -84,7 +84,8 @@ TEST_F(TextReport, PageWithOneImage) {
     SamplePage();
     Lines l = Build();
 
-    const std::string row = "   1 " + Sp(5) + "4,000 Bytes " + Sp(12) + Sj(" 1.11秒") + "       1       0 /srv/site/index.htm";
+    const std::string row =
+        "   1 " + Sp(5) + "4,000 Bytes " + Sp(12) + Sj(" 1.11秒") + "       1       0 /srv/site/index.htm";
     EXPECT_EQ(Slice(l, Sj("チェックしたHTMLファイル"), 4),
               (Lines{Sj("チェックしたHTMLファイル"), Sj("ファイル数:1"),
                      Sj("順位   ファイルサイズ        読み込み時間  画像数  エラー ファイル名"), row}));
@@ -137,8 +138,8 @@ TEST_F(TextReport, OtherURLsSortedWithoutCaseAndErrorsInOrder) {
     EXPECT_EQ(Slice(l, Sj("他のURLへのリンク"), 8),
               (Lines{Sj("他のURLへのリンク"), "", Sj("リンク数:4"), "/srv/a.htm", "ftp://c.example/",
                      "HTTP://A.example/x", "http://a.example/X", "http://b.example/"}));
-    EXPECT_EQ(Slice(l, Sj("エラー"), 7), (Lines{Sj("エラー"), "", Sj("エラー数:3"), "/srv/a.htm", "/srv/z.gif",
-                                               "/srv/b.gif", "/srv/z.gif"}));
+    EXPECT_EQ(Slice(l, Sj("エラー"), 7),
+              (Lines{Sj("エラー"), "", Sj("エラー数:3"), "/srv/a.htm", "/srv/z.gif", "/srv/b.gif", "/srv/z.gif"}));
     EXPECT_EQ(l[l.size() - 3], "/srv/z.gif");
     // The sorted order stays in the model.
     EXPECT_EQ(a->URLList, (Lines{"ftp://c.example/", "HTTP://A.example/x", "http://a.example/X", "http://b.example/"}));
