@@ -78,19 +78,21 @@ public:
     // stay as they are.
     void Clear();
 
+    // Kept in this order, the small fields together, so that no padding
+    // grows the record: a big site holds hundreds of thousands of them.
     THTMLItemList Items;                    // parts; entry 0 is the page itself
     std::vector<std::string> NotFoundList;  // missing local files, in the order met
     std::vector<std::string> URLList;       // distinct outside URLs, fragment cut off
     std::string FileName;                   // full path (problem record: the page)
+    std::string LinkName;                   // problem record: the target
+    std::string Message;                    // problem record: the message of its line
+    std::string Title;                      // TITLE text, control characters blanked
     int64_t HTMLSize = 0;                   // the HTML file alone
     int64_t TotalSize = 0;                  // page: weight; part: its own size
     uint32_t FileDate = 0;                  // packed DOS date (high) and time (low)
     bool IsHTML = false;                    // entry 0 of a page's Items
-    std::string LinkName;                   // problem record: the target
-    std::string Message;                    // problem record: the message of its line
     bool Marked = false;                    // scratch mark of Sort
     uint8_t KanjiCode = 0;                  // DocEncoding the page was read in
-    std::string Title;                      // TITLE text, control characters blanked
     uint8_t Kind = pkPage;                  // part record: a TPartKind
 };
 
