@@ -1,5 +1,7 @@
 #include "engine/UHTMLList.h"
 
+#include <mutex>
+#include <new>
 #include <utility>
 
 THTMLItemList FileList;
@@ -34,7 +36,83 @@ bool Before(const THTMLFileInfo* a, const THTMLFileInfo* b, int key, bool ascend
     return ascending ? c < 0 : c > 0;
 }
 
+// Blocks of records; a freed record goes on a list that the next one is
+// taken from. Blocks stay for the program's lifetime, as does the pool
+// itself (records in global lists are freed at exit, after any static pool
+// would have gone). Address sanitizer builds take every record from the
+// allocator, so that a record used after it was freed is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPoolRecords = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPoolRecords = false;
+#else
+constexpr bool kPoolRecords = true;
+#endif
+#else
+constexpr bool kPoolRecords = true;
+#endif
+
+class TRecordPool {
+public:
+    void* Take() {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (free_) {
+            TSlot* slot = free_;
+            free_ = slot->next;
+            return slot;
+        }
+        if (left_ == 0) {
+            next_ = static_cast<char*>(::operator new(kSlot * kPerBlock));
+            left_ = kPerBlock;
+        }
+        void* p = next_;
+        next_ += kSlot;
+        --left_;
+        return p;
+    }
+    void Give(void* p) noexcept {
+        std::lock_guard<std::mutex> hold(lock_);
+        TSlot* slot = static_cast<TSlot*>(p);
+        slot->next = free_;
+        free_ = slot;
+    }
+
+    static constexpr size_t kSlot = (sizeof(THTMLFileInfo) + alignof(THTMLFileInfo) - 1) /
+                                    alignof(THTMLFileInfo) * alignof(THTMLFileInfo);
+
+private:
+    struct TSlot {
+        TSlot* next;
+    };
+    static constexpr size_t kPerBlock = 256;
+
+    std::mutex lock_;
+    TSlot* free_ = nullptr;
+    char* next_ = nullptr;
+    size_t left_ = 0;
+};
+
+TRecordPool& RecordPool() {
+    static TRecordPool* pool = new TRecordPool;
+    return *pool;
+}
+
 }  // namespace
+
+void* THTMLFileInfo::operator new(std::size_t size) {
+    if (!kPoolRecords || size != sizeof(THTMLFileInfo)) return ::operator new(size);
+    return RecordPool().Take();
+}
+
+void THTMLFileInfo::operator delete(void* p, std::size_t size) noexcept {
+    if (!p) return;
+    if (!kPoolRecords || size != sizeof(THTMLFileInfo)) {
+        ::operator delete(p);
+        return;
+    }
+    RecordPool().Give(p);
+}
 
 THTMLItemList::~THTMLItemList() { Clear(); }
 

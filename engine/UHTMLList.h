@@ -2,6 +2,7 @@
 // holds them, and the lists a run fills.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -77,6 +78,12 @@ public:
     // Empties the lists (freeing the parts) and the texts; numbers and flags
     // stay as they are.
     void Clear();
+
+    // Records are carved from blocks of many: a big site holds hundreds of
+    // thousands, which then take no allocator header each and lie together.
+    // Freed records are reused by later ones (any thread).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
 
     // Kept in this order, the small fields together, so that no padding
     // grows the record: a big site holds hundreds of thousands of them.
