@@ -36,6 +36,56 @@ bool Before(const THTMLFileInfo* a, const THTMLFileInfo* b, int key, bool ascend
     return ascending ? c < 0 : c > 0;
 }
 
+// The range phase, then the insertion pass, over any entries. Ranges of up
+// to 11 entries are left to the insertion pass; the order among equal keys
+// that the views show depends on exactly this sequence of partitions and
+// moves, so it must not be "improved".
+template <class T, class Less>
+void SortEntries(std::vector<T>& v, Less before) {
+    const int count = static_cast<int>(v.size());
+    std::vector<std::pair<int, int>> stack;  // the larger side: depth ~ log2(count)
+    int lo = 0, hi = count - 1;
+    for (;;) {
+        if (hi - lo <= 10) {
+            if (stack.empty()) break;
+            lo = stack.back().first;
+            hi = stack.back().second;
+            stack.pop_back();
+        }
+        const T pivot = v[static_cast<size_t>(lo + (hi - lo) / 2)];
+        int i = lo, j = hi;
+        for (;;) {
+            while (before(v[static_cast<size_t>(i)], pivot)) ++i;
+            while (before(pivot, v[static_cast<size_t>(j)])) --j;
+            if (i >= j) break;
+            std::swap(v[static_cast<size_t>(i)], v[static_cast<size_t>(j)]);
+            ++i;
+            --j;
+        }
+        if (i - lo > hi - j) {
+            if (i - lo > 10) stack.emplace_back(lo, i - 1);
+            lo = j + 1;
+        } else {
+            if (hi - j > 10) stack.emplace_back(j + 1, hi);
+            hi = i - 1;
+        }
+    }
+    for (int i = 1; i < count; ++i) {
+        T held = v[static_cast<size_t>(i)];
+        int j = i - 1;
+        while (j >= 0 && before(held, v[static_cast<size_t>(j)])) {
+            v[static_cast<size_t>(j + 1)] = v[static_cast<size_t>(j)];
+            --j;
+        }
+        v[static_cast<size_t>(j + 1)] = held;
+    }
+}
+
+struct TKeyed {
+    int64_t key;
+    THTMLFileInfo* item;
+};
+
 // Blocks of records; a freed record goes on a list that the next one is
 // taken from. Blocks stay for the program's lifetime, as does the pool
 // itself (records in global lists are freed at exit, after any static pool
@@ -134,48 +184,34 @@ void THTMLItemList::Clear() {
     items_.clear();
 }
 
-void THTMLItemList::Swap(int a, int b) { std::swap(items_[static_cast<size_t>(a)], items_[static_cast<size_t>(b)]); }
-
 void THTMLItemList::Sort(int key, bool ascending, int& selected) {
-    for (THTMLFileInfo* p : items_) p->Marked = false;
-    if (selected >= 0 && selected < Count()) items_[static_cast<size_t>(selected)]->Marked = true;
-
-    if (key == SortBySize || key == SortByName || key == SortByImageCount) {
-        // Range phase. Ranges of up to 11 entries are left to the insertion
-        // pass; the order among equal keys that the views show depends on
-        // exactly this sequence of partitions, so it must not be "improved".
-        std::vector<std::pair<int, int>> stack;  // the larger side: depth ~ log2(Count)
-        int lo = 0, hi = Count() - 1;
-        for (;;) {
-            if (hi - lo <= 10) {
-                if (stack.empty()) break;
-                lo = stack.back().first;
-                hi = stack.back().second;
-                stack.pop_back();
-            }
-            const THTMLFileInfo* pivot = items_[static_cast<size_t>(lo + (hi - lo) / 2)];
-            int i = lo, j = hi;
-            for (;;) {
-                while (Before(items_[static_cast<size_t>(i)], pivot, key, ascending)) ++i;
-                while (Before(pivot, items_[static_cast<size_t>(j)], key, ascending)) --j;
-                if (i >= j) break;
-                Swap(i, j);
-                ++i;
-                --j;
-            }
-            if (i - lo > hi - j) {
-                if (i - lo > 10) stack.emplace_back(lo, i - 1);
-                lo = j + 1;
-            } else {
-                if (hi - j > 10) stack.emplace_back(j + 1, hi);
-                hi = i - 1;
-            }
+    THTMLFileInfo* const chosen =
+        selected >= 0 && selected < Count() ? items_[static_cast<size_t>(selected)] : nullptr;
+    if (key == SortByName) {
+        for (THTMLFileInfo* p : items_) p->Marked = false;
+        SortEntries(items_, [ascending](const THTMLFileInfo* a, const THTMLFileInfo* b) {
+            return Before(a, b, SortByName, ascending);
+        });
+    } else if (key == SortBySize || key == SortByImageCount) {
+        // The numbers are sorted beside their records, so that comparing
+        // never reads a record: on a big site they lie all over memory.
+        std::vector<TKeyed> keyed;
+        keyed.reserve(items_.size());
+        for (THTMLFileInfo* p : items_) {
+            p->Marked = false;
+            keyed.push_back({key == SortBySize ? p->TotalSize : p->Items.Count(), p});
         }
-        InsertSort(key, ascending);
+        SortEntries(keyed, [ascending](const TKeyed& a, const TKeyed& b) {
+            return ascending ? a.key < b.key : a.key > b.key;
+        });
+        for (size_t k = 0; k < keyed.size(); ++k) items_[k] = keyed[k].item;
+    } else {
+        for (THTMLFileInfo* p : items_) p->Marked = false;
     }
-
+    if (!chosen) return;
+    chosen->Marked = true;
     for (int k = 0; k < Count(); ++k) {
-        if (items_[static_cast<size_t>(k)]->Marked) {
+        if (items_[static_cast<size_t>(k)] == chosen) {
             selected = k;
             break;
         }

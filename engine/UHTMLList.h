@@ -62,8 +62,6 @@ public:
     std::vector<THTMLFileInfo*>::const_iterator end() const { return items_.end(); }
 
 private:
-    void Swap(int a, int b);
-
     std::vector<THTMLFileInfo*> items_;
 };
 
