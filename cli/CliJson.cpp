@@ -200,7 +200,9 @@ void WriteResultJson(const TRunSummary& summary, TJsonSink& sink) {
     for (const THTMLFileInfo* r : ErrorLog) ++problemsPerPage[r->FileName];
 
     w.BeginArray("pages");
-    for (const THTMLFileInfo* p : FileList) {
+    for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i);
+        const THTMLFileInfo* p = FileList[i];
         w.BeginObject();
         w.Text("path", p->FileName);
         w.Text("title", p->Title);

@@ -242,6 +242,37 @@ void THTMLFileInfo::Clear() {
     Title.clear();
 }
 
+namespace {
+
+void Prefetch(const void* p) { __builtin_prefetch(p); }
+
+void PrefetchRecord(const THTMLFileInfo* r) {
+    const char* bytes = reinterpret_cast<const char*>(r);
+    for (size_t at = 0; at < sizeof(THTMLFileInfo); at += 64) Prefetch(bytes + at);
+}
+
+}  // namespace
+
+// In stages, each reading what the one before fetched: the record, then
+// what it points to, then the parts, then their names.
+void PrefetchAhead(const THTMLItemList& list, int i) {
+    const int n = list.Count();
+    if (i < 0 || i >= n) return;
+    const auto at = list.begin() + i;
+    if (i + 8 < n) PrefetchRecord(at[8]);
+    if (i + 4 < n) {
+        const THTMLFileInfo* r = at[4];
+        Prefetch(r->FileName.data());
+        if (r->Items.Count() > 0) Prefetch(&*r->Items.begin());
+        if (!r->URLList.empty()) Prefetch(r->URLList.data());
+        if (!r->NotFoundList.empty()) Prefetch(r->NotFoundList.data());
+    }
+    if (i + 2 < n)
+        for (const THTMLFileInfo* part : at[2]->Items) PrefetchRecord(part);
+    if (i + 1 < n)
+        for (const THTMLFileInfo* part : at[1]->Items) Prefetch(part->FileName.data());
+}
+
 const char* PartKindName(uint8_t kind) {
     static const char* const names[] = {"page", "image", "stylesheet", "script", "font", "media", "frame", "other"};
     return kind < sizeof names / sizeof names[0] ? names[kind] : "other";
