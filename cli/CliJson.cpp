@@ -197,6 +197,7 @@ void WriteResultJson(const TRunSummary& summary, TJsonSink& sink) {
     w.TextList("inputs", InputList);
 
     std::unordered_map<std::string_view, int> problemsPerPage;
+    problemsPerPage.reserve(static_cast<size_t>(ErrorLog.Count()));
     for (const THTMLFileInfo* r : ErrorLog) ++problemsPerPage[r->FileName];
 
     w.BeginArray("pages");

@@ -81,6 +81,13 @@ void SortEntries(std::vector<T>& v, Less before) {
     }
 }
 
+void Prefetch(const void* p) { __builtin_prefetch(p); }
+
+void PrefetchRecord(const THTMLFileInfo* r) {
+    const char* bytes = reinterpret_cast<const char*>(r);
+    for (size_t at = 0; at < sizeof(THTMLFileInfo); at += 64) Prefetch(bytes + at);
+}
+
 struct TKeyed {
     int64_t key;
     THTMLFileInfo* item;
@@ -197,7 +204,9 @@ void THTMLItemList::Sort(int key, bool ascending, int& selected) {
         // never reads a record: on a big site they lie all over memory.
         std::vector<TKeyed> keyed;
         keyed.reserve(items_.size());
-        for (THTMLFileInfo* p : items_) {
+        for (size_t k = 0; k < items_.size(); ++k) {
+            if (k + 8 < items_.size()) PrefetchRecord(items_[k + 8]);
+            THTMLFileInfo* p = items_[k];
             p->Marked = false;
             keyed.push_back({key == SortBySize ? p->TotalSize : p->Items.Count(), p});
         }
@@ -241,17 +250,6 @@ void THTMLFileInfo::Clear() {
     Message.clear();
     Title.clear();
 }
-
-namespace {
-
-void Prefetch(const void* p) { __builtin_prefetch(p); }
-
-void PrefetchRecord(const THTMLFileInfo* r) {
-    const char* bytes = reinterpret_cast<const char*>(r);
-    for (size_t at = 0; at < sizeof(THTMLFileInfo); at += 64) Prefetch(bytes + at);
-}
-
-}  // namespace
 
 // In stages, each reading what the one before fetched: the record, then
 // what it points to, then the parts, then their names.
