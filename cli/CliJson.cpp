@@ -202,7 +202,7 @@ void WriteResultJson(const TRunSummary& summary, TJsonSink& sink) {
 
     w.BeginArray("pages");
     for (int i = 0; i < FileList.Count(); ++i) {
-        PrefetchAhead(FileList, i);
+        PrefetchAhead(FileList, i, true);
         const THTMLFileInfo* p = FileList[i];
         w.BeginObject();
         w.Text("path", p->FileName);

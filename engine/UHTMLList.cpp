@@ -253,7 +253,7 @@ void THTMLFileInfo::Clear() {
 
 // In stages, each reading what the one before fetched: the record, then
 // what it points to, then the parts, then their names.
-void PrefetchAhead(const THTMLItemList& list, int i) {
+void PrefetchAhead(const THTMLItemList& list, int i, bool parts) {
     const int n = list.Count();
     if (i < 0 || i >= n) return;
     const auto at = list.begin() + i;
@@ -261,10 +261,11 @@ void PrefetchAhead(const THTMLItemList& list, int i) {
     if (i + 4 < n) {
         const THTMLFileInfo* r = at[4];
         Prefetch(r->FileName.data());
-        if (r->Items.Count() > 0) Prefetch(&*r->Items.begin());
+        if (parts && r->Items.Count() > 0) Prefetch(&*r->Items.begin());
         if (!r->URLList.empty()) Prefetch(r->URLList.data());
         if (!r->NotFoundList.empty()) Prefetch(r->NotFoundList.data());
     }
+    if (!parts) return;
     if (i + 2 < n)
         for (const THTMLFileInfo* part : at[2]->Items) PrefetchRecord(part);
     if (i + 1 < n)

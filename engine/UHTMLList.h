@@ -102,10 +102,11 @@ public:
 };
 
 // A hint for a walk through the list in order, at entry i: the records a
-// few entries further on, their lists and parts are fetched into the cache
-// meanwhile. The reports walk every page of a big site in sorted order,
-// which scatters them over memory. Changes nothing; any i is allowed.
-void PrefetchAhead(const THTMLItemList& list, int i);
+// few entries further on and their names (with parts: also their parts and
+// the parts' names) are fetched into the cache meanwhile. The reports walk
+// every page of a big site in sorted order, which scatters them over
+// memory. Changes nothing; any i is allowed.
+void PrefetchAhead(const THTMLItemList& list, int i, bool parts);
 
 // The second owning list kind; the program keeps one for its lifetime.
 class THTMLErrorLogList : public THTMLItemList {};

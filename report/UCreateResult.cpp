@@ -363,7 +363,7 @@ std::string FilePathToURL(const std::string& Path) {
 void AddCheckedFileTable(TReportSink& Lines, bool HTMLMode) {
     Lines.Line(SJ("順位   ファイルサイズ        読み込み時間  画像数  エラー ファイル名"));
     for (int i = 0; i < FileList.Count(); ++i) {
-        PrefetchAhead(FileList, i);
+        PrefetchAhead(FileList, i, false);
         const THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         std::string line;
@@ -381,7 +381,7 @@ void AddCheckedFileTable(TReportSink& Lines, bool HTMLMode) {
 
 void AddResourceTables(TReportSink& Lines, bool HTMLMode) {
     for (int i = 0; i < FileList.Count(); ++i) {
-        PrefetchAhead(FileList, i);
+        PrefetchAhead(FileList, i, true);
         THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         if (HTMLMode) {
@@ -520,7 +520,7 @@ void AddHtmlCheckedTable(TReportSink& Lines) {
         Lines.Line(Td(head));
     Lines.Line("</tr>");
     for (int i = 0; i < FileList.Count(); ++i) {
-        PrefetchAhead(FileList, i);
+        PrefetchAhead(FileList, i, false);
         const THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         Lines.Line("<tr>");
@@ -539,7 +539,7 @@ void AddHtmlCheckedTable(TReportSink& Lines) {
 
 void AddHtmlResourceTables(TReportSink& Lines) {
     for (int i = 0; i < FileList.Count(); ++i) {
-        PrefetchAhead(FileList, i);
+        PrefetchAhead(FileList, i, true);
         THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         Lines.Line(Cat({"<a NAME=\"SOURCE", index, "\">"}));
