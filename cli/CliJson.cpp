@@ -197,10 +197,13 @@ void WriteResultJson(const TRunSummary& summary, TJsonSink& sink) {
     w.TextList("inputs", InputList);
 
     std::unordered_map<std::string_view, int> problemsPerPage;
+    problemsPerPage.reserve(static_cast<size_t>(ErrorLog.Count()));
     for (const THTMLFileInfo* r : ErrorLog) ++problemsPerPage[r->FileName];
 
     w.BeginArray("pages");
-    for (const THTMLFileInfo* p : FileList) {
+    for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, true);
+        const THTMLFileInfo* p = FileList[i];
         w.BeginObject();
         w.Text("path", p->FileName);
         w.Text("title", p->Title);

@@ -171,9 +171,13 @@ private:
     std::string startDir_;
     std::string textFile_, htmlFile_, jsonFile_, problemsFile_;
 
-    // Problem lines as the problem list shows them (after the cap).
+    // Problem lines as the problem list shows them (after the cap): written
+    // to a problem file as they come (a big site has tens of thousands),
+    // kept only for stdout or a target written where it is.
     TWarningCap cap_;
     std::vector<std::string> shownLines_;
+    platform::TOutputFile problemsOut_;
+    bool problemsStreamed_ = false;
     int fileCount_ = 0;
     int64_t budget_ = -1;
     bool stop_ = false;
@@ -276,8 +280,16 @@ void TCli::ResolveInputs() {
 
 void TCli::Measure() {
     cap_.Reset();
+    problemsStreamed_ = !problemsFile_.empty() && problemsFile_ != "-" && !platform::OutputInPlace(problemsFile_);
+    // A failure to open is reported where the file is put in place.
+    if (problemsStreamed_) problemsOut_.Open(problemsFile_);
     cap_.SetSink([this](const std::string& line) {
-        shownLines_.push_back(line);
+        if (!problemsStreamed_) {
+            shownLines_.push_back(line);
+        } else if (problemsOut_.IsOpen()) {
+            problemsOut_.Write(line);
+            problemsOut_.Write("\r\n");
+        }
         term_.Line(line);
     });
     auto pollInterrupt = [this] {
@@ -403,6 +415,8 @@ void TCli::WriteOutputs() {
         std::string bytes;
         for (const std::string& l : shownLines_) bytes += l + "\r\n";
         WriteOutput(problemsFile_, bytes);
+    } else if (problemsStreamed_) {
+        CommitOutput(problemsFile_, problemsOut_);
     } else if (!problemsFile_.empty()) {
         // Every line is here when the cap is off: written as it goes.
         platform::TOutputFile out;

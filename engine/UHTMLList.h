@@ -2,6 +2,7 @@
 // holds them, and the lists a run fills.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,8 +62,6 @@ public:
     std::vector<THTMLFileInfo*>::const_iterator end() const { return items_.end(); }
 
 private:
-    void Swap(int a, int b);
-
     std::vector<THTMLFileInfo*> items_;
 };
 
@@ -78,21 +77,36 @@ public:
     // stay as they are.
     void Clear();
 
+    // Records are carved from blocks of many: a big site holds hundreds of
+    // thousands, which then take no allocator header each and lie together.
+    // Freed records are reused by later ones (any thread).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
+
+    // Kept in this order, the small fields together, so that no padding
+    // grows the record: a big site holds hundreds of thousands of them.
     THTMLItemList Items;                    // parts; entry 0 is the page itself
     std::vector<std::string> NotFoundList;  // missing local files, in the order met
     std::vector<std::string> URLList;       // distinct outside URLs, fragment cut off
     std::string FileName;                   // full path (problem record: the page)
+    std::string LinkName;                   // problem record: the target
+    std::string Message;                    // problem record: the message of its line
+    std::string Title;                      // TITLE text, control characters blanked
     int64_t HTMLSize = 0;                   // the HTML file alone
     int64_t TotalSize = 0;                  // page: weight; part: its own size
     uint32_t FileDate = 0;                  // packed DOS date (high) and time (low)
     bool IsHTML = false;                    // entry 0 of a page's Items
-    std::string LinkName;                   // problem record: the target
-    std::string Message;                    // problem record: the message of its line
     bool Marked = false;                    // scratch mark of Sort
     uint8_t KanjiCode = 0;                  // DocEncoding the page was read in
-    std::string Title;                      // TITLE text, control characters blanked
     uint8_t Kind = pkPage;                  // part record: a TPartKind
 };
+
+// A hint for a walk through the list in order, at entry i: the records a
+// few entries further on and their names (with parts: also their parts and
+// the parts' names) are fetched into the cache meanwhile. The reports walk
+// every page of a big site in sorted order, which scatters them over
+// memory. Changes nothing; any i is allowed.
+void PrefetchAhead(const THTMLItemList& list, int i, bool parts);
 
 // The second owning list kind; the program keeps one for its lifetime.
 class THTMLErrorLogList : public THTMLItemList {};

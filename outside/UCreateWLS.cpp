@@ -1,6 +1,7 @@
 #include "outside/UCreateWLS.h"
 
 #include <cstdio>
+#include <string_view>
 #include <unordered_set>
 
 #include "engine/UHTMLList.h"
@@ -65,13 +66,21 @@ uint32_t FreeTick(const std::string& path, uint32_t tick) {
 }  // namespace
 
 std::vector<std::string> CollectWlsAddresses() {
+    // Reserved for every URL, so that the strings never move and the set can
+    // look at them rather than hold copies.
+    size_t most = 0;
+    for (const THTMLFileInfo* page : FileList)
+        if (page) most += page->URLList.size();
     std::vector<std::string> addresses;
-    std::unordered_set<std::string> seen;
+    addresses.reserve(most);
+    std::unordered_set<std::string_view> seen;
     for (const THTMLFileInfo* page : FileList) {
         if (!page) continue;
         for (const std::string& url : page->URLList) {
             std::string address = WlsFieldText(url.substr(0, SjisFind(url, '#')));
-            if (seen.insert(address).second) addresses.push_back(std::move(address));
+            if (seen.count(address)) continue;
+            addresses.push_back(std::move(address));
+            seen.insert(addresses.back());
         }
     }
     return addresses;
@@ -106,20 +115,34 @@ TWlsResult UpdateWlsFile(const std::string& path) {
         }
     }
 
-    std::unordered_set<std::string> present;
+    // The addresses are distinct: a new one need only be looked for among
+    // the items kept.
+    std::unordered_set<std::string_view> present;
     for (const TWlsItem& item : items) present.insert(item[wfURL]);
-    for (const std::string& a : addresses) {
-        if (present.insert(WlsTags[wfURL] + a).second) items.push_back(NewWlsItem(a));
-    }
 
     // The intermediate file is named by the tick count and takes the next
     // free number; it is renamed over the old file in one step, so that no
     // failure can leave the old file deleted and the new one elsewhere.
+    // Written as it is made: a big site has tens of thousands of addresses.
     const uint32_t tick = platform::GetTickCount();
     platform::TOutputFile out;
-    const bool written =
-        out.Open(path, [tick](unsigned attempt) { return IntermediateFileName(tick + attempt); }) &&
-        out.Write(WriteWlsItems(items)) && out.Commit();
+    bool written = out.Open(path, [tick](unsigned attempt) { return IntermediateFileName(tick + attempt); });
+    std::string text;
+    auto put = [&](const TWlsItem& item) {
+        text.clear();
+        AppendWlsItem(text, item);
+        written = written && out.Write(text);
+    };
+    for (const TWlsItem& item : items) put(item);
+    std::string url = WlsTags[wfURL];
+    const size_t tagLength = url.size();
+    for (const std::string& a : addresses) {
+        if (!written) break;
+        url.resize(tagLength);
+        url += a;
+        if (!present.count(url)) put(NewWlsItem(a));
+    }
+    written = written && out.Commit();
     if (!written) {
         const bool locked = old.exists && out.Error() == platform::TOutputError::Protected;
         return Failed(locked ? LockedText() : UpdateFailedText());

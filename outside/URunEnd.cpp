@@ -26,6 +26,7 @@ TRunEnd FinishRun(const std::string& namedPage, bool itemFile) {
     int selected = -1;
     SortPageList(selected);
     for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, false);
         if (FileList[i]->FileName != namedPage) continue;
         end.NamedPage = i;
         int part = -1;

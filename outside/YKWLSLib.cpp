@@ -65,14 +65,16 @@ std::string WlsFieldText(std::string text) {
     return text;
 }
 
+void AppendWlsItem(std::string& out, const TWlsItem& item) {
+    for (const std::string& field : item.Fields) {
+        for (char c : field)
+            if (c != '\r' && c != '\n') out += c;
+        out += "\r\n";
+    }
+}
+
 std::string WriteWlsItems(const std::vector<TWlsItem>& items) {
     std::string out;
-    for (const TWlsItem& item : items) {
-        for (const std::string& field : item.Fields) {
-            for (char c : field)
-                if (c != '\r' && c != '\n') out += c;
-            out += "\r\n";
-        }
-    }
+    for (const TWlsItem& item : items) AppendWlsItem(out, item);
     return out;
 }

@@ -50,3 +50,5 @@ std::string WlsFieldText(std::string text);
 // The file's bytes: every item's six fields in tag order, one line each
 // (cleaned by WlsFieldText), each followed by CR LF.
 std::string WriteWlsItems(const std::vector<TWlsItem>& items);
+// One item's lines as WriteWlsItems writes them, added to out.
+void AppendWlsItem(std::string& out, const TWlsItem& item);

@@ -1,6 +1,7 @@
 #include "report/UCreateResult.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -330,19 +331,25 @@ std::string JoinReportLines(const std::vector<std::string>& Lines) {
 }
 
 std::string FilePathToURL(const std::string& Path) {
-    static constexpr std::string_view kEscaped = "% #<>[]^`{|}~\"";
+    // Looked up per byte: the reports convert every part's path.
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> t{};
+        for (char c : std::string_view("% #<>[]^`{|}~\"")) t[static_cast<unsigned char>(c)] = true;
+        return t;
+    }();
     static constexpr char kHex[] = "0123456789ABCDEF";
     // A lead byte makes a character only with a trail byte (0x40 to 0xFC
     // but 0x7F); before any other byte it stands alone.
     auto isTrail = [](unsigned char t) { return t >= 0x40 && t != 0x7F && t <= 0xFC; };
     std::string out;
     out.reserve(Path.size() + Path.size() / 4);
-    for (size_t i = 0; i < Path.size(); ++i) {
+    // A leading "/" is dropped (it is never escaped nor part of a character).
+    for (size_t i = !Path.empty() && Path[0] == '/' ? 1 : 0; i < Path.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(Path[i]);
         if (IsSjisLead(c) && i + 1 < Path.size() && isTrail(static_cast<unsigned char>(Path[i + 1]))) {
             out += Path[i];
             out += Path[++i];
-        } else if (kEscaped.find(static_cast<char>(c)) != std::string_view::npos) {
+        } else if (kEscaped[c]) {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 15];
@@ -350,13 +357,13 @@ std::string FilePathToURL(const std::string& Path) {
             out += static_cast<char>(c);
         }
     }
-    if (!out.empty() && out[0] == '/') out.erase(0, 1);
     return out;
 }
 
 void AddCheckedFileTable(TReportSink& Lines, bool HTMLMode) {
     Lines.Line(SJ("順位   ファイルサイズ        読み込み時間  画像数  エラー ファイル名"));
     for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, false);
         const THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         std::string line;
@@ -374,6 +381,7 @@ void AddCheckedFileTable(TReportSink& Lines, bool HTMLMode) {
 
 void AddResourceTables(TReportSink& Lines, bool HTMLMode) {
     for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, true);
         THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         if (HTMLMode) {
@@ -512,6 +520,7 @@ void AddHtmlCheckedTable(TReportSink& Lines) {
         Lines.Line(Td(head));
     Lines.Line("</tr>");
     for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, false);
         const THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         Lines.Line("<tr>");
@@ -530,6 +539,7 @@ void AddHtmlCheckedTable(TReportSink& Lines) {
 
 void AddHtmlResourceTables(TReportSink& Lines) {
     for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, true);
         THTMLFileInfo& page = *FileList[i];
         const std::string index = std::to_string(i);
         Lines.Line(Cat({"<a NAME=\"SOURCE", index, "\">"}));
