@@ -40,10 +40,8 @@ public:
         Quoted(IsPlainAscii(cp932) ? cp932 : std::string_view(utf8_ = Cp932ToUtf8(cp932)));
     }
     void TextOrNull(const char* key, std::string_view cp932, bool null) {
-        if (null)
-            Null(key);
-        else
-            Text(key, cp932);
+        if (null) Null(key);
+        else Text(key, cp932);
     }
     void Number(const char* key, int64_t n) {
         Member(key);
@@ -117,13 +115,27 @@ private:
             out_.append(s.substr(from, i - from));
             from = i + 1;
             switch (c) {
-                case '"': out_ += "\\\""; break;
-                case '\\': out_ += "\\\\"; break;
-                case '\b': out_ += "\\b"; break;
-                case '\f': out_ += "\\f"; break;
-                case '\n': out_ += "\\n"; break;
-                case '\r': out_ += "\\r"; break;
-                case '\t': out_ += "\\t"; break;
+                case '"':
+                    out_ += "\\\"";
+                    break;
+                case '\\':
+                    out_ += "\\\\";
+                    break;
+                case '\b':
+                    out_ += "\\b";
+                    break;
+                case '\f':
+                    out_ += "\\f";
+                    break;
+                case '\n':
+                    out_ += "\\n";
+                    break;
+                case '\r':
+                    out_ += "\\r";
+                    break;
+                case '\t':
+                    out_ += "\\t";
+                    break;
                 default: {
                     char buf[8];
                     std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -152,8 +164,8 @@ void DosStamp(TJsonWriter& w, const char* key, uint32_t stamp) {
     if (stamp == 0) return w.Null(key);
     const unsigned date = stamp >> 16, time = stamp & 0xFFFF;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", (date >> 9) + 1980, (date >> 5) & 15,
-                  date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", (date >> 9) + 1980, (date >> 5) & 15, date & 31,
+                  time >> 11, (time >> 5) & 63, (time & 31) * 2);
     w.String(key, buf);
 }
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 struct TRunSummary {
-    int warningCount = 0;        // problem lines counted by the cap
+    int warningCount = 0;  // problem lines counted by the cap
     bool warningsStopped = false;
-    bool interrupted = false;    // the run was stopped before its end
-    std::string error;           // CP932; a read error that ended the run
+    bool interrupted = false;  // the run was stopped before its end
+    std::string error;         // CP932; a read error that ended the run
 };
 
 // Receives the document in pieces as it is made.

@@ -5,10 +5,10 @@
 
 #include <cctype>
 #include <csignal>
-#include <functional>
-#include <cstdlib>
-#include <optional>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,7 +226,8 @@ bool TCli::LoadSettingsForRun() {
         auto cp = ArgToCp932(set);
         TSettingOverride o;
         switch (cp ? ParseSettingOverride(*cp, o) : TOverrideCheck::BadForm) {
-            case TOverrideCheck::Ok: break;
+            case TOverrideCheck::Ok:
+                break;
             case TOverrideCheck::BadForm:
                 Fail(SJ("--set には SECTION/KEY=VALUE を指定してください: ") + Utf8ToCp932(set));
                 return false;
@@ -483,9 +484,10 @@ int TCli::Run() {
 
 int main(int argc, char** argv) {
     TOptions o;
-    CLI::App app{"Weighs web pages kept on the local disk: every page, the files it pulls in,\n"
-                 "and the local pages it links to.",
-                 "velmoran-cli"};
+    CLI::App app{
+        "Weighs web pages kept on the local disk: every page, the files it pulls in,\n"
+        "and the local pages it links to.",
+        "velmoran-cli"};
     app.add_option("--ini", o.ini, "Settings file to read (never written)")->type_name("FILE");
     app.add_option("--set", o.sets, "Override one setting, as the settings file would hold it")
         ->type_name("SECTION/KEY=VALUE")
@@ -503,8 +505,7 @@ int main(int argc, char** argv) {
     app.add_flag("--modern", o.modern,
                  "Weigh what a current browser loads (UTF-8, style sheets, scripts, fonts, srcset); "
                  "as CONFIG/MODERN=1");
-    app.add_option("--budget", o.budget, "Every page heavier than SIZE (500KB, 2MB) is a problem")
-        ->type_name("SIZE");
+    app.add_option("--budget", o.budget, "Every page heavier than SIZE (500KB, 2MB) is a problem")->type_name("SIZE");
     app.add_option("PATH", o.paths, "HTML files or folders to measure")->required();
     try {
         app.parse(argc, argv);

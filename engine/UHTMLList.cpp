@@ -120,7 +120,7 @@ public:
             return slot;
         }
         if (left_ == 0) {
-            next_ = static_cast<char*>(::operator new(kSlot * kPerBlock));
+            next_ = static_cast<char*>(::operator new(kSlot* kPerBlock));
             left_ = kPerBlock;
         }
         void* p = next_;
@@ -135,8 +135,8 @@ public:
         free_ = slot;
     }
 
-    static constexpr size_t kSlot = (sizeof(THTMLFileInfo) + alignof(THTMLFileInfo) - 1) /
-                                    alignof(THTMLFileInfo) * alignof(THTMLFileInfo);
+    static constexpr size_t kSlot =
+        (sizeof(THTMLFileInfo) + alignof(THTMLFileInfo) - 1) / alignof(THTMLFileInfo) * alignof(THTMLFileInfo);
 
 private:
     struct TSlot {
@@ -192,8 +192,7 @@ void THTMLItemList::Clear() {
 }
 
 void THTMLItemList::Sort(int key, bool ascending, int& selected) {
-    THTMLFileInfo* const chosen =
-        selected >= 0 && selected < Count() ? items_[static_cast<size_t>(selected)] : nullptr;
+    THTMLFileInfo* const chosen = selected >= 0 && selected < Count() ? items_[static_cast<size_t>(selected)] : nullptr;
     if (key == SortByName) {
         for (THTMLFileInfo* p : items_) p->Marked = false;
         SortEntries(items_, [ascending](const THTMLFileInfo* a, const THTMLFileInfo* b) {
@@ -210,9 +209,8 @@ void THTMLItemList::Sort(int key, bool ascending, int& selected) {
             p->Marked = false;
             keyed.push_back({key == SortBySize ? p->TotalSize : p->Items.Count(), p});
         }
-        SortEntries(keyed, [ascending](const TKeyed& a, const TKeyed& b) {
-            return ascending ? a.key < b.key : a.key > b.key;
-        });
+        SortEntries(
+            keyed, [ascending](const TKeyed& a, const TKeyed& b) { return ascending ? a.key < b.key : a.key > b.key; });
         for (size_t k = 0; k < keyed.size(); ++k) items_[k] = keyed[k].item;
     } else {
         for (THTMLFileInfo* p : items_) p->Marked = false;

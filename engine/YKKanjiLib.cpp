@@ -10,9 +10,7 @@ constexpr unsigned char kEsc = 0x1B;
 inline bool IsSjisLeadByte(unsigned c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF) || (c >= 0xFA && c <= 0xFC);
 }
-inline bool IsSjisTrailByte(unsigned c) {
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
+inline bool IsSjisTrailByte(unsigned c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 inline bool IsEucByte(unsigned c) { return c >= 0xA0; }
 
 // Shift-JIS codes of every pair of 7-bit bytes, computed once: a page of
@@ -80,18 +78,15 @@ int DetectKanjiCode(const unsigned char* Buf, int64_t Len) {
 }
 
 int DetectKanjiCode(std::string_view Buf) {
-    return DetectKanjiCode(reinterpret_cast<const unsigned char*>(Buf.data()),
-                           static_cast<int64_t>(Buf.size()));
+    return DetectKanjiCode(reinterpret_cast<const unsigned char*>(Buf.data()), static_cast<int64_t>(Buf.size()));
 }
 
 uint16_t JISCharToSJIS(uint16_t Code) {
     const unsigned j1 = Code >> 8, j2 = Code & 0xFF;
     const unsigned lead = (j1 + 1) / 2 + (j1 <= 0x5E ? 0x70 : 0xB0);
     unsigned trail;
-    if (j1 & 1)
-        trail = j2 + (j2 <= 0x5F ? 0x1F : 0x20);
-    else
-        trail = j2 + 0x7E;
+    if (j1 & 1) trail = j2 + (j2 <= 0x5F ? 0x1F : 0x20);
+    else trail = j2 + 0x7E;
     return static_cast<uint16_t>(((lead & 0xFF) << 8) | (trail & 0xFF));
 }
 

@@ -17,7 +17,9 @@
 namespace {
 
 const std::string& NotGivenText() { return SJ("WWWC アイテム情報ファイル(*.WLS) が指定されていません。"); }
-const std::string& CannotOpenText() { return SJ("WWWC アイテム情報ファイル(*.WLS) がロックされているため開けません。"); }
+const std::string& CannotOpenText() {
+    return SJ("WWWC アイテム情報ファイル(*.WLS) がロックされているため開けません。");
+}
 const std::string& UpdateFailedText() { return SJ("WWWC アイテム情報ファイル(*.WLS) ファイルの更新に失敗しました。"); }
 const std::string& LockedText() {
     return SJ("WWWC アイテム情報ファイル(*.WLS) がロックされているため更新できませんでした。");
@@ -39,9 +41,12 @@ bool WaitForWwwc() {
         r.unattended = TMsgResult::Ignore;
         r.helpContext = 10008;
         switch (ShowMessageBox(r)) {
-            case TMsgResult::Retry: continue;
-            case TMsgResult::Ignore: return true;
-            default: return false;
+            case TMsgResult::Retry:
+                continue;
+            case TMsgResult::Ignore:
+                return true;
+            default:
+                return false;
         }
     }
     return true;

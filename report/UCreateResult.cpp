@@ -120,11 +120,10 @@ std::string MakeLoadTimeText(int64_t Size) {
 
     std::string secondText = PadLeft(platform::FormatFixed(seconds, 2), 5, '0');
     if (hours != 0) {
-        return PadLeft(std::to_string(hours), 2) + SJ("時間") + " " +
-               PadLeft(std::to_string(minutes), 2, '0') + SJ("分") + " " + secondText + SJ("秒");
+        return PadLeft(std::to_string(hours), 2) + SJ("時間") + " " + PadLeft(std::to_string(minutes), 2, '0') +
+               SJ("分") + " " + secondText + SJ("秒");
     }
-    if (minutes != 0)
-        return PadLeft(std::to_string(minutes), 2) + SJ("分") + " " + secondText + SJ("秒");
+    if (minutes != 0) return PadLeft(std::to_string(minutes), 2) + SJ("分") + " " + secondText + SJ("秒");
     return PadLeft(platform::FormatFixed(seconds, 2), 5) + SJ("秒");
 }
 
@@ -183,9 +182,14 @@ void SortPageItems(THTMLFileInfo& page) {
     int key;
     switch (EnvSettings.SortType) {
         case SortBySize:
-        case SortByImageCount: key = SortBySize; break;
-        case SortByName: key = SortByName; break;
-        default: return;
+        case SortByImageCount:
+            key = SortBySize;
+            break;
+        case SortByName:
+            key = SortByName;
+            break;
+        default:
+            return;
     }
     int selected = -1;
     page.Items.Sort(key, EnvSettings.SortAscending, selected);
@@ -196,8 +200,7 @@ void SortPageURLs(THTMLFileInfo& page) {
     std::vector<std::pair<std::string, std::string>> keyed;
     keyed.reserve(page.URLList.size());
     for (std::string& url : page.URLList) keyed.emplace_back(AnsiUpper(url), std::move(url));
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 0; i < keyed.size(); ++i) page.URLList[i] = std::move(keyed[i].second);
 }
 
@@ -233,11 +236,20 @@ std::string HtmlText(std::string_view s) {
     out.reserve(s.size() + 16);
     for (char c : s) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -245,8 +257,7 @@ std::string HtmlText(std::string_view s) {
 
 // The link of the preformatted tables: H5 + address + H6 + name + H7.
 std::string PreFileLink(const std::string& path) {
-    return Cat({"<A HREF=\"file:///", HtmlText(FilePathToURL(path)), "\" TARGET=\"LINK\">", HtmlText(path),
-                "</A>"});
+    return Cat({"<A HREF=\"file:///", HtmlText(FilePathToURL(path)), "\" TARGET=\"LINK\">", HtmlText(path), "</A>"});
 }
 
 // The link of the HTML report, without its closing piece.
@@ -260,9 +271,7 @@ std::string ClosingLine() { return std::string(VersionText) + " by Orvanel"; }
 class TFileSink : public TReportSink {
 public:
     explicit TFileSink(platform::TOutputFile& file) : file_(file) {}
-    void Line(std::string_view line) override {
-        ok_ = ok_ && file_.Write(line) && file_.Write("\r\n");
-    }
+    void Line(std::string_view line) override { ok_ = ok_ && file_.Write(line) && file_.Write("\r\n"); }
     bool Ok() const { return ok_; }
 
 private:
@@ -304,17 +313,20 @@ std::string ReportDateTimeText() {
     }
     if (!fixed) t = platform::NowLocal();
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buf;
 }
 
 std::string SortTypeCaption() {
     switch (EnvSettings.SortType) {
-        case 0: return SJ("サイズ/所要時間でソート");
-        case 1: return SJ("ファイル名でソート");
-        case 2: return SJ("IMG ファイル総数でソート");
-        default: return SJ("ソートしない");
+        case 0:
+            return SJ("サイズ/所要時間でソート");
+        case 1:
+            return SJ("ファイル名でソート");
+        case 2:
+            return SJ("IMG ファイル総数でソート");
+        default:
+            return SJ("ソートしない");
     }
 }
 
@@ -388,9 +400,8 @@ void AddResourceTables(TReportSink& Lines, bool HTMLMode) {
             Lines.Line("<BR>");
             Lines.Line("<hr width=\"40%\" align=\"left\">");
             Lines.Line("<PRE>");
-            Lines.Line(Cat({"<a NAME=\"SOURCE", index, "\">", SJ("調査したHTMLファイル: "), "</a>",
-                                 "<a href=\"#MASTER", index, "\">", SJ("↑"), "</a> ",
-                                 PreFileLink(page.FileName)}));
+            Lines.Line(Cat({"<a NAME=\"SOURCE", index, "\">", SJ("調査したHTMLファイル: "), "</a>", "<a href=\"#MASTER",
+                            index, "\">", SJ("↑"), "</a> ", PreFileLink(page.FileName)}));
         } else {
             Lines.Line({});
             Lines.Line(SJ("調査したHTMLファイル: ") + page.FileName);
@@ -401,12 +412,11 @@ void AddResourceTables(TReportSink& Lines, bool HTMLMode) {
         for (int j = 0; j < page.Items.Count(); ++j) {
             const THTMLFileInfo& part = *page.Items[j];
             Lines.Line(Cat({Field(j + 1, 4), " ", Field(FormatWeight(part.TotalSize), 16), " ",
-                                 Field(FormatLoadTime(part.TotalSize), 19), " ",
-                                 ShareText(part.TotalSize, page.TotalSize), " ",
-                                 HTMLMode ? PreFileLink(part.FileName) : part.FileName}));
+                            Field(FormatLoadTime(part.TotalSize), 19), " ", ShareText(part.TotalSize, page.TotalSize),
+                            " ", HTMLMode ? PreFileLink(part.FileName) : part.FileName}));
         }
         Lines.Line(Cat({SJ("合計"), " ", Field(FormatWeight(page.TotalSize), 16), " ",
-                             Field(FormatLoadTime(page.TotalSize), 19)}));
+                        Field(FormatLoadTime(page.TotalSize), 19)}));
         if (HTMLMode) Lines.Line("</PRE>");
     }
 }
@@ -460,24 +470,18 @@ void BuildTextReport(TReportSink& Lines) {
     }
     if (EnvSettings.ExportHtmlRes) {
         AddSectionHead(Lines, SJ("HTMLリソース"));
-        if (FileList.Count() > 0)
-            AddResourceTables(Lines, false);
-        else
-            Lines.Line(NoneText());
+        if (FileList.Count() > 0) AddResourceTables(Lines, false);
+        else Lines.Line(NoneText());
     }
     if (EnvSettings.ExportOtherUrl) {
         AddSectionHead(Lines, SJ("他のURLへのリンク"));
-        if (AnyURLs())
-            AddOtherURLLists(Lines);
-        else
-            Lines.Line(NoneText());
+        if (AnyURLs()) AddOtherURLLists(Lines);
+        else Lines.Line(NoneText());
     }
     if (EnvSettings.ExportError) {
         AddSectionHead(Lines, SJ("エラー"));
-        if (AnyNotFound())
-            AddErrorLists(Lines);
-        else
-            Lines.Line(NoneText());
+        if (AnyNotFound()) AddErrorLists(Lines);
+        else Lines.Line(NoneText());
     }
     Lines.Line(kSeparator);
     Lines.Line(ClosingLine());
@@ -515,8 +519,8 @@ std::string Td(std::string_view text) { return Cat({"<td>", text, "</td>"}); }
 void AddHtmlCheckedTable(TReportSink& Lines) {
     Lines.Line("<table border=1>");
     Lines.Line("<tr>");
-    for (const std::string& head : {SJ("順位"), SJ("ファイルサイズ"), SJ("読み込み時間"), SJ("画像数"),
-                                    SJ("エラー"), SJ("ファイル名")})
+    for (const std::string& head :
+         {SJ("順位"), SJ("ファイルサイズ"), SJ("読み込み時間"), SJ("画像数"), SJ("エラー"), SJ("ファイル名")})
         Lines.Line(Td(head));
     Lines.Line("</tr>");
     for (int i = 0; i < FileList.Count(); ++i) {
@@ -651,12 +655,9 @@ void BuildHTMLReport(TReportSink& Lines) {
     }
     if (EnvSettings.ExportHtmlRes) {
         AddHtmlSectionHead(Lines, SJ("HTMLリソース"));
-        if (FileList.Count() == 0)
-            Lines.Line(NoneLineHtml());
-        else if (table)
-            AddHtmlResourceTables(Lines);
-        else
-            AddResourceTables(Lines, true);
+        if (FileList.Count() == 0) Lines.Line(NoneLineHtml());
+        else if (table) AddHtmlResourceTables(Lines);
+        else AddResourceTables(Lines, true);
     }
     if (EnvSettings.ExportOtherUrl) {
         AddHtmlSectionHead(Lines, SJ("他のURLへのリンク"));

@@ -73,8 +73,8 @@ protected:
     }
 
     std::vector<std::pair<std::string, std::string>> env;  // set for the program only
-    TempDir t;   // the pages
-    TempDir io;  // captured output and settings
+    TempDir t;                                             // the pages
+    TempDir io;                                            // captured output and settings
 };
 
 const std::string kSite = std::string(VELMORAN_SOURCE_DIR) + "/examples/site";
@@ -240,8 +240,8 @@ TEST_F(Cli, JsonProblemMessagesAreThoseOfTheProblemLines) {
         EXPECT_EQ(lines[k], line);
         kinds.insert(message);
     }
-    EXPECT_EQ(kinds, (std::set<std::string>{"ファイルを開けません", "ファイルが見つかりません", "別フォルダなのでスキップします",
-                                            "ローカルファイルが指定されています",
+    EXPECT_EQ(kinds, (std::set<std::string>{"ファイルを開けません", "ファイルが見つかりません",
+                                            "別フォルダなのでスキップします", "ローカルファイルが指定されています",
                                             "ファイル名を Shift-JIS で表せません"}));
 }
 
@@ -441,7 +441,8 @@ TEST_F(Cli, SetIsReadAsTheSettingsFileReadsALine) {
     }
     // A text value loses its blanks and one pair of quotes, and a list
     // entry beyond the defaults is a key like any other.
-    CliResult r = Run({"--set", "EXTLIST/COUNT=3", "--set", "EXTLIST/DATA00000002= \".php\" ", "--json", "-", "a.html"});
+    CliResult r =
+        Run({"--set", "EXTLIST/COUNT=3", "--set", "EXTLIST/DATA00000002= \".php\" ", "--json", "-", "a.html"});
     EXPECT_EQ(Json(r)["settings"]["htmlExtensions"], json::array({".htm", ".html", ".php"})) << r.err;
 
     // What the program does not know is a usage error that names it.
@@ -475,10 +476,14 @@ TEST_F(Cli, SourceDateEpochMustBeSecondsUpToTheEndOfYear9999) {
 
 TEST_F(Cli, BadUsage) {
     t.Write("a.html", "a");
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--set", "CONFIG", "a.html"}, {"--set", "/K=1", "a.html"},
-          {"--encoding", "latin1", "a.html"}, {"--ini", "missing.ini", "a.html"}, {"--bogus", "a.html"},
-          {"--budget", "2XB", "a.html"}, {"--budget", "KB", "a.html"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"--set", "CONFIG", "a.html"},
+                                                 {"--set", "/K=1", "a.html"},
+                                                 {"--encoding", "latin1", "a.html"},
+                                                 {"--ini", "missing.ini", "a.html"},
+                                                 {"--bogus", "a.html"},
+                                                 {"--budget", "2XB", "a.html"},
+                                                 {"--budget", "KB", "a.html"}}) {
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_FALSE(r.err.empty());

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -207,12 +207,12 @@ TEST_F(MeasureRun, PagesFollowDepthFirstPreOrderAndProblemsComeInTheOrderMet) {
     t.Write("b.html", "<IMG SRC=x4.gif>");
     t.Write("sub/d.html", "<A HREF=../b.html>");
     Run({""});
-    EXPECT_EQ(SearchList, (std::vector<std::string>{P("a.html"), P("b.html"), P("c.html"), P("index.html"),
-                                                    P("sub/d.html")}));
+    EXPECT_EQ(SearchList,
+              (std::vector<std::string>{P("a.html"), P("b.html"), P("c.html"), P("index.html"), P("sub/d.html")}));
     EXPECT_EQ(PageNames(), (std::vector<std::string>{"a.html", "c.html", "index.html", "b.html", "sub/d.html"}));
     // Every page is begun once, in the same order.
-    EXPECT_EQ(files, (std::vector<std::string>{P("a.html"), P("c.html"), P("index.html"), P("b.html"),
-                                               P("sub/d.html")}));
+    EXPECT_EQ(files,
+              (std::vector<std::string>{P("a.html"), P("c.html"), P("index.html"), P("b.html"), P("sub/d.html")}));
     EXPECT_EQ(lines, (std::vector<std::string>{NotFound("x4.gif", "b.html"), NotFound("x3.gif", "index.html"),
                                                NotFound("x2.gif", "c.html"), NotFound("x1.gif", "a.html")}));
 }
@@ -257,8 +257,8 @@ TEST_F(MeasureRun, LinksOutOfTheRootFolderAreSkippedWhenAsked) {
     t.Write("site/sub/c.html", "c");
     Run({"site/a.html"});
     EXPECT_EQ(PageNames(), (std::vector<std::string>{"site/a.html", "site/sub/c.html"}));
-    EXPECT_EQ(lines, std::vector<std::string>{SJ("別フォルダなのでスキップします") + ": " + P("other/b.html") +
-                                              " at " + P("site/a.html")});
+    EXPECT_EQ(lines, std::vector<std::string>{SJ("別フォルダなのでスキップします") + ": " + P("other/b.html") + " at " +
+                                              P("site/a.html")});
     // The root is the input's own folder: a folder beside it whose name
     // merely starts the same is outside.
     lines.clear();
@@ -276,9 +276,9 @@ TEST_F(MeasureRun, OutsideUrlsAreListedOnceWithoutFragment) {
             "<A HREF=\"mailto:x@example.com\">5</A><A HREF=\"http://x.example/a.CGI?q=1\">6</A>"
             "<A HREF=\"local.Cgi?x\">7</A><A HREF=\"http://www.example.com/\">8</A>");
     Run({"p.html"});
-    EXPECT_EQ(Page("p.html")->URLList,
-              (std::vector<std::string>{"http://www.example.com/", "https://example.org/g.html",
-                                        "ftp://f.example.net/"}));
+    EXPECT_EQ(
+        Page("p.html")->URLList,
+        (std::vector<std::string>{"http://www.example.com/", "https://example.org/g.html", "ftp://f.example.net/"}));
     EXPECT_TRUE(lines.empty());
 }
 
@@ -533,7 +533,8 @@ TEST_F(MeasureRun, SearchedFilesReachedBeforeAreNotMeasuredAgain) {
     Run({"s/c.html", "s", "s/./b.html", "s/a.html"});
     EXPECT_EQ(PageNames(), (std::vector<std::string>{"s/c.html", "s/a.html", "s/b.html"}));
     EXPECT_EQ(files, (std::vector<std::string>{P("s/c.html"), P("s/a.html"), P("s/b.html")}));
-    EXPECT_EQ(lines, (std::vector<std::string>{NotFound("s/gone.html", "s/a.html"), NotFound("s/none.gif", "s/b.html")}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{NotFound("s/gone.html", "s/a.html"), NotFound("s/none.gif", "s/b.html")}));
 }
 
 // The folder search's listing stands in for the stats of the names it
@@ -554,7 +555,8 @@ TEST_F(MeasureRun, ListedNamesAreWeighedAsTheirOwnStatWouldWeighThem) {
         std::vector<std::string> r;
         for (const THTMLFileInfo* p : FileList) {
             r.push_back(p->FileName + " " + std::to_string(p->TotalSize));
-            for (const THTMLFileInfo* part : p->Items) r.push_back(part->FileName + " " + std::to_string(part->TotalSize));
+            for (const THTMLFileInfo* part : p->Items)
+                r.push_back(part->FileName + " " + std::to_string(part->TotalSize));
             for (const std::string& m : p->NotFoundList) r.push_back("missing " + m);
         }
         return r;

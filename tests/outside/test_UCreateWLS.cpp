@@ -189,16 +189,18 @@ TEST_F(UpdateWls, KeepingOldItems) {
         "<URL>http://gone.example/\r\n<NAME>Gone\r\n<OPTION>x\r\n<SIZE>5\r\n<COMMENT>\r\n"
         "just a name\n"
         "<NAME>Kept\n<URL>http://keep.example/\n<OPTION>\n<TIME>t\n<SIZE>s\n<COMMENT>c\n";
-    const std::string goneBack = "<NAME>Gone\r\n<URL>http://gone.example/\r\n<OPTION>x\r\n<TIME>\r\n<SIZE>5\r\n<COMMENT>\r\n";
+    const std::string goneBack =
+        "<NAME>Gone\r\n<URL>http://gone.example/\r\n<OPTION>x\r\n<TIME>\r\n<SIZE>5\r\n<COMMENT>\r\n";
     const std::string nameOnly = "<NAME>just a name\r\n<URL>\r\n<OPTION>\r\n<TIME>\r\n<SIZE>\r\n<COMMENT>\r\n";
-    const std::string kept = "<NAME>Kept\r\n<URL>http://keep.example/\r\n<OPTION>\r\n<TIME>t\r\n<SIZE>s\r\n<COMMENT>c\r\n";
+    const std::string kept =
+        "<NAME>Kept\r\n<URL>http://keep.example/\r\n<OPTION>\r\n<TIME>t\r\n<SIZE>s\r\n<COMMENT>c\r\n";
     EnvSettings.WlsKeepInfo = true;
 
     // Every old item, in order, then the addresses not yet there.
     dir_.Write("items.wls", old);
     Update(path_);
-    EXPECT_EQ(FileText(), goneBack + nameOnly + kept + NewItemText("http://new.example/") +
-                              NewItemText("HTTP://KEEP.example/"));
+    EXPECT_EQ(FileText(),
+              goneBack + nameOnly + kept + NewItemText("http://new.example/") + NewItemText("HTTP://KEEP.example/"));
 
     // Only old items whose URL line matches an address exactly.
     EnvSettings.WlsRemoveURL = true;
@@ -234,8 +236,10 @@ TEST_F(UpdateWls, EveryLineEndOfAnOldFileIsOne) {
         // A stray CR in an address is no reason for a second item either.
         AddPage("/srv/a.htm", {"http://b.example/\r", "http://c.example/"});
         Update(path_);
-        EXPECT_EQ(FileText(), items[0] + items[1] + NewItemText("http://c.example/"))
-            << "line end " << (end[0] == '\n' ? "LF" : end[1] ? "CR LF" : "CR");
+        EXPECT_EQ(FileText(), items[0] + items[1] + NewItemText("http://c.example/")) << "line end "
+                                                                                      << (end[0] == '\n' ? "LF"
+                                                                                          : end[1]       ? "CR LF"
+                                                                                                         : "CR");
     }
     EXPECT_TRUE(boxes_.empty() && Texts().empty());
 }
@@ -355,7 +359,9 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     EXPECT_EQ(r.defaultButton, TMsgResult::Retry);
     EXPECT_EQ(r.unattended, TMsgResult::Ignore);
     EXPECT_EQ(r.helpContext, 10008);
-    EXPECT_EQ(r.text, Sj("WWWCが起動しています。WWWCを終了させてください。\n\n(環境設定でこの警告ダイアログを非表示にできます)"));
+    EXPECT_EQ(
+        r.text,
+        Sj("WWWCが起動しています。WWWCを終了させてください。\n\n(環境設定でこの警告ダイアログを非表示にできます)"));
     EXPECT_EQ(FileText(), old);
 
     // Retry while it runs, then it has gone: written after three looks.
@@ -483,8 +489,8 @@ TEST_F(UpdateWls, EndOfARunWritesTheItemFileAndSortsThePagesAndTheNamedPagesPart
 // Looking for a running WWWC
 
 TEST(WwwcProcess, ExecutableNames) {
-    for (const char* yes : {"wwwc", "WWWC", "wwwc.exe", "WwWc.ExE", "/opt/wwwc", "C:\\Program Files\\WWWC\\wwwc.exe",
-                            "z:/x\\WWWC.EXE"})
+    for (const char* yes :
+         {"wwwc", "WWWC", "wwwc.exe", "WwWc.ExE", "/opt/wwwc", "C:\\Program Files\\WWWC\\wwwc.exe", "z:/x\\WWWC.EXE"})
         EXPECT_TRUE(platform::IsWwwcExecutableName(yes)) << yes;
     for (const char* no : {"", "wwwc2", "wwwc.ex", "xwwwc", "wwwc.exe/", "wine", "C:\\wwwc\\other.exe"})
         EXPECT_FALSE(platform::IsWwwcExecutableName(no)) << no;
