@@ -918,6 +918,8 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, uint8_t kind, bool
 // "http:", "data:", "javascript:" ...: a scheme of two letters or more (one
 // letter is a drive).
 size_t SchemeLength(std::string_view ref) {
+    // Most references have no ":" at all.
+    if (ref.find(':') == std::string_view::npos) return 0;
     size_t i = 0;
     while (i < ref.size() && (std::isalnum(static_cast<unsigned char>(ref[i])) || ref[i] == '+' || ref[i] == '-' ||
                               ref[i] == '.'))

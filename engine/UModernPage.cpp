@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include "engine/UCharsetSniff.h"
 #include "platform/Encoding.h"
@@ -527,21 +526,48 @@ enum TTagId : uint8_t {
     tObject, tEmbed, tBackground, tAnchor, tBase, tMeta
 };
 
-// Looked up once per tag: most tags of a page are none of these.
+// Looked up once per tag: most tags of a page are none of these, so the
+// name is told apart by its length and first letter before any compare.
 TTagId TagId(std::string_view tag) {
-    // Tags that start with none of these letters are the common case.
-    static constexpr std::string_view kFirst = "SNTIPVALFOEBM";
-    if (tag.empty() || kFirst.find(tag[0]) == std::string_view::npos) return tOther;
-    static const std::unordered_map<std::string_view, TTagId> ids{
-        {"SCRIPT", tScript}, {"STYLE", tStyle},     {"NOSCRIPT", tRaw},   {"TEMPLATE", tRaw},  {"TEXTAREA", tRaw},
-        {"NOEMBED", tRaw},   {"NOFRAMES", tRaw},    {"IFRAME", tIframe},  {"IMG", tImg},       {"PICTURE", tPicture},
-        {"SOURCE", tSource}, {"VIDEO", tVideo},     {"AUDIO", tAudio},    {"LINK", tLink},     {"INPUT", tInput},
-        {"FRAME", tFrame},   {"OBJECT", tObject},   {"EMBED", tEmbed},    {"BODY", tBackground},
-        {"TABLE", tBackground}, {"TD", tBackground}, {"TH", tBackground}, {"TR", tBackground},
-        {"THEAD", tBackground}, {"TBODY", tBackground}, {"TFOOT", tBackground}, {"A", tAnchor},
-        {"AREA", tAnchor},   {"BASE", tBase},       {"META", tMeta}};
-    auto it = ids.find(tag);
-    return it == ids.end() ? tOther : it->second;
+    if (tag.empty()) return tOther;
+    auto is = [&](std::string_view name) { return tag == name; };
+    switch (tag.size()) {
+        case 1: return tag[0] == 'A' ? tAnchor : tOther;
+        case 2:
+            return (is("TD") || is("TH") || is("TR")) ? tBackground : tOther;
+        case 3: return is("IMG") ? tImg : tOther;
+        case 4:
+            switch (tag[0]) {
+                case 'L': return is("LINK") ? tLink : tOther;
+                case 'B': return is("BODY") ? tBackground : is("BASE") ? tBase : tOther;
+                case 'A': return is("AREA") ? tAnchor : tOther;
+                case 'M': return is("META") ? tMeta : tOther;
+                default: return tOther;
+            }
+        case 5:
+            switch (tag[0]) {
+                case 'S': return is("STYLE") ? tStyle : tOther;
+                case 'V': return is("VIDEO") ? tVideo : tOther;
+                case 'A': return is("AUDIO") ? tAudio : tOther;
+                case 'I': return is("INPUT") ? tInput : tOther;
+                case 'F': return is("FRAME") ? tFrame : tOther;
+                case 'E': return is("EMBED") ? tEmbed : tOther;
+                case 'T': return (is("TABLE") || is("THEAD") || is("TBODY") || is("TFOOT")) ? tBackground : tOther;
+                default: return tOther;
+            }
+        case 6:
+            switch (tag[0]) {
+                case 'S': return is("SCRIPT") ? tScript : is("SOURCE") ? tSource : tOther;
+                case 'I': return is("IFRAME") ? tIframe : tOther;
+                case 'O': return is("OBJECT") ? tObject : tOther;
+                default: return tOther;
+            }
+        case 7:
+            if (is("PICTURE")) return tPicture;
+            return is("NOEMBED") ? tRaw : tOther;
+        case 8: return (is("NOSCRIPT") || is("TEMPLATE") || is("TEXTAREA") || is("NOFRAMES")) ? tRaw : tOther;
+        default: return tOther;
+    }
 }
 
 }  // namespace
@@ -564,11 +590,14 @@ void ParseAttributesInto(std::string_view t, TAttrList& out) {
         if (i >= t.size() || t[i] == '>') break;
         if (out.Count == out.Items.size()) out.Items.emplace_back();
         TTagAttr& a = out.Items[out.Count];
-        a.Name.clear();
         a.Value.clear();
+        // The name is copied once and upper-cased in place.
+        const size_t nameFrom = i;
         while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
-               !(t[i] == '/' && !a.Name.empty()))
-            a.Name += Up(t[i++]);
+               !(t[i] == '/' && i > nameFrom))
+            ++i;
+        a.Name.assign(t.substr(nameFrom, i - nameFrom));
+        for (char& c : a.Name) c = Up(c);
         while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
         if (i < t.size() && t[i] == '=') {
             ++i;
@@ -769,15 +798,19 @@ void ModernEndTag(std::string_view tag, TModernPageState& st) {
     if (tag.empty()) return;
     const char first = static_cast<char>(tag[0] & ~0x20);
     if (first != 'P' && first != 'V' && first != 'A') return;
-    std::string t;
-    for (char c : tag) {
-        if (IsWs(static_cast<unsigned char>(c)) || c == '>') break;
-        t += Up(c);
-    }
-    if (t == "PICTURE") {
+    // The name runs to a blank or ">"; compared without a copy.
+    size_t n = 0;
+    while (n < tag.size() && !IsWs(static_cast<unsigned char>(tag[n])) && tag[n] != '>') ++n;
+    auto is = [&](std::string_view name) {
+        if (n != name.size()) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (Up(tag[i]) != name[i]) return false;
+        return true;
+    };
+    if (is("PICTURE")) {
         st.InPicture = false;
         st.PictureChosen = false;
-    } else if ((t == "VIDEO" || t == "AUDIO") && st.MediaDepth > 0) {
+    } else if ((is("VIDEO") || is("AUDIO")) && st.MediaDepth > 0) {
         --st.MediaDepth;
         st.MediaChosen = st.MediaDepth > 0;
     }
