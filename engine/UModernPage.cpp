@@ -581,23 +581,21 @@ std::vector<TTagAttr> ParseTagAttributes(std::string_view t) {
 
 namespace {
 
-void ParseAttributesInto(std::string_view t, TAttrList& out) {
-    out.Count = 0;
+// Walks the attributes of a start tag's text as a browser splits them,
+// giving each name and value as written; Each returns false to stop.
+template <class F>
+void ForEachAttribute(std::string_view t, F&& each) {
     size_t i = 1;
     while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
     while (i < t.size()) {
         while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
         if (i >= t.size() || t[i] == '>') break;
-        if (out.Count == out.Items.size()) out.Items.emplace_back();
-        TTagAttr& a = out.Items[out.Count];
-        a.Value.clear();
-        // The name is copied once and upper-cased in place.
         const size_t nameFrom = i;
         while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
                !(t[i] == '/' && i > nameFrom))
             ++i;
-        a.Name.assign(t.substr(nameFrom, i - nameFrom));
-        for (char& c : a.Name) c = Up(c);
+        const std::string_view name = t.substr(nameFrom, i - nameFrom);
+        std::string_view value;
         while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
         if (i < t.size() && t[i] == '=') {
             ++i;
@@ -606,17 +604,45 @@ void ParseAttributesInto(std::string_view t, TAttrList& out) {
                 const char q = t[i++];
                 const size_t end = t.find(q, i);
                 const size_t stop = end == std::string_view::npos ? t.size() : end;
-                a.Value.assign(t.substr(i, stop - i));
+                value = t.substr(i, stop - i);
                 i = stop + 1;
             } else {
                 const size_t from = i;
                 while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>') ++i;
-                a.Value.assign(t.substr(from, i - from));
+                value = t.substr(from, i - from);
             }
         }
+        if (!each(name, value)) return;
+    }
+}
+
+void ParseAttributesInto(std::string_view t, TAttrList& out) {
+    out.Count = 0;
+    ForEachAttribute(t, [&](std::string_view name, std::string_view value) {
+        if (out.Count == out.Items.size()) out.Items.emplace_back();
+        TTagAttr& a = out.Items[out.Count];
+        a.Name.assign(name);
+        for (char& c : a.Name) c = Up(c);
+        a.Value.assign(value);
         // The first of two attributes of one name wins, as in a browser.
         if (!a.Name.empty() && !Attr(out, a.Name)) ++out.Count;
-    }
+        return true;
+    });
+}
+
+// The value of the first attribute of this (upper-case) name, without
+// reading the others into a list; false when the tag has none.
+bool FindAttribute(std::string_view t, std::string_view upperName, std::string& value) {
+    bool found = false;
+    ForEachAttribute(t, [&](std::string_view name, std::string_view v) {
+        if (name.size() != upperName.size()) return true;
+        for (size_t k = 0; k < name.size(); ++k)
+            if (Up(name[k]) != upperName[k]) return true;
+        value.assign(v);
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 }  // namespace
@@ -763,7 +789,14 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     } else if (id == tBackground) {
         AddRef(out, TModernUse::Part, pkImage, Attr(attrs(), "BACKGROUND"));
     } else if (id == tAnchor) {
-        AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
+        // The most common tag with an address: its one attribute is looked
+        // up without a list, unless the list is needed for a style anyway.
+        if (maybeStyle) {
+            AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
+        } else {
+            thread_local std::string href;
+            if (FindAttribute(text, "HREF", href)) AddRef(out, TModernUse::Link, pkPage, &href);
+        }
     } else if (id == tBase) {
         if (!st.BaseSeen) {
             const std::string* href = Attr(attrs(), "HREF");
