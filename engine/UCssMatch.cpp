@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 
 #include "engine/UModernPage.h"
 
@@ -870,14 +869,11 @@ bool TPageElements::HasToken(std::string_view name, std::string_view attr, int t
 bool TPageElements::FindToken(std::string_view name, std::string_view attr, int tag) const {
     const char* d = Text.data();
     const size_t n = Text.size();
-    // A page is searched for many names, each several bytes long: a
-    // skipping search reads a fraction of the text.
-    const std::boyer_moore_horspool_searcher search(name.begin(), name.end());
     size_t from = 0;
     while (from + name.size() <= n) {
-        const char* hit = std::search(d + from, d + n, search);
-        if (hit == d + n) return false;
-        const size_t at = static_cast<size_t>(hit - d);
+        const void* hit = memmem(d + from, n - from, name.data(), name.size());
+        if (!hit) return false;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - d);
         from = at + 1;
         const char after = at + name.size() < n ? d[at + name.size()] : ' ';
         if (!(after == '"' || after == '\'' || after == '>' || after == '/' || IsWs(static_cast<unsigned char>(after))))
