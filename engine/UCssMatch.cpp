@@ -907,10 +907,9 @@ bool TPageElements::FindToken(std::string_view name, std::string_view attr, int 
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
-    std::string key(selectorList);
-    key += needText ? '\1' : '\0';
-    auto it = Cache.find(key);
-    if (it != Cache.end()) return it->second != 0;
+    auto& cache = Cache[needText ? 1 : 0];
+    auto it = cache.find(selectorList);
+    if (it != cache.end()) return it->second;
     const TParsedSelectors& parsed = ParsedSelectors(selectorList);
     const std::vector<TComplex>& list = parsed.List;
     bool result = false;
@@ -934,7 +933,7 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
                 break;
             }
     }
-    Cache.emplace(std::move(key), result ? 1 : 0);
+    cache.emplace(std::string(selectorList), result);
     return result;
 }
 
