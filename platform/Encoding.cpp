@@ -148,9 +148,13 @@ namespace {
 // and remembered: a Japanese page holds a few thousand distinct ones, and
 // iconv costs far more per call than per byte. 0: not asked yet; 0xFFFF:
 // no form; below 0x100 a single byte, else lead and trail.
-uint16_t Cp932Of(uint32_t cp) {
+std::vector<uint16_t>& Cp932Memo() {
     thread_local std::vector<uint16_t> memo(0x10000, 0);
-    uint16_t& m = memo[cp];
+    return memo;
+}
+
+uint16_t Cp932Of(uint32_t cp) {
+    uint16_t& m = Cp932Memo()[cp];
     if (m == 0) {
         char u[4];
         size_t n = 0;
@@ -185,6 +189,7 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8) {
     std::string out;
     out.resize(n + 16);
     char* w = out.data();
+    const std::vector<uint16_t>& memo = Cp932Memo();
     auto room = [&](size_t need) {
         const size_t used = static_cast<size_t>(w - out.data());
         if (used + need > out.size()) {
@@ -228,7 +233,11 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8) {
             }
         }
         i += len;
-        const uint16_t m = cp < 0x10000 && !(len == 1) ? Cp932Of(cp) : 0xFFFF;
+        uint16_t m = 0xFFFF;
+        if (cp < 0x10000 && len != 1) {
+            m = memo[cp];  // the per-thread table, fetched once per page
+            if (m == 0) m = Cp932Of(cp);
+        }
         room(16);
         if (m != 0xFFFF) {
             if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
