@@ -633,9 +633,13 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
         // reading views a tag's text in the page.
         t.SkipTokenText = titleDone;
         // The modern reading picks its own attributes from every tag.
-        if (modern) GetHTMLTag(buf, t, nullptr, 0, StopFlag);
-        else GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
-        const std::string_view tokenText(buf.Data + before, static_cast<size_t>(buf.Pos - before));
+        std::string_view tokenText;
+        if (modern) {
+            GetHTMLTag(buf, t, nullptr, 0, StopFlag);
+            tokenText = std::string_view(buf.Data + before, static_cast<size_t>(buf.Pos - before));
+        } else {
+            GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
+        }
         // Every token moves on, except the empty content of "<XMP></XMP>"
         // (the end tag follows in the next call); should one ever not, the
         // page ends rather than the run hanging.
