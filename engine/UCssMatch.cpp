@@ -457,11 +457,17 @@ std::string StripComments(std::string_view s) {
 }
 
 bool HasWord(std::string_view list, std::string_view word, char sep) {
+    // Called for every element a class selector is tried on: one pass over
+    // the bytes, no search for a set of separators.
+    const size_t n = list.size();
     size_t i = 0;
-    while (i <= list.size()) {
-        size_t j = sep == ' ' ? list.find_first_of(" \t\n\r\f", i) : list.find(sep, i);
-        if (j == std::string_view::npos) j = list.size();
-        if (list.substr(i, j - i) == word) return true;
+    while (i <= n) {
+        size_t j = i;
+        if (sep == ' ')
+            while (j < n && !IsWs(static_cast<unsigned char>(list[j]))) ++j;
+        else
+            while (j < n && list[j] != sep) ++j;
+        if (j - i == word.size() && list.compare(i, j - i, word) == 0) return true;
         i = j + 1;
     }
     return false;
@@ -720,11 +726,13 @@ void TPageElements::Build() const {
     while (i < n) {
         const void* lt = std::memchr(d + i, '<', n - i);
         const size_t at = lt ? static_cast<size_t>(static_cast<const char*>(lt) - d) : n;
-        for (size_t k = i; k < at; ++k)
-            if (!IsWs(static_cast<unsigned char>(d[k]))) {
-                markText();
-                break;
-            }
+        // Text under an element already known to hold text adds nothing.
+        if (!Elements[static_cast<size_t>(stack.back())].HasText)
+            for (size_t k = i; k < at; ++k)
+                if (!IsWs(static_cast<unsigned char>(d[k]))) {
+                    markText();
+                    break;
+                }
         if (at >= n) break;
         i = at + 1;
         if (i >= n) break;
@@ -899,10 +907,9 @@ bool TPageElements::FindToken(std::string_view name, std::string_view attr, int 
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
-    std::string key(selectorList);
-    key += needText ? '\1' : '\0';
-    auto it = Cache.find(key);
-    if (it != Cache.end()) return it->second != 0;
+    auto& cache = Cache[needText ? 1 : 0];
+    auto it = cache.find(selectorList);
+    if (it != cache.end()) return it->second;
     const TParsedSelectors& parsed = ParsedSelectors(selectorList);
     const std::vector<TComplex>& list = parsed.List;
     bool result = false;
@@ -926,7 +933,7 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
                 break;
             }
     }
-    Cache.emplace(std::move(key), result ? 1 : 0);
+    cache.emplace(std::string(selectorList), result);
     return result;
 }
 

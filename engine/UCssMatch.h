@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,7 +55,12 @@ private:
     std::string Own;  // the text, once detached
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
-    mutable std::unordered_map<std::string, uint8_t> Cache;  // selector list and text flag -> result
+    // Looked up by the selector list as it stands, without a copy.
+    struct TKeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    mutable std::unordered_map<std::string, bool, TKeyHash, std::equal_to<>> Cache[2];  // [text flag]
     mutable std::unordered_map<std::string, bool> Tokens;    // HasToken's answers
     // Matching steps left for the page: a page and selectors made to take
     // endless backtracking end in "matches", the answer for what cannot be

@@ -629,12 +629,17 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
     do {
         const int64_t before = buf.Pos;
         const bool xmpContent = t.InXMP;
-        // Only the title needs the token's text; the modern reading reads
-        // style sheets and scripts from it too.
-        t.SkipTokenText = titleDone && !modern;
+        // Only the title needs the token's text as a copy; the modern
+        // reading views a tag's text in the page.
+        t.SkipTokenText = titleDone;
         // The modern reading picks its own attributes from every tag.
-        if (modern) GetHTMLTag(buf, t, nullptr, 0, StopFlag);
-        else GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
+        std::string_view tokenText;
+        if (modern) {
+            GetHTMLTag(buf, t, nullptr, 0, StopFlag);
+            tokenText = std::string_view(buf.Data + before, static_cast<size_t>(buf.Pos - before));
+        } else {
+            GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
+        }
         // Every token moves on, except the empty content of "<XMP></XMP>"
         // (the end tag follows in the next call); should one ever not, the
         // page ends rather than the run hanging.
@@ -660,13 +665,13 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
             }
         }
         if (modern) {
-            if (t.TokenKind != tkTag || t.TokenText.size() < 2) continue;
-            if (t.TokenText[1] == '/') {
-                ModernEndTag(std::string_view(t.TokenText).substr(2), modernState);
+            if (t.TokenKind != tkTag || tokenText.size() < 2) continue;
+            if (tokenText[1] == '/') {
+                ModernEndTag(tokenText.substr(2), modernState);
                 continue;
             }
             modernRefs.clear();
-            ModernTagRefs(t.TagName, t.TokenText, buf.Data, buf.Pos, buf.Len, modernState, modernRefs);
+            ModernTagRefs(t.TagName, tokenText, buf.Data, buf.Pos, buf.Len, modernState, modernRefs);
             uint8_t goesOn = 0;
             for (const TModernRef& r : modernRefs) {
                 packed.assign(1, static_cast<char>(r.Kind));
@@ -918,6 +923,8 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, uint8_t kind, bool
 // "http:", "data:", "javascript:" ...: a scheme of two letters or more (one
 // letter is a drive).
 size_t SchemeLength(std::string_view ref) {
+    // Most references have no ":" at all.
+    if (ref.find(':') == std::string_view::npos) return 0;
     size_t i = 0;
     while (i < ref.size() && (std::isalnum(static_cast<unsigned char>(ref[i])) || ref[i] == '+' || ref[i] == '-' ||
                               ref[i] == '.'))

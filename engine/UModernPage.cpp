@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include "engine/UCharsetSniff.h"
 #include "platform/Encoding.h"
@@ -527,21 +526,48 @@ enum TTagId : uint8_t {
     tObject, tEmbed, tBackground, tAnchor, tBase, tMeta
 };
 
-// Looked up once per tag: most tags of a page are none of these.
+// Looked up once per tag: most tags of a page are none of these, so the
+// name is told apart by its length and first letter before any compare.
 TTagId TagId(std::string_view tag) {
-    // Tags that start with none of these letters are the common case.
-    static constexpr std::string_view kFirst = "SNTIPVALFOEBM";
-    if (tag.empty() || kFirst.find(tag[0]) == std::string_view::npos) return tOther;
-    static const std::unordered_map<std::string_view, TTagId> ids{
-        {"SCRIPT", tScript}, {"STYLE", tStyle},     {"NOSCRIPT", tRaw},   {"TEMPLATE", tRaw},  {"TEXTAREA", tRaw},
-        {"NOEMBED", tRaw},   {"NOFRAMES", tRaw},    {"IFRAME", tIframe},  {"IMG", tImg},       {"PICTURE", tPicture},
-        {"SOURCE", tSource}, {"VIDEO", tVideo},     {"AUDIO", tAudio},    {"LINK", tLink},     {"INPUT", tInput},
-        {"FRAME", tFrame},   {"OBJECT", tObject},   {"EMBED", tEmbed},    {"BODY", tBackground},
-        {"TABLE", tBackground}, {"TD", tBackground}, {"TH", tBackground}, {"TR", tBackground},
-        {"THEAD", tBackground}, {"TBODY", tBackground}, {"TFOOT", tBackground}, {"A", tAnchor},
-        {"AREA", tAnchor},   {"BASE", tBase},       {"META", tMeta}};
-    auto it = ids.find(tag);
-    return it == ids.end() ? tOther : it->second;
+    if (tag.empty()) return tOther;
+    auto is = [&](std::string_view name) { return tag == name; };
+    switch (tag.size()) {
+        case 1: return tag[0] == 'A' ? tAnchor : tOther;
+        case 2:
+            return (is("TD") || is("TH") || is("TR")) ? tBackground : tOther;
+        case 3: return is("IMG") ? tImg : tOther;
+        case 4:
+            switch (tag[0]) {
+                case 'L': return is("LINK") ? tLink : tOther;
+                case 'B': return is("BODY") ? tBackground : is("BASE") ? tBase : tOther;
+                case 'A': return is("AREA") ? tAnchor : tOther;
+                case 'M': return is("META") ? tMeta : tOther;
+                default: return tOther;
+            }
+        case 5:
+            switch (tag[0]) {
+                case 'S': return is("STYLE") ? tStyle : tOther;
+                case 'V': return is("VIDEO") ? tVideo : tOther;
+                case 'A': return is("AUDIO") ? tAudio : tOther;
+                case 'I': return is("INPUT") ? tInput : tOther;
+                case 'F': return is("FRAME") ? tFrame : tOther;
+                case 'E': return is("EMBED") ? tEmbed : tOther;
+                case 'T': return (is("TABLE") || is("THEAD") || is("TBODY") || is("TFOOT")) ? tBackground : tOther;
+                default: return tOther;
+            }
+        case 6:
+            switch (tag[0]) {
+                case 'S': return is("SCRIPT") ? tScript : is("SOURCE") ? tSource : tOther;
+                case 'I': return is("IFRAME") ? tIframe : tOther;
+                case 'O': return is("OBJECT") ? tObject : tOther;
+                default: return tOther;
+            }
+        case 7:
+            if (is("PICTURE")) return tPicture;
+            return is("NOEMBED") ? tRaw : tOther;
+        case 8: return (is("NOSCRIPT") || is("TEMPLATE") || is("TEXTAREA") || is("NOFRAMES")) ? tRaw : tOther;
+        default: return tOther;
+    }
 }
 
 }  // namespace
@@ -555,20 +581,21 @@ std::vector<TTagAttr> ParseTagAttributes(std::string_view t) {
 
 namespace {
 
-void ParseAttributesInto(std::string_view t, TAttrList& out) {
-    out.Count = 0;
+// Walks the attributes of a start tag's text as a browser splits them,
+// giving each name and value as written; Each returns false to stop.
+template <class F>
+void ForEachAttribute(std::string_view t, F&& each) {
     size_t i = 1;
     while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
     while (i < t.size()) {
         while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
         if (i >= t.size() || t[i] == '>') break;
-        if (out.Count == out.Items.size()) out.Items.emplace_back();
-        TTagAttr& a = out.Items[out.Count];
-        a.Name.clear();
-        a.Value.clear();
+        const size_t nameFrom = i;
         while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
-               !(t[i] == '/' && !a.Name.empty()))
-            a.Name += Up(t[i++]);
+               !(t[i] == '/' && i > nameFrom))
+            ++i;
+        const std::string_view name = t.substr(nameFrom, i - nameFrom);
+        std::string_view value;
         while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
         if (i < t.size() && t[i] == '=') {
             ++i;
@@ -577,17 +604,45 @@ void ParseAttributesInto(std::string_view t, TAttrList& out) {
                 const char q = t[i++];
                 const size_t end = t.find(q, i);
                 const size_t stop = end == std::string_view::npos ? t.size() : end;
-                a.Value.assign(t.substr(i, stop - i));
+                value = t.substr(i, stop - i);
                 i = stop + 1;
             } else {
                 const size_t from = i;
                 while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>') ++i;
-                a.Value.assign(t.substr(from, i - from));
+                value = t.substr(from, i - from);
             }
         }
+        if (!each(name, value)) return;
+    }
+}
+
+void ParseAttributesInto(std::string_view t, TAttrList& out) {
+    out.Count = 0;
+    ForEachAttribute(t, [&](std::string_view name, std::string_view value) {
+        if (out.Count == out.Items.size()) out.Items.emplace_back();
+        TTagAttr& a = out.Items[out.Count];
+        a.Name.assign(name);
+        for (char& c : a.Name) c = Up(c);
+        a.Value.assign(value);
         // The first of two attributes of one name wins, as in a browser.
         if (!a.Name.empty() && !Attr(out, a.Name)) ++out.Count;
-    }
+        return true;
+    });
+}
+
+// The value of the first attribute of this (upper-case) name, without
+// reading the others into a list; false when the tag has none.
+bool FindAttribute(std::string_view t, std::string_view upperName, std::string& value) {
+    bool found = false;
+    ForEachAttribute(t, [&](std::string_view name, std::string_view v) {
+        if (name.size() != upperName.size()) return true;
+        for (size_t k = 0; k < name.size(); ++k)
+            if (Up(name[k]) != upperName[k]) return true;
+        value.assign(v);
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 }  // namespace
@@ -734,7 +789,14 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     } else if (id == tBackground) {
         AddRef(out, TModernUse::Part, pkImage, Attr(attrs(), "BACKGROUND"));
     } else if (id == tAnchor) {
-        AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
+        // The most common tag with an address: its one attribute is looked
+        // up without a list, unless the list is needed for a style anyway.
+        if (maybeStyle) {
+            AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
+        } else {
+            thread_local std::string href;
+            if (FindAttribute(text, "HREF", href)) AddRef(out, TModernUse::Link, pkPage, &href);
+        }
     } else if (id == tBase) {
         if (!st.BaseSeen) {
             const std::string* href = Attr(attrs(), "HREF");
@@ -769,15 +831,19 @@ void ModernEndTag(std::string_view tag, TModernPageState& st) {
     if (tag.empty()) return;
     const char first = static_cast<char>(tag[0] & ~0x20);
     if (first != 'P' && first != 'V' && first != 'A') return;
-    std::string t;
-    for (char c : tag) {
-        if (IsWs(static_cast<unsigned char>(c)) || c == '>') break;
-        t += Up(c);
-    }
-    if (t == "PICTURE") {
+    // The name runs to a blank or ">"; compared without a copy.
+    size_t n = 0;
+    while (n < tag.size() && !IsWs(static_cast<unsigned char>(tag[n])) && tag[n] != '>') ++n;
+    auto is = [&](std::string_view name) {
+        if (n != name.size()) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (Up(tag[i]) != name[i]) return false;
+        return true;
+    };
+    if (is("PICTURE")) {
         st.InPicture = false;
         st.PictureChosen = false;
-    } else if ((t == "VIDEO" || t == "AUDIO") && st.MediaDepth > 0) {
+    } else if ((is("VIDEO") || is("AUDIO")) && st.MediaDepth > 0) {
         --st.MediaDepth;
         st.MediaChosen = st.MediaDepth > 0;
     }

@@ -148,9 +148,13 @@ namespace {
 // and remembered: a Japanese page holds a few thousand distinct ones, and
 // iconv costs far more per call than per byte. 0: not asked yet; 0xFFFF:
 // no form; below 0x100 a single byte, else lead and trail.
-uint16_t Cp932Of(uint32_t cp) {
+std::vector<uint16_t>& Cp932Memo() {
     thread_local std::vector<uint16_t> memo(0x10000, 0);
-    uint16_t& m = memo[cp];
+    return memo;
+}
+
+uint16_t Cp932Of(uint32_t cp) {
+    uint16_t& m = Cp932Memo()[cp];
     if (m == 0) {
         char u[4];
         size_t n = 0;
@@ -179,21 +183,34 @@ uint16_t Cp932Of(uint32_t cp) {
 
 std::string Utf8ToCp932CharRefs(std::string_view utf8) {
     if (IsAscii(utf8)) return std::string(utf8);
-    std::string out;
-    out.reserve(utf8.size());
+    // Written through a pointer into a buffer sized for the input: a valid
+    // sequence never grows, and only a reference ("&#x...;") may need more.
     const size_t n = utf8.size();
+    std::string out;
+    out.resize(n + 16);
+    char* w = out.data();
+    const std::vector<uint16_t>& memo = Cp932Memo();
+    auto room = [&](size_t need) {
+        const size_t used = static_cast<size_t>(w - out.data());
+        if (used + need > out.size()) {
+            out.resize(out.size() * 2 + need);
+            w = out.data() + used;
+        }
+    };
     size_t i = 0;
     while (i < n) {
         size_t j = i;
         // Eight bytes at a time through the ASCII runs.
         while (j + 8 <= n) {
-            uint64_t w;
-            std::memcpy(&w, utf8.data() + j, 8);
-            if (w & 0x8080808080808080ull) break;
+            uint64_t v;
+            std::memcpy(&v, utf8.data() + j, 8);
+            if (v & 0x8080808080808080ull) break;
             j += 8;
         }
         while (j < n && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
-        out.append(utf8.data() + i, j - i);
+        room(j - i);
+        std::memcpy(w, utf8.data() + i, j - i);
+        w += j - i;
         i = j;
         if (i >= n) break;
         // One character: a valid sequence, or a stray byte shown as U+FFFD.
@@ -216,16 +233,23 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8) {
             }
         }
         i += len;
-        const uint16_t m = cp < 0x10000 && !(len == 1) ? Cp932Of(cp) : 0xFFFF;
+        uint16_t m = 0xFFFF;
+        if (cp < 0x10000 && len != 1) {
+            m = memo[cp];  // the per-thread table, fetched once per page
+            if (m == 0) m = Cp932Of(cp);
+        }
+        room(16);
         if (m != 0xFFFF) {
-            if (m >= 0x100) out += static_cast<char>(m >> 8);
-            out += static_cast<char>(m & 0xFF);
+            if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
+            *w++ = static_cast<char>(m & 0xFF);
         } else {
             char ref[16];
-            std::snprintf(ref, sizeof ref, "&#x%X;", static_cast<unsigned>(cp));
-            out += ref;
+            const int k = std::snprintf(ref, sizeof ref, "&#x%X;", static_cast<unsigned>(cp));
+            std::memcpy(w, ref, static_cast<size_t>(k));
+            w += k;
         }
     }
+    out.resize(static_cast<size_t>(w - out.data()));
     return out;
 }
 

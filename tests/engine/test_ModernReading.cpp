@@ -327,3 +327,51 @@ TEST(CharsetSniff, FollowsTheBrowserOrder) {
 }
 
 }  // namespace
+
+// A character Shift-JIS cannot hold becomes a reference longer than its
+// bytes: the converted text outgrows the page, even many times over.
+TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
+    auto times = [](const std::string& s, int n) {
+        std::string r;
+        for (int i = 0; i < n; ++i) r += s;
+        return r;
+    };
+    const struct {
+        std::string utf8, sjis;
+    } cases[] = {
+        {"plain", "plain"},
+        {"a\xE3\x81\x82z", "a\x82\xA0z"},                                       // あ
+        {times("\xF0\x9F\x98\x80", 40), times("&#x1F600;", 40)},                // an emoji per 4 bytes
+        {times("\xFF", 100), times("&#xFFFD;", 100)},                           // stray bytes, 8 times longer
+        {"x\xE3\x81" "\xE3\x81\x84", "x&#xFFFD;&#xFFFD;\x82\xA2"},              // cut sequence, then い
+        {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"}, // §
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
+}
+
+// An <a> is read without its attribute list; its address must be the one
+// the list gives (first of two, any case, any quoting, "/" between).
+TEST(ModernPage, AnchorAddressAsTheAttributeListGivesIt) {
+    const char* const tags[] = {
+        "<a href=one.html>", "<a HREF='two.html' href=no.html>", "<a title=\"x href=no\" href = \"three.html\">",
+        "<a/href=four.html>", "<a hreflang=en href=five.html>", "<a href>", "<a name=x>",
+        "<a href=six.html style=\"background:url(b.gif)\">", "<a data-href=no.html>",
+    };
+    for (const char* tag : tags) {
+        const std::vector<TTagAttr> attrs = ParseTagAttributes(tag);
+        std::string want;
+        for (const TTagAttr& a : attrs)
+            if (a.Name == "HREF") {
+                want = a.Value;
+                break;
+            }
+        TModernPageState st;
+        std::vector<TModernRef> refs;
+        int64_t pos = 0;
+        ModernTagRefs("A", tag, tag, pos, static_cast<int64_t>(std::string_view(tag).size()), st, refs);
+        std::string got;
+        for (const TModernRef& r : refs)
+            if (r.Use == TModernUse::Link) got = r.Value;
+        EXPECT_EQ(got, want) << tag;
+    }
+}
