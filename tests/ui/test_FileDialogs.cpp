@@ -62,7 +62,9 @@ private slots:
             const auto close = qScopeGuard([dialog] { dialog->reject(); });
             QTRY_VERIFY(FolderShown(dialog, 6));
             QTreeView* tree = DetailView(dialog);
-            QTest::qWait(50);  // the columns follow the folder once it is read
+            // The columns follow the folder once it is read: wait for the
+            // dialog to be wide enough for all of them side by side.
+            QTRY_VERIFY(tree->header()->length() <= tree->viewport()->width());
             const QModelIndex root = tree->rootIndex();
             const QFontMetrics fm(tree->font());
             const int margin = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1);
@@ -72,8 +74,6 @@ private slots:
                     QVERIFY2(fm.horizontalAdvance(text) + margin <= tree->header()->sectionSize(column),
                              qPrintable(QStringLiteral("%1 in column %2").arg(text).arg(column)));
                 }
-            // The dialog is wide enough for all of them side by side.
-            QVERIFY(tree->header()->length() <= tree->viewport()->width());
             checked = true;
         });
         form->BrowseBtn->click();
