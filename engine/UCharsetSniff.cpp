@@ -124,8 +124,7 @@ bool IsUtf8WithMultibyte(std::string_view s) {
             cp = (cp << 6) | (t & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         multi = true;
         i += len;
@@ -190,12 +189,15 @@ int SniffPageEncoding(std::string_view raw) {
 
 std::string PageTextToSjis(std::string_view raw, int code) {
     switch (code) {
-        case KanjiCodeJis: return JISToSJIS(raw);
-        case KanjiCodeEuc: return EUCToSJIS(raw);
+        case KanjiCodeJis:
+            return JISToSJIS(raw);
+        case KanjiCodeEuc:
+            return EUCToSJIS(raw);
         case KanjiCodeUtf8:
             if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
             return Utf8ToCp932CharRefs(raw);
-        default: return std::string(raw);
+        default:
+            return std::string(raw);
     }
 }
 

@@ -34,12 +34,12 @@ bool OneOf(std::string_view s, std::initializer_list<std::string_view> list) {
 
 // What the tree building needs to know of a tag, looked up once per tag.
 enum : uint8_t {
-    fVoid = 1,      // no content
-    fRaw = 2,       // content that is no markup
-    fClosesP = 4,   // ends an open <p>
-    fHead = 8,      // belongs in the head while the body is empty
-    fTable = 16,    // a row, cell or row group: ends open cells (and rows)
-    fList = 32,     // li, dt, dd, option: ends an open one of its kind
+    fVoid = 1,     // no content
+    fRaw = 2,      // content that is no markup
+    fClosesP = 4,  // ends an open <p>
+    fHead = 8,     // belongs in the head while the body is empty
+    fTable = 16,   // a row, cell or row group: ends open cells (and rows)
+    fList = 32,    // li, dt, dd, option: ends an open one of its kind
 };
 struct TNameHash {
     using is_transparent = void;
@@ -63,12 +63,13 @@ TTagTable& Tags() {
         for (const char* v : {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
                               "track", "wbr", "param", "keygen", "basefont", "bgsound", "frame"})
             m[v] |= fVoid;
-        for (const char* v : {"script", "style", "textarea", "title", "xmp", "noscript", "template", "iframe",
-                              "noembed", "noframes"})
+        for (const char* v :
+             {"script", "style", "textarea", "title", "xmp", "noscript", "template", "iframe", "noembed", "noframes"})
             m[v] |= fRaw;
-        for (const char* v : {"address", "article", "aside", "blockquote", "div", "dl", "fieldset", "footer", "form",
-                              "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr", "main", "nav", "ol", "p", "pre",
-                              "section", "table", "ul", "figure", "details", "menu"})
+        for (const char* v :
+             {"address", "article", "aside",   "blockquote", "div", "dl",     "fieldset", "footer", "form", "h1",
+              "h2",      "h3",      "h4",      "h5",         "h6",  "header", "hr",       "main",   "nav",  "ol",
+              "p",       "pre",     "section", "table",      "ul",  "figure", "details",  "menu"})
             m[v] |= fClosesP;
         for (const char* v : {"head", "title", "meta", "link", "style", "script", "base", "noscript"}) m[v] |= fHead;
         for (const char* v : {"tr", "td", "th", "tbody", "thead", "tfoot"}) m[v] |= fTable;
@@ -139,8 +140,29 @@ struct TComplex;
 
 struct TSimple {
     enum TKind : uint8_t {
-        Id, Class, Attr, Never, Unknown, FirstChild, LastChild, OnlyChild, Nth, NthLast, FirstOfType, LastOfType,
-        OnlyOfType, NthOfType, NthLastOfType, Root, Empty, Link, Enabled, Disabled, Checked, Not, Is
+        Id,
+        Class,
+        Attr,
+        Never,
+        Unknown,
+        FirstChild,
+        LastChild,
+        OnlyChild,
+        Nth,
+        NthLast,
+        FirstOfType,
+        LastOfType,
+        OnlyOfType,
+        NthOfType,
+        NthLastOfType,
+        Root,
+        Empty,
+        Link,
+        Enabled,
+        Disabled,
+        Checked,
+        Not,
+        Is
     } Kind;
     std::string Name, Value;  // Attr: upper-case name, lower-case value; Id/Class: as written
     char Op = 0;              // Attr: 0 (present), '=', '~', '|', '^', '$', '*'
@@ -260,8 +282,16 @@ private:
         for (char c : a)
             if (!IsWs(static_cast<unsigned char>(c))) t += Low(c);
         if (t.find("of") != std::string::npos) return false;
-        if (t == "odd") { A = 2; B = 1; return true; }
-        if (t == "even") { A = 2; B = 0; return true; }
+        if (t == "odd") {
+            A = 2;
+            B = 1;
+            return true;
+        }
+        if (t == "even") {
+            A = 2;
+            B = 0;
+            return true;
+        }
         const size_t n = t.find('n');
         char* end = nullptr;
         if (n == std::string::npos) {
@@ -277,7 +307,10 @@ private:
             if (*end) return false;
         }
         const std::string b1 = t.substr(n + 1);
-        if (b1.empty()) { B = 0; return true; }
+        if (b1.empty()) {
+            B = 0;
+            return true;
+        }
         B = static_cast<int>(std::strtol(b1.c_str(), &end, 10));
         return *end == 0;
     }
@@ -300,24 +333,48 @@ private:
         if (name.rfind("-moz-", 0) == 0 || name.rfind("-ms-", 0) == 0 || name.rfind("-o-", 0) == 0) return false;
         TSimple s{TSimple::Unknown, {}, {}, 0, 0, 0, {}};
         // Pseudo-elements that exist whenever their element does.
-        if (OneOf(name, {"before", "after", "first-line", "first-letter", "marker", "placeholder",
-                         "file-selector-button"})) {
+        if (OneOf(name,
+                  {"before", "after", "first-line", "first-letter", "marker", "placeholder", "file-selector-button"})) {
             return true;
         }
         if (element) {
             // Drawn only on a user's action or in states a page does not load in.
-            if (OneOf(name, {"selection", "backdrop", "target-text", "spelling-error", "grammar-error",
-                             "highlight", "slotted", "part", "cue", "cue-region"}))
+            if (OneOf(name, {"selection", "backdrop", "target-text", "spelling-error", "grammar-error", "highlight",
+                             "slotted", "part", "cue", "cue-region"}))
                 s.Kind = TSimple::Never;
             part.Simples.push_back(std::move(s));  // -webkit-scrollbar and the like: judged matching
             return true;
         }
         if (!fn) {
-            if (OneOf(name, {"hover", "active", "focus", "focus-within", "focus-visible", "visited", "target",
-                             "target-within", "indeterminate", "fullscreen", "-webkit-full-screen", "modal",
-                             "picture-in-picture", "playing", "paused", "autofill", "-webkit-autofill",
-                             "popover-open", "user-invalid", "user-valid", "current", "past", "future",
-                             "open", "seeking", "stalled", "buffering", "muted", "volume-locked"}))
+            if (OneOf(name, {"hover",
+                             "active",
+                             "focus",
+                             "focus-within",
+                             "focus-visible",
+                             "visited",
+                             "target",
+                             "target-within",
+                             "indeterminate",
+                             "fullscreen",
+                             "-webkit-full-screen",
+                             "modal",
+                             "picture-in-picture",
+                             "playing",
+                             "paused",
+                             "autofill",
+                             "-webkit-autofill",
+                             "popover-open",
+                             "user-invalid",
+                             "user-valid",
+                             "current",
+                             "past",
+                             "future",
+                             "open",
+                             "seeking",
+                             "stalled",
+                             "buffering",
+                             "muted",
+                             "volume-locked"}))
                 s.Kind = TSimple::Never;
             else if (name == "first-child") s.Kind = TSimple::FirstChild;
             else if (name == "last-child") s.Kind = TSimple::LastChild;
@@ -570,8 +627,10 @@ struct TSelectorMatcher {
     bool Simple(const TSimple& s, int i, bool lenient) const {
         const TPageElement& e = P.Elements[static_cast<size_t>(i)];
         switch (s.Kind) {
-            case TSimple::Id: return std::string_view(P.Text).substr(e.IdFrom, e.IdLen) == s.Name;
-            case TSimple::Class: return HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
+            case TSimple::Id:
+                return std::string_view(P.Text).substr(e.IdFrom, e.IdLen) == s.Name;
+            case TSimple::Class:
+                return HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
             case TSimple::Attr: {
                 const auto a = Attrs(e);
                 const std::string* v = AttrValue(a, s.Name);
@@ -579,30 +638,49 @@ struct TSelectorMatcher {
                 if (!s.Op) return true;
                 const std::string val = Lower(*v);
                 switch (s.Op) {
-                    case '=': return val == s.Value;
-                    case '~': return HasWord(val, s.Value, ' ');
-                    case '|': return val == s.Value || val.rfind(s.Value + "-", 0) == 0;
-                    case '^': return !s.Value.empty() && val.rfind(s.Value, 0) == 0;
+                    case '=':
+                        return val == s.Value;
+                    case '~':
+                        return HasWord(val, s.Value, ' ');
+                    case '|':
+                        return val == s.Value || val.rfind(s.Value + "-", 0) == 0;
+                    case '^':
+                        return !s.Value.empty() && val.rfind(s.Value, 0) == 0;
                     case '$':
                         return !s.Value.empty() && val.size() >= s.Value.size() &&
                                val.compare(val.size() - s.Value.size(), s.Value.size(), s.Value) == 0;
-                    default: return !s.Value.empty() && val.find(s.Value) != std::string::npos;
+                    default:
+                        return !s.Value.empty() && val.find(s.Value) != std::string::npos;
                 }
             }
-            case TSimple::Never: return false;
-            case TSimple::Unknown: return lenient;
-            case TSimple::FirstChild: return e.Prev < 0;
-            case TSimple::LastChild: return e.Next < 0;
-            case TSimple::OnlyChild: return e.Prev < 0 && e.Next < 0;
-            case TSimple::FirstOfType: return Position(i, false, true) == 1;
-            case TSimple::LastOfType: return Position(i, true, true) == 1;
-            case TSimple::OnlyOfType: return Position(i, false, true) == 1 && Position(i, true, true) == 1;
-            case TSimple::Nth: return NthFits(Position(i, false, false), s.A, s.B);
-            case TSimple::NthLast: return NthFits(Position(i, true, false), s.A, s.B);
-            case TSimple::NthOfType: return NthFits(Position(i, false, true), s.A, s.B);
-            case TSimple::NthLastOfType: return NthFits(Position(i, true, true), s.A, s.B);
-            case TSimple::Root: return i == 0;
-            case TSimple::Empty: return !e.HasChild;
+            case TSimple::Never:
+                return false;
+            case TSimple::Unknown:
+                return lenient;
+            case TSimple::FirstChild:
+                return e.Prev < 0;
+            case TSimple::LastChild:
+                return e.Next < 0;
+            case TSimple::OnlyChild:
+                return e.Prev < 0 && e.Next < 0;
+            case TSimple::FirstOfType:
+                return Position(i, false, true) == 1;
+            case TSimple::LastOfType:
+                return Position(i, true, true) == 1;
+            case TSimple::OnlyOfType:
+                return Position(i, false, true) == 1 && Position(i, true, true) == 1;
+            case TSimple::Nth:
+                return NthFits(Position(i, false, false), s.A, s.B);
+            case TSimple::NthLast:
+                return NthFits(Position(i, true, false), s.A, s.B);
+            case TSimple::NthOfType:
+                return NthFits(Position(i, false, true), s.A, s.B);
+            case TSimple::NthLastOfType:
+                return NthFits(Position(i, true, true), s.A, s.B);
+            case TSimple::Root:
+                return i == 0;
+            case TSimple::Empty:
+                return !e.HasChild;
             case TSimple::Link:
                 return (e.Tag == TagCode("a") || e.Tag == TagCode("area") || e.Tag == TagCode("link")) &&
                        AttrValue(Attrs(e), "HREF");
@@ -643,8 +721,10 @@ struct TSelectorMatcher {
         if (k == 0) return true;
         const TPageElement& e = P.Elements[static_cast<size_t>(i)];
         switch (c.Parts[k].Comb) {
-            case '>': return e.Parent >= 0 && ComplexAt(c, k - 1, e.Parent, lenient);
-            case '+': return e.Prev >= 0 && ComplexAt(c, k - 1, e.Prev, lenient);
+            case '>':
+                return e.Parent >= 0 && ComplexAt(c, k - 1, e.Parent, lenient);
+            case '+':
+                return e.Prev >= 0 && ComplexAt(c, k - 1, e.Prev, lenient);
             case '~':
                 for (int s = e.Prev; s >= 0; s = P.Elements[static_cast<size_t>(s)].Prev)
                     if (ComplexAt(c, k - 1, s, lenient)) return true;
@@ -709,7 +789,7 @@ void TPageElements::Build() const {
             const void* q1 = std::memchr(d + k, '"', g - k);
             const void* q2 = std::memchr(d + k, '\'', g - k);
             if (!q1 && !q2) return gt ? g + 1 : n;
-            const char* q = !q1 ? static_cast<const char*>(q2)
+            const char* q = !q1   ? static_cast<const char*>(q2)
                             : !q2 ? static_cast<const char*>(q1)
                                   : std::min(static_cast<const char*>(q1), static_cast<const char*>(q2));
             const size_t open = static_cast<size_t>(q - d);
@@ -799,8 +879,7 @@ void TPageElements::Build() const {
                         ((name == "tbody" || name == "thead" || name == "tfoot") &&
                          (t == "tbody" || t == "thead" || t == "tfoot")))
                         pop();
-                    else
-                        break;
+                    else break;
                 }
             }
             index = static_cast<int>(Elements.size());
@@ -968,9 +1047,9 @@ std::string UsedFaceFamily(std::string_view families, const std::vector<std::str
                                entry[entry.size() - f.size() - 1] == '"' || entry[entry.size() - f.size() - 1] == '\'');
             if (same || tail) return f;
         }
-        if (OneOf(entry, {"serif", "sans-serif", "monospace", "cursive", "fantasy", "system-ui", "ui-serif",
-                          "ui-sans-serif", "ui-monospace", "ui-rounded", "math", "emoji", "fangsong", "inherit",
-                          "initial", "unset", "revert"}))
+        if (OneOf(entry,
+                  {"serif", "sans-serif", "monospace", "cursive", "fantasy", "system-ui", "ui-serif", "ui-sans-serif",
+                   "ui-monospace", "ui-rounded", "math", "emoji", "fangsong", "inherit", "initial", "unset", "revert"}))
             return {};
         first = false;
         i = comma + 1;

@@ -61,7 +61,7 @@ private:
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     mutable std::unordered_map<std::string, bool, TKeyHash, std::equal_to<>> Cache[2];  // [text flag]
-    mutable std::unordered_map<std::string, bool> Tokens;    // HasToken's answers
+    mutable std::unordered_map<std::string, bool> Tokens;                               // HasToken's answers
     // Matching steps left for the page: a page and selectors made to take
     // endless backtracking end in "matches", the answer for what cannot be
     // judged. Real pages need a small part of it.

@@ -6,7 +6,21 @@
 
 namespace {
 
-enum class TTok : uint8_t { Ident, Function, AtKeyword, String, Url, Colon, Semicolon, Comma, LBrace, RBrace, RParen, Space, Other };
+enum class TTok : uint8_t {
+    Ident,
+    Function,
+    AtKeyword,
+    String,
+    Url,
+    Colon,
+    Semicolon,
+    Comma,
+    LBrace,
+    RBrace,
+    RParen,
+    Space,
+    Other
+};
 
 struct TToken {
     TTok Type;
@@ -69,14 +83,30 @@ public:
                 ++p_;
                 if (IsSjisLead(c) && p_ < s_.size()) ++p_;
                 switch (c) {
-                    case ':': Push(out, TTok::Colon); break;
-                    case ';': Push(out, TTok::Semicolon); break;
-                    case ',': Push(out, TTok::Comma); break;
-                    case '{': Push(out, TTok::LBrace); break;
-                    case '}': Push(out, TTok::RBrace); break;
-                    case ')': Push(out, TTok::RParen); break;
-                    case '(': Push(out, TTok::Function); break;  // a bare block counts as a nameless function
-                    default: Push(out, TTok::Other); break;
+                    case ':':
+                        Push(out, TTok::Colon);
+                        break;
+                    case ';':
+                        Push(out, TTok::Semicolon);
+                        break;
+                    case ',':
+                        Push(out, TTok::Comma);
+                        break;
+                    case '{':
+                        Push(out, TTok::LBrace);
+                        break;
+                    case '}':
+                        Push(out, TTok::RBrace);
+                        break;
+                    case ')':
+                        Push(out, TTok::RParen);
+                        break;
+                    case '(':
+                        Push(out, TTok::Function);
+                        break;  // a bare block counts as a nameless function
+                    default:
+                        Push(out, TTok::Other);
+                        break;
                 }
             }
         }
@@ -406,8 +436,8 @@ TCssSheet ReadCssSheet(std::string_view css) {
                     } else {
                         b.Active = false;  // an at-rule a browser does not know, or drops (@document)
                     }
-                } else if (inFace || (!blocks.empty() && (blocks.back().Type == TBlock::Frames ||
-                                                          blocks.back().Type == TBlock::Other))) {
+                } else if (inFace || (!blocks.empty() &&
+                                      (blocks.back().Type == TBlock::Frames || blocks.back().Type == TBlock::Other))) {
                     b.Type = TBlock::Other;  // keyframe selectors and the like
                 } else {
                     const size_t from = p < i ? t[p].Pos : k.Pos;

@@ -19,9 +19,9 @@
 #include "engine/UCharsetSniff.h"
 #include "engine/UCssMatch.h"
 #include "engine/UCssReader.h"
-#include "engine/UModernPage.h"
 #include "engine/UHTMLList.h"
 #include "engine/UInputList.h"
+#include "engine/UModernPage.h"
 #include "engine/UPathExpand.h"
 #include "engine/YKHTMLTagDecode.h"
 #include "engine/YKKanjiLib.h"
@@ -234,7 +234,7 @@ struct TSheetInfo {
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
-    TPageSet pages;                                             // FileName of every FileList record
+    TPageSet pages;  // FileName of every FileList record
     // SearchList entries (full paths) by index, and which of them have been
     // begun as pages: at the end of a run most have been reached through
     // links, and they are passed over without a look-up each.
@@ -926,8 +926,8 @@ size_t SchemeLength(std::string_view ref) {
     // Most references have no ":" at all.
     if (ref.find(':') == std::string_view::npos) return 0;
     size_t i = 0;
-    while (i < ref.size() && (std::isalnum(static_cast<unsigned char>(ref[i])) || ref[i] == '+' || ref[i] == '-' ||
-                              ref[i] == '.'))
+    while (i < ref.size() &&
+           (std::isalnum(static_cast<unsigned char>(ref[i])) || ref[i] == '+' || ref[i] == '-' || ref[i] == '.'))
         ++i;
     return (i >= 2 && i < ref.size() && ref[i] == ':' && std::isalpha(static_cast<unsigned char>(ref[0]))) ? i : 0;
 }
@@ -1133,8 +1133,7 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
     if (!ModernLocalPath(f, r.Value, true, m.Base, path, StopFlag, WarningSink))
         return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
     const std::string file = ModernPart(f, path, r.Kind, m.Base, StopFlag, WarningSink);
-    if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file))
-    {
+    if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file)) {
         TSheetInfo& info = SheetRefs(file);
         if (r.Applies) m.SheetFontUses.push_back(&info.FontUses);
         ModernCss(f, info.Refs, file, r.Applies, StopFlag, WarningSink, &info.Resolved);
@@ -1203,8 +1202,8 @@ TTokenOutcome ProcessEvent(TPageFrame& f, const std::string& root, std::string& 
 // Scans the page of the first frame and every page its links lead to. The
 // linked pages sit on an explicit stack: the order of pages, problems and
 // stop checks is the one a recursive descent gives, without its depth limit.
-void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& StopFlag,
-              const TProgressSink& FileSink, const TProgressSink& WarningSink) {
+void RunPages(const std::string& root, std::unique_ptr<TPageFrame> first, bool& StopFlag, const TProgressSink& FileSink,
+              const TProgressSink& WarningSink) {
     std::vector<std::unique_ptr<TPageFrame>> stack;
     stack.push_back(std::move(first));
     std::string target;
@@ -1297,12 +1296,10 @@ const std::string& MsgOtherFolder() { return SJ("別フォルダなのでスキ�
 const std::string& MsgLocalFile() { return SJ("ローカルファイルが指定されています"); }
 const std::string& MsgNameNotSjis() { return SJ("ファイル名を Shift-JIS で表せません"); }
 
-std::string InterruptedLine(const std::string& page) {
-    return SJ("警告(") + page + SJ("): 計測は中断されました。");
-}
+std::string InterruptedLine(const std::string& page) { return SJ("警告(") + page + SJ("): 計測は中断されました。"); }
 
-void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target,
-                bool& StopFlag, const TProgressSink& WarningSink) {
+void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target, bool& StopFlag,
+                const TProgressSink& WarningSink) {
     (void)StopFlag;  // read by the callers after the sink had its chance to set it
     if (WarningSink) {
         std::string line;
@@ -1323,8 +1320,7 @@ void AddProblem(const std::string& Message, const std::string& Page, const std::
     ErrorLog.Add(rec);
 }
 
-void WarnLocalFile(const std::string& Ref, const std::string& Page, bool& StopFlag,
-                   const TProgressSink& WarningSink) {
+void WarnLocalFile(const std::string& Ref, const std::string& Page, bool& StopFlag, const TProgressSink& WarningSink) {
     if (Ref.size() > 7 && StartsTextSjis(Ref, "FILE:")) AddProblem(MsgLocalFile(), Page, Ref, StopFlag, WarningSink);
 }
 
@@ -1339,8 +1335,8 @@ void SearchFolder(const std::string& Path, bool& StopFlag, const TProgressSink& 
     SearchIn(Path, StopFlag, FolderSink, WarningSink, visited);
 }
 
-void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFlag,
-                 const TProgressSink& FileSink, const TProgressSink& WarningSink) {
+void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFlag, const TProgressSink& FileSink,
+                 const TProgressSink& WarningSink) {
     TRunScope scope;
     auto first = BeginPage(Path, StopFlag, FileSink, WarningSink);
     if (first) RunPages(Root, std::move(first), StopFlag, FileSink, WarningSink);

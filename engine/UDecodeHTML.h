@@ -80,23 +80,22 @@ void SearchFolder(const std::string& Path, bool& StopFlag, const TProgressSink& 
 // not leave unless FollowOtherFolders is on. A page already in FileList is
 // not measured again. Link chains of any length are followed without deep
 // native recursion.
-void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFlag,
-                 const TProgressSink& FileSink, const TProgressSink& WarningSink);
+void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFlag, const TProgressSink& FileSink,
+                 const TProgressSink& WarningSink);
 
 // Sends "Message: Target[ at Page]" to the sink and appends a problem record
 // (page, target and message) to ErrorLog, whether or not a sink is given.
-void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target,
-                bool& StopFlag, const TProgressSink& WarningSink);
+void AddProblem(const std::string& Message, const std::string& Page, const std::string& Target, bool& StopFlag,
+                const TProgressSink& WarningSink);
 
 // Reports a reference of the "file:" form (longer than 7 characters).
-void WarnLocalFile(const std::string& Ref, const std::string& Page, bool& StopFlag,
-                   const TProgressSink& WarningSink);
+void WarnLocalFile(const std::string& Ref, const std::string& Page, bool& StopFlag, const TProgressSink& WarningSink);
 
 // The problem messages of a run (CP932).
-const std::string& MsgCannotOpen();          // "ファイルを開けません"
-const std::string& MsgNotFound();            // "ファイルが見つかりません"
-const std::string& MsgOtherFolder();         // "別フォルダなのでスキップします"
-const std::string& MsgLocalFile();           // "ローカルファイルが指定されています"
-const std::string& MsgNameNotSjis();         // "ファイル名を Shift-JIS で表せません"
+const std::string& MsgCannotOpen();   // "ファイルを開けません"
+const std::string& MsgNotFound();     // "ファイルが見つかりません"
+const std::string& MsgOtherFolder();  // "別フォルダなのでスキップします"
+const std::string& MsgLocalFile();    // "ローカルファイルが指定されています"
+const std::string& MsgNameNotSjis();  // "ファイル名を Shift-JIS で表せません"
 // "警告(%s): 計測は中断されました。" with the page's path in place of %s.
 std::string InterruptedLine(const std::string& page);

@@ -108,8 +108,8 @@ bool FeatureValue(const std::string& name, double& number, std::string& keyword)
     else if (name == "monochrome" || name == "grid" || name == "color-index") number = 0;
     else if (name == "orientation") keyword = "landscape";
     else if (name == "prefers-color-scheme") keyword = "light";
-    else if (name == "prefers-reduced-motion" || name == "prefers-contrast" ||
-             name == "prefers-reduced-transparency" || name == "prefers-reduced-data")
+    else if (name == "prefers-reduced-motion" || name == "prefers-contrast" || name == "prefers-reduced-transparency" ||
+             name == "prefers-reduced-data")
         keyword = "no-preference";
     else if (name == "hover" || name == "any-hover") keyword = "hover";
     else if (name == "pointer" || name == "any-pointer") keyword = "fine";
@@ -153,7 +153,8 @@ int FeatureMatches(std::string_view f) {
         size_t i = 0;
         while (i < t.size()) {
             const size_t op = t.find_first_of("<>=", i);
-            items.push_back(LowerTrim(std::string_view(t).substr(i, op == std::string::npos ? std::string::npos : op - i)));
+            items.push_back(
+                LowerTrim(std::string_view(t).substr(i, op == std::string::npos ? std::string::npos : op - i)));
             if (op == std::string::npos) break;
             size_t e = op + 1;
             if (e < t.size() && t[e] == '=') ++e;
@@ -354,11 +355,11 @@ uint32_t NamedRef(std::string_view name) {
     static const struct {
         const char* n;
         uint32_t cp;
-    } table[] = {{"amp", '&'},      {"lt", '<'},        {"gt", '>'},      {"quot", '"'},    {"apos", '\''},
-                 {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},    {"trade", 0x2122}, {"mdash", 0x2014},
-                 {"ndash", 0x2013}, {"hellip", 0x2026}, {"laquo", 0xAB},  {"raquo", 0xBB},  {"middot", 0xB7},
+    } table[] = {{"amp", '&'},      {"lt", '<'},        {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
+                 {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},     {"trade", 0x2122}, {"mdash", 0x2014},
+                 {"ndash", 0x2013}, {"hellip", 0x2026}, {"laquo", 0xAB},   {"raquo", 0xBB},   {"middot", 0xB7},
                  {"times", 0xD7},   {"lsquo", 0x2018},  {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
-                 {"para", 0xB6},    {"sect", 0xA7},     {"deg", 0xB0},    {"yen", 0xA5},    {"euro", 0x20AC}};
+                 {"para", 0xB6},    {"sect", 0xA7},     {"deg", 0xB0},     {"yen", 0xA5},     {"euro", 0x20AC}};
     for (const auto& e : table)
         if (name == e.n) return e.cp;
     return 0;
@@ -390,9 +391,12 @@ std::string DecodeCharRefs(std::string_view s) {
             if (hex) ++j;
             const size_t from = j;
             uint64_t v = 0;
-            while (j < s.size() && (hex ? std::isxdigit(static_cast<unsigned char>(s[j])) : std::isdigit(static_cast<unsigned char>(s[j])))) {
+            while (j < s.size() && (hex ? std::isxdigit(static_cast<unsigned char>(s[j]))
+                                        : std::isdigit(static_cast<unsigned char>(s[j])))) {
                 const char d = s[j++];
-                v = v * (hex ? 16 : 10) + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : (d | 0x20) - 'a' + 10);
+                v = v * (hex ? 16 : 10) + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(d))
+                                                                    ? d - '0'
+                                                                    : (d | 0x20) - 'a' + 10);
                 if (v > 0x10FFFF) v = 0x110000;
             }
             if (j > from) {
@@ -443,8 +447,8 @@ bool ScriptTypeRuns(const TAttrList& a) {
 bool ImageTypeSupported(std::string_view type) {
     const std::string t = LowerTrim(type);
     return t.empty() || t == "image/webp" || t == "image/avif" || t == "image/png" || t == "image/jpeg" ||
-           t == "image/jpg" || t == "image/gif" || t == "image/svg+xml" || t == "image/apng" ||
-           t == "image/bmp" || t == "image/x-icon" || t == "image/vnd.microsoft.icon";
+           t == "image/jpg" || t == "image/gif" || t == "image/svg+xml" || t == "image/apng" || t == "image/bmp" ||
+           t == "image/x-icon" || t == "image/vnd.microsoft.icon";
 }
 
 bool MediaTypeSupported(std::string_view type) {
@@ -522,8 +526,25 @@ void LinkRefs(const TAttrList& a, std::vector<TModernRef>& out) {
 }
 
 enum TTagId : uint8_t {
-    tOther, tScript, tStyle, tRaw, tIframe, tImg, tPicture, tSource, tVideo, tAudio, tLink, tInput, tFrame,
-    tObject, tEmbed, tBackground, tAnchor, tBase, tMeta
+    tOther,
+    tScript,
+    tStyle,
+    tRaw,
+    tIframe,
+    tImg,
+    tPicture,
+    tSource,
+    tVideo,
+    tAudio,
+    tLink,
+    tInput,
+    tFrame,
+    tObject,
+    tEmbed,
+    tBackground,
+    tAnchor,
+    tBase,
+    tMeta
 };
 
 // Looked up once per tag: most tags of a page are none of these, so the
@@ -532,41 +553,62 @@ TTagId TagId(std::string_view tag) {
     if (tag.empty()) return tOther;
     auto is = [&](std::string_view name) { return tag == name; };
     switch (tag.size()) {
-        case 1: return tag[0] == 'A' ? tAnchor : tOther;
+        case 1:
+            return tag[0] == 'A' ? tAnchor : tOther;
         case 2:
             return (is("TD") || is("TH") || is("TR")) ? tBackground : tOther;
-        case 3: return is("IMG") ? tImg : tOther;
+        case 3:
+            return is("IMG") ? tImg : tOther;
         case 4:
             switch (tag[0]) {
-                case 'L': return is("LINK") ? tLink : tOther;
-                case 'B': return is("BODY") ? tBackground : is("BASE") ? tBase : tOther;
-                case 'A': return is("AREA") ? tAnchor : tOther;
-                case 'M': return is("META") ? tMeta : tOther;
-                default: return tOther;
+                case 'L':
+                    return is("LINK") ? tLink : tOther;
+                case 'B':
+                    return is("BODY") ? tBackground : is("BASE") ? tBase : tOther;
+                case 'A':
+                    return is("AREA") ? tAnchor : tOther;
+                case 'M':
+                    return is("META") ? tMeta : tOther;
+                default:
+                    return tOther;
             }
         case 5:
             switch (tag[0]) {
-                case 'S': return is("STYLE") ? tStyle : tOther;
-                case 'V': return is("VIDEO") ? tVideo : tOther;
-                case 'A': return is("AUDIO") ? tAudio : tOther;
-                case 'I': return is("INPUT") ? tInput : tOther;
-                case 'F': return is("FRAME") ? tFrame : tOther;
-                case 'E': return is("EMBED") ? tEmbed : tOther;
-                case 'T': return (is("TABLE") || is("THEAD") || is("TBODY") || is("TFOOT")) ? tBackground : tOther;
-                default: return tOther;
+                case 'S':
+                    return is("STYLE") ? tStyle : tOther;
+                case 'V':
+                    return is("VIDEO") ? tVideo : tOther;
+                case 'A':
+                    return is("AUDIO") ? tAudio : tOther;
+                case 'I':
+                    return is("INPUT") ? tInput : tOther;
+                case 'F':
+                    return is("FRAME") ? tFrame : tOther;
+                case 'E':
+                    return is("EMBED") ? tEmbed : tOther;
+                case 'T':
+                    return (is("TABLE") || is("THEAD") || is("TBODY") || is("TFOOT")) ? tBackground : tOther;
+                default:
+                    return tOther;
             }
         case 6:
             switch (tag[0]) {
-                case 'S': return is("SCRIPT") ? tScript : is("SOURCE") ? tSource : tOther;
-                case 'I': return is("IFRAME") ? tIframe : tOther;
-                case 'O': return is("OBJECT") ? tObject : tOther;
-                default: return tOther;
+                case 'S':
+                    return is("SCRIPT") ? tScript : is("SOURCE") ? tSource : tOther;
+                case 'I':
+                    return is("IFRAME") ? tIframe : tOther;
+                case 'O':
+                    return is("OBJECT") ? tObject : tOther;
+                default:
+                    return tOther;
             }
         case 7:
             if (is("PICTURE")) return tPicture;
             return is("NOEMBED") ? tRaw : tOther;
-        case 8: return (is("NOSCRIPT") || is("TEMPLATE") || is("TEXTAREA") || is("NOFRAMES")) ? tRaw : tOther;
-        default: return tOther;
+        case 8:
+            return (is("NOSCRIPT") || is("TEMPLATE") || is("TEXTAREA") || is("NOFRAMES")) ? tRaw : tOther;
+        default:
+            return tOther;
     }
 }
 
@@ -666,13 +708,13 @@ std::string PickSrcset(std::string_view srcset, std::string_view sizes, std::str
     if (!src.empty() && !hasWidth && !has1x) c.push_back({std::string(src), 1});
     if (c.empty()) return std::string();
     // Stable: of equal densities the first written wins.
-    std::stable_sort(c.begin(), c.end(), [](const TCandidate& a, const TCandidate& b) { return a.Density < b.Density; });
+    std::stable_sort(c.begin(), c.end(),
+                     [](const TCandidate& a, const TCandidate& b) { return a.Density < b.Density; });
     size_t i = 0;
     while (i + 1 < c.size() && c[i].Density < 1) ++i;
     // Between two candidates around the device ratio the browser takes the
     // smaller one when the ratio lies below their geometric mean.
-    if (i > 0 && c[i - 1].Density < 1 && c[i].Density > 1 && std::sqrt(c[i - 1].Density * c[i].Density) >= 1)
-        --i;
+    if (i > 0 && c[i - 1].Density < 1 && c[i].Density > 1 && std::sqrt(c[i - 1].Density * c[i].Density) >= 1) --i;
     return c[i].Url;
 }
 
@@ -735,7 +777,8 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
         const TAttrList& x = attrs();
         std::string pick;
         if (st.InPicture && st.PictureChosen) pick = st.PictureUrl;
-        else if (const std::string* set = Attr(x, "SRCSET")) pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
+        else if (const std::string* set = Attr(x, "SRCSET"))
+            pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
         else pick = AttrOr(x, "SRC");
         AddRef(out, TModernUse::Part, pkImage, &pick);
     } else if (id == tPicture) {
@@ -932,7 +975,8 @@ uint8_t KindByExtension(std::string_view path) {
     const size_t cut = ext.find_first_of("?#");
     if (cut != std::string::npos) ext.resize(cut);
     static const char* const images[] = {"gif", "png", "jpg", "jpeg", "webp", "avif", "svg", "bmp", "ico", "apng"};
-    static const char* const media[] = {"mp3", "mp4", "webm", "ogg", "ogv", "oga", "wav", "mid", "midi", "m4a", "aac", "flac", "mov"};
+    static const char* const media[] = {"mp3", "mp4",  "webm", "ogg", "ogv",  "oga", "wav",
+                                        "mid", "midi", "m4a",  "aac", "flac", "mov"};
     static const char* const pages[] = {"htm", "html", "xhtml"};
     for (const char* e : images)
         if (ext == e) return pkImage;

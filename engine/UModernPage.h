@@ -36,9 +36,9 @@ struct TModernPageState {
     bool InPicture = false;
     bool PictureChosen = false;  // a <source> of the current <picture> won
     std::string PictureUrl;
-    int MediaDepth = 0;          // inside <video>/<audio> that loads its source
-    bool MediaChosen = false;    // that element has its source
-    bool BaseSeen = false;       // only the first <base href> counts
+    int MediaDepth = 0;        // inside <video>/<audio> that loads its source
+    bool MediaChosen = false;  // that element has its source
+    bool BaseSeen = false;     // only the first <base href> counts
 };
 
 // One attribute of a tag as written: the name in upper case, the value raw.
@@ -53,8 +53,8 @@ std::vector<TTagAttr> ParseTagAttributes(std::string_view tagText);
 // content a browser does not parse as markup (SCRIPT, STYLE, NOSCRIPT with
 // scripting on, TEMPLATE, TEXTAREA), Pos moves past its end tag; a STYLE
 // element's content is given as StyleText.
-void ModernTagRefs(const std::string& tagName, std::string_view tagText, const char* data, int64_t& pos,
-                   int64_t len, TModernPageState& st, std::vector<TModernRef>& out);
+void ModernTagRefs(const std::string& tagName, std::string_view tagText, const char* data, int64_t& pos, int64_t len,
+                   TModernPageState& st, std::vector<TModernRef>& out);
 // An end tag (name without "/", upper-case) that closes a state.
 void ModernEndTag(std::string_view tagName, TModernPageState& st);
 

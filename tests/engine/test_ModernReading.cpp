@@ -29,7 +29,7 @@ struct TSiteCase {
     std::string title;                         // UTF-8; "-" when not checked
     std::vector<std::string> parts;            // "kind:name" of index.html's parts but itself
     std::vector<std::string> notFound;
-    std::vector<std::string> pages;            // every measured page
+    std::vector<std::string> pages;  // every measured page
 };
 
 std::string ToSjis(const char* utf8) { return *Utf8ToCp932Strict(utf8); }
@@ -38,52 +38,114 @@ std::vector<TSiteCase> SiteCases() {
     return {
         {"SrcsetDensityPicksOneX",
          {{"index.html", "<img src=a.gif srcset='a.gif 1x, b.gif 2x'><img srcset='c.gif 2x, d.gif 0.5x'>"},
-          {"a.gif", "1"}, {"b.gif", "22"}, {"c.gif", "333"}, {"d.gif", "4444"}},
-         "JIS", "-", {"image:a.gif", "image:d.gif"}, {}, {"index.html"}},
+          {"a.gif", "1"},
+          {"b.gif", "22"},
+          {"c.gif", "333"},
+          {"d.gif", "4444"}},
+         "JIS",
+         "-",
+         {"image:a.gif", "image:d.gif"},
+         {},
+         {"index.html"}},
         {"SrcsetWidthUsesSizes",
          {{"index.html",
            "<img src=x.gif srcset='s.gif 300w, m.gif 800w, l.gif 1600w' sizes='(max-width: 600px) 100vw, 50vw'>"
            "<img srcset='n.gif 700w, w.gif 1400w'>"},
-          {"x.gif", "1"}, {"s.gif", "1"}, {"m.gif", "1"}, {"l.gif", "1"}, {"n.gif", "1"}, {"w.gif", "1"}},
-         "JIS", "-", {"image:m.gif", "image:w.gif"}, {}, {"index.html"}},
+          {"x.gif", "1"},
+          {"s.gif", "1"},
+          {"m.gif", "1"},
+          {"l.gif", "1"},
+          {"n.gif", "1"},
+          {"w.gif", "1"}},
+         "JIS",
+         "-",
+         {"image:m.gif", "image:w.gif"},
+         {},
+         {"index.html"}},
         {"PictureTakesTheFirstSourceThatFits",
          {{"index.html",
            "<picture><source media='(max-width: 600px)' srcset='small.gif'>"
            "<source type='image/jxl' srcset='j.jxl'><source type='image/webp' srcset='w.webp'>"
            "<img src='fallback.gif'></picture><img src='after.gif'>"},
-          {"small.gif", "1"}, {"j.jxl", "1"}, {"w.webp", "1"}, {"fallback.gif", "1"}, {"after.gif", "1"}},
-         "JIS", "-", {"image:after.gif", "image:w.webp"}, {}, {"index.html"}},
+          {"small.gif", "1"},
+          {"j.jxl", "1"},
+          {"w.webp", "1"},
+          {"fallback.gif", "1"},
+          {"after.gif", "1"}},
+         "JIS",
+         "-",
+         {"image:after.gif", "image:w.webp"},
+         {},
+         {"index.html"}},
         {"ImportLoopEndsAndEachSheetCountsOnce",
          {{"index.html", "<link rel=stylesheet href=a.css><style>@import 'b.css';</style><p>text"},
           {"a.css", "@import url(b.css); p{background:url(i.png)}"},
           {"b.css", "@import \"a.css\";\n/* url(c.png) */ q{cursor:url('i.png'),auto}"},
           {"i.png", "1"}},
-         "JIS", "-", {"image:i.png", "stylesheet:a.css", "stylesheet:b.css"}, {}, {"index.html"}},
+         "JIS",
+         "-",
+         {"image:i.png", "stylesheet:a.css", "stylesheet:b.css"},
+         {},
+         {"index.html"}},
         {"SheetInAnotherFolderResolvesAgainstItself",
          {{"index.html", "<link rel='stylesheet' href='css/x.css'>text"},
           {"css/x.css",
            "body{background:url(../img/p.png);font:12px/1.5 F} @font-face{font-family:F;src:url(f.eot);"
            "src:local(F), url(f.svg) format('svg'), url(f.woff2) format('woff2'), url(f.woff) format('woff')}"},
-          {"img/p.png", "1"}, {"css/f.woff2", "1"}, {"css/f.woff", "1"}, {"css/f.eot", "1"}, {"css/f.svg", "1"}},
-         "JIS", "-", {"font:css/f.woff2", "image:img/p.png", "stylesheet:css/x.css"}, {}, {"index.html"}},
+          {"img/p.png", "1"},
+          {"css/f.woff2", "1"},
+          {"css/f.woff", "1"},
+          {"css/f.eot", "1"},
+          {"css/f.svg", "1"}},
+         "JIS",
+         "-",
+         {"font:css/f.woff2", "image:img/p.png", "stylesheet:css/x.css"},
+         {},
+         {"index.html"}},
         {"BaseHrefMovesRelativeAddresses",
          {{"index.html", "<base href='sub/'><img src='a.gif'><a href='p.html'>p</a><img src='../b.gif'>"},
-          {"sub/a.gif", "1"}, {"sub/p.html", "<img src=q.gif>"}, {"sub/q.gif", "1"}, {"b.gif", "1"}},
-         "JIS", "-", {"image:b.gif", "image:sub/a.gif"}, {}, {"index.html", "sub/p.html"}},
+          {"sub/a.gif", "1"},
+          {"sub/p.html", "<img src=q.gif>"},
+          {"sub/q.gif", "1"},
+          {"b.gif", "1"}},
+         "JIS",
+         "-",
+         {"image:b.gif", "image:sub/a.gif"},
+         {},
+         {"index.html", "sub/p.html"}},
         {"Utf8PageWhoseMetaSaysShiftJis",
-         {{"index.html", "<meta charset=\"Shift_JIS\"><title>日本語</title>"}}, "SJIS", "-", {}, {}, {"index.html"}},
+         {{"index.html", "<meta charset=\"Shift_JIS\"><title>日本語</title>"}},
+         "SJIS",
+         "-",
+         {},
+         {},
+         {"index.html"}},
         {"ShiftJisPageWhoseMetaSaysUtf8",
-         {{"index.html", "<meta http-equiv=Content-Type content='text/html; charset=utf-8'><title>" +
-                             ToSjis("日本語") + "</title>"}},
-         "UTF8", "-", {}, {}, {"index.html"}},
+         {{"index.html",
+           "<meta http-equiv=Content-Type content='text/html; charset=utf-8'><title>" + ToSjis("日本語") + "</title>"}},
+         "UTF8",
+         "-",
+         {},
+         {},
+         {"index.html"}},
         {"ByteOrderMarkMeansUtf8",
-         {{"index.html", "\xEF\xBB\xBF<title>日本語 &amp;\xC2\xA0題&#xA0;</title>"}}, "UTF8", "日本語 & 題 ", {}, {},
+         {{"index.html", "\xEF\xBB\xBF<title>日本語 &amp;\xC2\xA0題&#xA0;</title>"}},
+         "UTF8",
+         "日本語 & 題 ",
+         {},
+         {},
          {"index.html"}},
         {"JapaneseNamesFromAUtf8Page",
-         {{"index.html", "<title>パート II. GIMP の達人</title><img src='画像.gif'>"
-                         "<img src='%E7%94%BB%E5%83%8F.gif'><a href='%E3%83%9A%E3%83%BC%E3%82%B8.html'>x</a>"},
-          {"画像.gif", "12"}, {"ページ.html", "<img src='画像.gif'>"}},
-         "UTF8", "パート II. GIMP の達人", {"image:画像.gif"}, {}, {"index.html", "ページ.html"}},
+         {{"index.html",
+           "<title>パート II. GIMP の達人</title><img src='画像.gif'>"
+           "<img src='%E7%94%BB%E5%83%8F.gif'><a href='%E3%83%9A%E3%83%BC%E3%82%B8.html'>x</a>"},
+          {"画像.gif", "12"},
+          {"ページ.html", "<img src='画像.gif'>"}},
+         "UTF8",
+         "パート II. GIMP の達人",
+         {"image:画像.gif"},
+         {},
+         {"index.html", "ページ.html"}},
         {"RulesCountOnlyWhereTheyApply",
          {{"index.html",
            "<link rel=stylesheet href=s.css><link rel=stylesheet href=p.css media=print>"
@@ -100,24 +162,39 @@ std::vector<TSiteCase> SiteCases() {
           {"p.css", "@import 'q.css'; body{background:url(printed.png)}"},
           {"q.css", "body{background:url(printed.png)}"},
           {"alt.css", "body{background:url(printed.png)}"},
-          {"note.png", "1"}, {"draft.png", "1"}, {"child.png", "1"}, {"hover.png", "1"}, {"first.png", "1"},
-          {"nochild.png", "1"}, {"narrow.png", "1"}, {"wide.png", "1"}, {"used.woff2", "1"},
-          {"unused.woff2", "1"}, {"printed.png", "1"}},
-         "JIS", "-",
+          {"note.png", "1"},
+          {"draft.png", "1"},
+          {"child.png", "1"},
+          {"hover.png", "1"},
+          {"first.png", "1"},
+          {"nochild.png", "1"},
+          {"narrow.png", "1"},
+          {"wide.png", "1"},
+          {"used.woff2", "1"},
+          {"unused.woff2", "1"},
+          {"printed.png", "1"}},
+         "JIS",
+         "-",
          {"font:used.woff2", "image:child.png", "image:first.png", "image:note.png", "image:wide.png",
           "stylesheet:alt.css", "stylesheet:p.css", "stylesheet:q.css", "stylesheet:s.css"},
-         {}, {"index.html"}},
+         {},
+         {"index.html"}},
         // The page waits for b.html before its sheet is read, and b.html is
         // read into the buffer the page's text was in.
         {"RulesMetAfterAFollowedLinkSeeTheirOwnPage",
-         {{"index.html",
-           "<div class=late><p>Text</p></div><a href=b.html>b</a><link rel=stylesheet href=s.css>"},
+         {{"index.html", "<div class=late><p>Text</p></div><a href=b.html>b</a><link rel=stylesheet href=s.css>"},
           {"b.html", "<p class=other>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb</p>"},
           {"s.css",
            ".late p{background:url(late.png)} .other{background:url(other.png)} .late{font-family:F}"
            "@font-face{font-family:F;src:url(f.woff2) format('woff2')}"},
-          {"late.png", "1"}, {"other.png", "1"}, {"f.woff2", "1"}},
-         "JIS", "-", {"font:f.woff2", "image:late.png", "stylesheet:s.css"}, {}, {"index.html", "b.html"}},
+          {"late.png", "1"},
+          {"other.png", "1"},
+          {"f.woff2", "1"}},
+         "JIS",
+         "-",
+         {"font:f.woff2", "image:late.png", "stylesheet:s.css"},
+         {},
+         {"index.html", "b.html"}},
         {"EveryKindABrowserLoads",
          {{"index.html",
            "<link rel='shortcut icon' href=i.ico><link rel=preload as=font href=f.woff2>"
@@ -128,10 +205,25 @@ std::vector<TSiteCase> SiteCases() {
            "<source src=b.mp3></audio><iframe src=frame.html></iframe><input type=image src=btn.gif>"
            "<object data=o.svg></object><embed src=e.swf><div style=\"background:url('d.png')\"></div>"
            "<img src=missing.gif><img src='https://cdn.example/x.png'><img src='data:image/gif;base64,R0'>"},
-          {"i.ico", "1"}, {"f.woff2", "1"}, {"nothing.bin", "1"}, {"m.js", "1"}, {"app.json", "1"}, {"s.js", "1"},
-          {"t.js", "1"}, {"w.gif", "1"}, {"n.gif", "1"}, {"v.jpg", "1"}, {"v.mp4", "1"}, {"a.ogg", "1"},
-          {"b.mp3", "1"}, {"frame.html", "<img src=fi.gif>"}, {"fi.gif", "1"}, {"btn.gif", "1"}, {"o.svg", "1"},
-          {"e.swf", "1"}, {"d.png", "1"}},
+          {"i.ico", "1"},
+          {"f.woff2", "1"},
+          {"nothing.bin", "1"},
+          {"m.js", "1"},
+          {"app.json", "1"},
+          {"s.js", "1"},
+          {"t.js", "1"},
+          {"w.gif", "1"},
+          {"n.gif", "1"},
+          {"v.jpg", "1"},
+          {"v.mp4", "1"},
+          {"a.ogg", "1"},
+          {"b.mp3", "1"},
+          {"frame.html", "<img src=fi.gif>"},
+          {"fi.gif", "1"},
+          {"btn.gif", "1"},
+          {"o.svg", "1"},
+          {"e.swf", "1"},
+          {"d.png", "1"}},
          "JIS",
          "-",
          {"font:f.woff2", "frame:frame.html", "image:btn.gif", "image:d.png", "image:i.ico", "image:o.svg",
@@ -238,7 +330,8 @@ TEST(CssReader, FindsWhatABrowserFetches) {
         // Media blocks for the 1366x768 screen; @page applies without an element.
         {"@media (max-width: 1023px){a{background:url(n.png)}} @media print{b{background:url(p.png)}}"
          "@media screen and (min-width:1024px){@supports (display:grid){div.c , p{background:url(w.png)}}}"
-         "@media (600px <= width <= 1400px){d{background:url(r.png)}} @media (hover) or (max-width: 9px){e{x:url(h.png)}}"
+         "@media (600px <= width <= 1400px){d{background:url(r.png)}} @media (hover) or (max-width: "
+         "9px){e{x:url(h.png)}}"
          "@media not (unknown-feature){f{x:url(u.png)}} @page{background:url(pg.png)}"
          "@-moz-document url-prefix(){g{x:url(m.png)}} @keyframes k{from{background:url(k.png)}}",
          {"U:w.png|div.c , p", "U:r.png|d", "U:h.png|e", "U:pg.png", "U:k.png"}},
@@ -258,8 +351,9 @@ TEST(CssReader, FindsWhatABrowserFetches) {
 }
 
 TEST(CssReader, NamesTheFontsRulesUse) {
-    const TCssSheet s = ReadCssSheet("p{font:italic 1em/2 \"A B\", serif} @media print{q{font-family:C}}"
-                                     "@font-face{font-family:D} font-family: E");
+    const TCssSheet s = ReadCssSheet(
+        "p{font:italic 1em/2 \"A B\", serif} @media print{q{font-family:C}}"
+        "@font-face{font-family:D} font-family: E");
     ASSERT_EQ(s.FontUses.size(), 2u);
     EXPECT_EQ(s.FontUses[0].Selector, "p");
     EXPECT_EQ(UsedFaceFamily(s.FontUses[0].Families, {"a b"}), "a b");
@@ -279,15 +373,33 @@ TEST(CssMatch, SelectorsAgainstThePage) {
         const char* selectors;
         bool matches;
     } cases[] = {
-        {"div > p", true},         {"body > p", false},       {"#a span", true},
-        {".Y:not(.y)", true},              {"p + span", true},        {"span + p", false},
-        {"p ~ span", true},        {"li:first-child", true},  {"li:nth-child(2)", true},
-        {"li:nth-child(2n+3)", false}, {"li:last-child + li", false}, {"a:hover, p:focus, p:visited", false},
-        {"p::after", true},        {"div:not(.x) > p", false}, {"div:not(:hover) p", true},
-        {"[data-k~=w]", true},     {"[data-k^=w]", false},     {"input:disabled", true},
-        {"input:checked", false},  {"p::-moz-selection, p", false}, {"p:has(em)", true},
-        {"section p, em, b", false}, {"html body ul li", true}, {"head > link", true},
-        {":root > body", true},    {"ul:empty", false},       {"p::selection", false},
+        {"div > p", true},
+        {"body > p", false},
+        {"#a span", true},
+        {".Y:not(.y)", true},
+        {"p + span", true},
+        {"span + p", false},
+        {"p ~ span", true},
+        {"li:first-child", true},
+        {"li:nth-child(2)", true},
+        {"li:nth-child(2n+3)", false},
+        {"li:last-child + li", false},
+        {"a:hover, p:focus, p:visited", false},
+        {"p::after", true},
+        {"div:not(.x) > p", false},
+        {"div:not(:hover) p", true},
+        {"[data-k~=w]", true},
+        {"[data-k^=w]", false},
+        {"input:disabled", true},
+        {"input:checked", false},
+        {"p::-moz-selection, p", false},
+        {"p:has(em)", true},
+        {"section p, em, b", false},
+        {"html body ul li", true},
+        {"head > link", true},
+        {":root > body", true},
+        {"ul:empty", false},
+        {"p::selection", false},
     };
     for (const auto& c : cases) EXPECT_EQ(page.AnyMatches(c.selectors), c.matches) << c.selectors;
     EXPECT_TRUE(page.AnyWithTextMatches("ul"));
@@ -321,7 +433,9 @@ TEST(CharsetSniff, FollowsTheBrowserOrder) {
     // Characters Shift-JIS cannot hold stay what they were, as references.
     EXPECT_EQ(PageTextToSjis("\xEF\xBB\xBF\xC3\xA9\xE6\x97\xA5\xFF", KanjiCodeUtf8), "&#xE9;\x93\xFA&#xFFFD;");
     // An overlong form and a half-width katakana (one Shift-JIS byte).
-    EXPECT_EQ(PageTextToSjis("\xE0\x80\xAF" "a\xEF\xBD\xB1\xF0\x9F\x98\x80", KanjiCodeUtf8),
+    EXPECT_EQ(PageTextToSjis("\xE0\x80\xAF"
+                             "a\xEF\xBD\xB1\xF0\x9F\x98\x80",
+                             KanjiCodeUtf8),
               "&#xFFFD;&#xFFFD;&#xFFFD;a\xB1&#x1F600;");
     EXPECT_EQ(Cp932ToUtf8(DecodeModernText(PageTextToSjis("a\xC3\xA9&amp;", KanjiCodeUtf8))), "a<U+00E9>&");
 }
@@ -340,11 +454,13 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
         std::string utf8, sjis;
     } cases[] = {
         {"plain", "plain"},
-        {"a\xE3\x81\x82z", "a\x82\xA0z"},                                       // あ
-        {times("\xF0\x9F\x98\x80", 40), times("&#x1F600;", 40)},                // an emoji per 4 bytes
-        {times("\xFF", 100), times("&#xFFFD;", 100)},                           // stray bytes, 8 times longer
-        {"x\xE3\x81" "\xE3\x81\x84", "x&#xFFFD;&#xFFFD;\x82\xA2"},              // cut sequence, then い
-        {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"}, // §
+        {"a\xE3\x81\x82z", "a\x82\xA0z"},                         // あ
+        {times("\xF0\x9F\x98\x80", 40), times("&#x1F600;", 40)},  // an emoji per 4 bytes
+        {times("\xFF", 100), times("&#xFFFD;", 100)},             // stray bytes, 8 times longer
+        {"x\xE3\x81"
+         "\xE3\x81\x84",
+         "x&#xFFFD;&#xFFFD;\x82\xA2"},                                           // cut sequence, then い
+        {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"},  // §
     };
     for (const auto& c : cases) EXPECT_EQ(Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
 }
@@ -353,9 +469,15 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
 // the list gives (first of two, any case, any quoting, "/" between).
 TEST(ModernPage, AnchorAddressAsTheAttributeListGivesIt) {
     const char* const tags[] = {
-        "<a href=one.html>", "<a HREF='two.html' href=no.html>", "<a title=\"x href=no\" href = \"three.html\">",
-        "<a/href=four.html>", "<a hreflang=en href=five.html>", "<a href>", "<a name=x>",
-        "<a href=six.html style=\"background:url(b.gif)\">", "<a data-href=no.html>",
+        "<a href=one.html>",
+        "<a HREF='two.html' href=no.html>",
+        "<a title=\"x href=no\" href = \"three.html\">",
+        "<a/href=four.html>",
+        "<a hreflang=en href=five.html>",
+        "<a href>",
+        "<a name=x>",
+        "<a href=six.html style=\"background:url(b.gif)\">",
+        "<a data-href=no.html>",
     };
     for (const char* tag : tags) {
         const std::vector<TTagAttr> attrs = ParseTagAttributes(tag);
