@@ -37,7 +37,7 @@ public:
     // CP932 text, written as UTF-8.
     void Text(const char* key, std::string_view cp932) {
         Member(key);
-        Quoted(IsPlainAscii(cp932) ? cp932 : std::string_view(utf8_ = Cp932ToUtf8(cp932)));
+        Quoted(IsPlainAscii(cp932) ? cp932 : std::string_view(utf8_ = platform::Cp932ToUtf8(cp932)));
     }
     void TextOrNull(const char* key, std::string_view cp932, bool null) {
         if (null) Null(key);

@@ -27,7 +27,7 @@ std::string FitColumns(const std::string& s, size_t columns) {
     // worth that begin on a character boundary.
     size_t from = s.size() - keep;
     size_t i = 0;
-    while (i < from) i += IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+    while (i < from) i += platform::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
     return dots + s.substr(i);
 }
 
@@ -37,7 +37,9 @@ TCliTerminal::TCliTerminal(bool sjis, bool progress) : sjis_(sjis), progress_(pr
 
 TCliTerminal::~TCliTerminal() { ClearProgress(); }
 
-std::string TCliTerminal::Encode(const std::string& cp932) const { return sjis_ ? cp932 : Cp932ToUtf8(cp932); }
+std::string TCliTerminal::Encode(const std::string& cp932) const {
+    return sjis_ ? cp932 : platform::Cp932ToUtf8(cp932);
+}
 
 void TCliTerminal::Line(const std::string& cp932) {
     ClearProgress();

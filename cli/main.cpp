@@ -91,7 +91,7 @@ int64_t ParseBudget(const std::string& text) {
 }
 
 // A native (UTF-8) argument as CP932, or nothing when it has no such form.
-std::optional<std::string> ArgToCp932(const std::string& arg) { return Utf8ToCp932Strict(arg); }
+std::optional<std::string> ArgToCp932(const std::string& arg) { return platform::Utf8ToCp932Strict(arg); }
 
 // Writes report lines to stdout as they are made: as the report file holds
 // them (CP932, CR LF), or converted to UTF-8 with LF for a terminal.
@@ -110,9 +110,9 @@ public:
                 i = j;
                 // A double-byte character's trail byte may look like ASCII.
                 while (j < line.size() && static_cast<unsigned char>(line[j]) >= 0x80)
-                    j += IsSjisLead(static_cast<unsigned char>(line[j])) && j + 1 < line.size() ? 2 : 1;
+                    j += platform::IsSjisLead(static_cast<unsigned char>(line[j])) && j + 1 < line.size() ? 2 : 1;
                 if (j > i) {
-                    const std::string text = Cp932ToUtf8(line.substr(i, j - i));
+                    const std::string text = platform::Cp932ToUtf8(line.substr(i, j - i));
                     std::fwrite(text.data(), 1, text.size(), stdout);
                 }
                 i = j;
@@ -192,7 +192,7 @@ bool TCli::ResolveOutputName(const std::string& arg, std::string& out) {
     }
     auto cp = ArgToCp932(arg);
     if (!cp) {
-        Fail(SJ("ファイル名を Shift-JIS で表せません: ") + Utf8ToCp932(arg));
+        Fail(SJ("ファイル名を Shift-JIS で表せません: ") + platform::Utf8ToCp932(arg));
         return false;
     }
     out = platform::ExpandFileName(*cp, startDir_);
@@ -200,13 +200,13 @@ bool TCli::ResolveOutputName(const std::string& arg, std::string& out) {
 }
 
 bool TCli::LoadSettingsForRun() {
-    TIniFile ini;
+    platform::TIniFile ini;
     if (!o_.ini.empty()) {
         std::string name;
         if (!ResolveOutputName(o_.ini, name)) return false;
         ini.SetFileName(name);
         if (!platform::FileExists(name) || !ini.Load()) {
-            Fail(SJ("設定ファイルを読めません: ") + Utf8ToCp932(o_.ini));
+            Fail(SJ("設定ファイルを読めません: ") + platform::Utf8ToCp932(o_.ini));
             return false;
         }
     } else {
@@ -218,7 +218,7 @@ bool TCli::LoadSettingsForRun() {
             // key reads some switches as off).
             ReadStartFlagsFrom(nullptr);
             ResetSettingsDefaults();
-            ini = TIniFile();
+            ini = platform::TIniFile();
             SaveSettingsTo(ini);
         }
     }
@@ -229,7 +229,7 @@ bool TCli::LoadSettingsForRun() {
             case TOverrideCheck::Ok:
                 break;
             case TOverrideCheck::BadForm:
-                Fail(SJ("--set には SECTION/KEY=VALUE を指定してください: ") + Utf8ToCp932(set));
+                Fail(SJ("--set には SECTION/KEY=VALUE を指定してください: ") + platform::Utf8ToCp932(set));
                 return false;
             case TOverrideCheck::UnknownSection:
                 Fail(SJ("--set: 不明なセクションです: ") + o.Section);
@@ -257,7 +257,7 @@ void TCli::ResolveInputs() {
     for (const std::string& arg : o_.paths) {
         auto cp = ArgToCp932(arg);
         if (!cp) {
-            Fail(SJ("ファイル名を Shift-JIS で表せません: ") + Utf8ToCp932(arg));
+            Fail(SJ("ファイル名を Shift-JIS で表せません: ") + platform::Utf8ToCp932(arg));
             continue;
         }
         // Each PATH is taken against the starting folder, not against the
@@ -265,7 +265,7 @@ void TCli::ResolveInputs() {
         platform::SetCurrentDir(startDir_);
         TResolvedInput r = ResolveInput(*cp);
         if (r.Refused) {
-            Fail(MessageCaption(TMsgKind::Error) + ": " + r.Message);
+            Fail(platform::MessageCaption(platform::TMsgKind::Error) + ": " + r.Message);
         } else if (r.Path.empty() || !r.Exists) {
             Fail(SJ("ファイルが見つかりません: ") + *cp);
         } else {
@@ -316,7 +316,7 @@ void TCli::Measure() {
     }
     std::signal(SIGINT, SIG_DFL);
     term_.ClearProgress();
-    if (!runError_.empty()) Fail(MessageCaption(TMsgKind::Error) + ": " + runError_);
+    if (!runError_.empty()) Fail(platform::MessageCaption(platform::TMsgKind::Error) + ": " + runError_);
 }
 
 // Every page heavier than the budget is a problem of the run, reported as
@@ -342,7 +342,7 @@ void TCli::Finish() {
         std::string text = wls.Message;
         for (char& c : text)
             if (c == '\n' || c == '\r') c = ' ';
-        Fail(MessageCaption(wls.Kind) + ": " + text);
+        Fail(platform::MessageCaption(wls.Kind) + ": " + text);
     } else if (wls.Outcome == TWlsOutcome::Cancelled) {
         status_ = kExitFailure;
     }
@@ -367,7 +367,7 @@ bool TCli::WriteOutput(const std::string& name, const std::string& bytes) {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return FinishStdout();
     }
-    const TResult written = platform::WriteFileAtomic(name, bytes);
+    const platform::TResult written = platform::WriteFileAtomic(name, bytes);
     if (written) return true;
     Fail(FileCreateErrorText(name) + " (" + written.Error + ")");
     return false;
@@ -395,13 +395,14 @@ void TCli::WriteOutputs() {
             WriteResultJson(s, sink);
         }
     }
-    auto report = [&](const std::string& name, void (*build)(TReportSink&), TResult (*save)(const std::string&)) {
+    auto report = [&](const std::string& name, void (*build)(TReportSink&),
+                      platform::TResult (*save)(const std::string&)) {
         if (name.empty()) return;
         if (name == "-") {
             TStdoutSink out(false);
             build(out);
             FinishStdout();
-        } else if (const TResult saved = save(name); !saved) {
+        } else if (const platform::TResult saved = save(name); !saved) {
             Fail(saved.Error);
         }
     };
@@ -437,12 +438,12 @@ void TCli::WriteOutputs() {
 }
 
 int TCli::Run() {
-    SetMessageEncodingSjis(o_.encoding == "sjis");
+    platform::SetMessageEncodingSjis(o_.encoding == "sjis");
     // A date that cannot be meant (negative, past year 9999, not a number)
     // would make the reports differ from what was asked for.
     if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && !platform::ParseSourceDateEpoch(epoch)) {
         Fail(SJ("SOURCE_DATE_EPOCH には 0 から ") + std::to_string(platform::kMaxSourceDateEpoch) +
-             SJ(" までの秒数を指定してください: \"") + Utf8ToCp932(epoch) + "\"");
+             SJ(" までの秒数を指定してください: \"") + platform::Utf8ToCp932(epoch) + "\"");
         return kExitFailure;
     }
     startDir_ = platform::GetCurrentDir();
@@ -460,7 +461,7 @@ int TCli::Run() {
     if (!o_.budget.empty()) {
         budget_ = ParseBudget(o_.budget);
         if (budget_ < 0) {
-            Fail(SJ("--budget には 500KB や 2MB のような重さを指定してください: ") + Utf8ToCp932(o_.budget));
+            Fail(SJ("--budget には 500KB や 2MB のような重さを指定してください: ") + platform::Utf8ToCp932(o_.budget));
             return kExitFailure;
         }
     }

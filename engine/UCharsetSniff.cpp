@@ -195,7 +195,7 @@ std::string PageTextToSjis(std::string_view raw, int code) {
             return EUCToSJIS(raw);
         case KanjiCodeUtf8:
             if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
-            return Utf8ToCp932CharRefs(raw);
+            return platform::Utf8ToCp932CharRefs(raw);
         default:
             return std::string(raw);
     }
@@ -224,5 +224,5 @@ void AppendCodePointSjis(std::string& out, uint32_t cp) {
         out += tag;
         return;
     }
-    out += Utf8ToCp932(u);
+    out += platform::Utf8ToCp932(u);
 }

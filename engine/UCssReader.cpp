@@ -81,7 +81,7 @@ public:
                 }
             } else {
                 ++p_;
-                if (IsSjisLead(c) && p_ < s_.size()) ++p_;
+                if (platform::IsSjisLead(c) && p_ < s_.size()) ++p_;
                 switch (c) {
                     case ':':
                         Push(out, TTok::Colon);
@@ -165,7 +165,7 @@ private:
         const unsigned char c = Byte(p_);
         out += static_cast<char>(c);
         ++p_;
-        if (IsSjisLead(c) && p_ < s_.size()) out += s_[p_++];
+        if (platform::IsSjisLead(c) && p_ < s_.size()) out += s_[p_++];
     }
 
     std::string ReadName() {

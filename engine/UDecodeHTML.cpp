@@ -34,14 +34,14 @@ namespace {
 
 // Windows pages write "\" as separator and "|" for a drive colon.
 void NormaliseSeparators(std::string& s) {
-    SjisReplaceChar(s, '|', ':');
-    SjisReplaceChar(s, '\\', '/');
+    platform::SjisReplaceChar(s, '|', ':');
+    platform::SjisReplaceChar(s, '\\', '/');
 }
 
 bool StartsWithAnyEntry(const std::string& ref, const std::vector<std::string>& prefixes) {
     for (const std::string& e : prefixes) {
         // An empty entry matches every reference.
-        if (StartsTextSjis(ref, e)) return true;
+        if (platform::StartsTextSjis(ref, e)) return true;
     }
     return false;
 }
@@ -50,7 +50,7 @@ bool StartsWithAnyEntry(const std::string& ref, const std::vector<std::string>& 
 
 bool StripFileURL(std::string& path) {
     static constexpr std::string_view kScheme = "FILE://";
-    if (path.size() <= kScheme.size() || !StartsTextSjis(path, kScheme)) return false;
+    if (path.size() <= kScheme.size() || !platform::StartsTextSjis(path, kScheme)) return false;
     std::string rest = path.substr(kScheme.size());
     NormaliseSeparators(rest);
     if (rest.empty() || rest[0] != '/') {
@@ -74,7 +74,7 @@ void ResolveReference(std::string& ref, const std::string& pagePath) {
     NormaliseSeparators(ref);
     if (ref[0] == '/') {
         // Absolute (the "\" form included): kept as written.
-    } else if (ref.size() >= 8 && StartsTextSjis(ref, "FILE:")) {
+    } else if (ref.size() >= 8 && platform::StartsTextSjis(ref, "FILE:")) {
         ref.erase(0, 5);
         if (ref[0] == '/') {
             // "file:///srv/a.gif" names /srv/a.gif: the root-folder test and
@@ -100,10 +100,10 @@ void ResolveReference(std::string& ref, const std::string& pagePath) {
 std::string ReplaceAlias(const std::string& ref) {
     if (!EnvSettings.AliasEnabled) return ref;
     for (const std::string& entry : EnvSettings.Aliases) {
-        size_t semi = SjisFind(entry, ';');
+        size_t semi = platform::SjisFind(entry, ';');
         if (semi == std::string::npos || semi == 0) continue;
         std::string_view source(entry.data(), semi);
-        if (!StartsTextSjis(ref, source)) continue;
+        if (!platform::StartsTextSjis(ref, source)) continue;
         // The replacement keeps its own letter case: it names a folder on a
         // file system where case matters.
         return entry.substr(semi + 1) + ref.substr(source.size());
@@ -294,7 +294,7 @@ struct TRunState {
     }
     bool IsHtmlExtension(std::string_view ext) const {
         for (const std::string& e : htmlExtensions)
-            if (SameTextSjis(ext, e)) return true;
+            if (platform::SameTextSjis(ext, e)) return true;
         return false;
     }
     // Whether a page of this name has been begun. A link's target is asked
@@ -648,7 +648,7 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
             // The title is the first token after "<TITLE>" that does not
             // begin with "<"; tags in between leave it pending.
             if (!titlePending) {
-                titlePending = SameTextSjis(t.TokenText, "<TITLE>");
+                titlePending = platform::SameTextSjis(t.TokenText, "<TITLE>");
             } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
                 std::string& title = g_run.upperScratch;
                 if (modern) title = DecodeModernText(t.TokenText);
@@ -684,7 +684,8 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
             }
         } else if (t.LinkType == ltMeta) {
             size_t at = std::string::npos;
-            if (SameTextSjis(t.Value1, "REFRESH")) at = SjisFindText(AnsiUpper(t.Value2), "URL=");
+            if (platform::SameTextSjis(t.Value1, "REFRESH"))
+                at = platform::SjisFindText(platform::AnsiUpper(t.Value2), "URL=");
             if (at == std::string::npos) continue;
             AddEvent(events, ltLink, std::string_view(t.Value2).substr(at + 4));
         } else if (!t.Value1.empty() && (t.LinkType == ltLink || t.LinkType == ltImage || t.LinkType == ltEmbed)) {
@@ -800,11 +801,12 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
 enum class TTokenOutcome { Next, EndPage, Follow };
 
 bool IsOutsideUrl(std::string_view ref) {
-    return StartsTextSjis(ref, "HTTP:") || StartsTextSjis(ref, "HTTPS:") || StartsTextSjis(ref, "FTP:");
+    return platform::StartsTextSjis(ref, "HTTP:") || platform::StartsTextSjis(ref, "HTTPS:") ||
+           platform::StartsTextSjis(ref, "FTP:");
 }
 
 void CutAtHash(std::string& s) {
-    size_t hash = SjisFind(s, '#');
+    size_t hash = platform::SjisFind(s, '#');
     if (hash != std::string::npos) s.resize(hash);
 }
 
@@ -813,7 +815,7 @@ void UpperInto(std::string& out, std::string_view s) {
     out.assign(s);
     for (size_t i = 0; i < out.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsSjisLead(c) && i + 1 < out.size()) {
+        if (platform::IsSjisLead(c) && i + 1 < out.size()) {
             ++i;
         } else if (c >= 'a' && c <= 'z') {
             out[i] = static_cast<char>(c - 32);
@@ -829,7 +831,7 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_vi
     if (raw.find('?') != std::string::npos) {
         std::string& upperRaw = g_run.upperScratch;
         UpperInto(upperRaw, raw);
-        if (SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
+        if (platform::SjisFindText(upperRaw, ".CGI?") != std::string::npos) return TTokenOutcome::Next;
     }
     if (IsOutsideUrl(raw)) {
         std::string url(raw);
@@ -837,7 +839,7 @@ TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_vi
         // Dropped as a browser drops them when it follows the link; kept,
         // they would break the lines of the item file and the reports.
         std::erase_if(url, [](char c) { return c == '\t' || c == '\r' || c == '\n'; });
-        if (f.K().Url.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
+        if (f.K().Url.Insert(platform::AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
     }
     if (IsHrefSkip(ref)) return TTokenOutcome::Next;
     ref = ReplaceAlias(ref);
@@ -889,7 +891,7 @@ TTokenOutcome ProcessResource(TPageFrame& f, std::string ref, uint8_t kind, bool
     // Keyed against the current folder, not the page: two spellings that
     // reach one file through different relative paths count twice.
     std::string key = ref;
-    SjisReplaceChar(key, '\\', '/');
+    platform::SjisReplaceChar(key, '\\', '/');
     ExpandFileNameInto(g_run.pathScratch, key, platform::GetCurrentDir());
     if (!f.K().Ref.Insert(g_run.pathScratch)) return TTokenOutcome::Next;
 
@@ -934,7 +936,7 @@ size_t SchemeLength(std::string_view ref) {
 
 void AddOutsideUrl(TPageFrame& f, std::string url) {
     CutAtHash(url);
-    if (f.K().Url.Insert(AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
+    if (f.K().Url.Insert(platform::AnsiUpper(url))) f.Info->URLList.push_back(std::move(url));
 }
 
 // The outside address a relative one names under an outside <base href>.
@@ -963,7 +965,7 @@ bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, co
             AddOutsideUrl(f, text);
             return false;
         }
-        if (!StartsTextSjis(text, "FILE:")) return false;
+        if (!platform::StartsTextSjis(text, "FILE:")) return false;
     } else if (!f.M().BaseUrl.empty() && &against == &f.M().Base && text.compare(0, 2, "//") != 0) {
         AddOutsideUrl(f, JoinBaseUrl(f.M().BaseUrl, text));
         return false;
@@ -1003,7 +1005,7 @@ std::string ModernPart(TPageFrame& f, std::string path, uint8_t kind, const std:
                        const TProgressSink& WarningSink, std::string* resolved = nullptr) {
     if (IsImgSkip(path)) return {};
     path = ReplaceAlias(path);
-    const bool plain = !(path.size() > 7 && StartsTextSjis(path, "FILE:"));
+    const bool plain = !(path.size() > 7 && platform::StartsTextSjis(path, "FILE:"));
     WarnLocalFile(path, f.Info->FileName, StopFlag, WarningSink);
     ResolveReference(path, against);
     if (resolved && plain) *resolved = path;
@@ -1020,9 +1022,9 @@ TSheetInfo& SheetRefs(const std::string& path) {
     std::vector<TCssFontUse> fontUses;
     if (platform::ReadWholeFile(path, bytes)) {
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            bytes = Utf8ToCp932(std::string_view(bytes).substr(3));
+            bytes = platform::Utf8ToCp932(std::string_view(bytes).substr(3));
         } else if (IsUtf8WithMultibyte(bytes)) {
-            bytes = Utf8ToCp932(bytes);
+            bytes = platform::Utf8ToCp932(bytes);
         }
         TCssSheet sheet = ReadCssSheet(bytes);
         refs = std::move(sheet.Refs);
@@ -1321,7 +1323,8 @@ void AddProblem(const std::string& Message, const std::string& Page, const std::
 }
 
 void WarnLocalFile(const std::string& Ref, const std::string& Page, bool& StopFlag, const TProgressSink& WarningSink) {
-    if (Ref.size() > 7 && StartsTextSjis(Ref, "FILE:")) AddProblem(MsgLocalFile(), Page, Ref, StopFlag, WarningSink);
+    if (Ref.size() > 7 && platform::StartsTextSjis(Ref, "FILE:"))
+        AddProblem(MsgLocalFile(), Page, Ref, StopFlag, WarningSink);
 }
 
 void SearchFolder(const std::string& Path, bool& StopFlag, const TProgressSink& FolderSink,

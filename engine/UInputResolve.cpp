@@ -18,7 +18,7 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool IsInternetAddress(const std::string& s) { return SjisFindText(s, "://") != std::string::npos; }
+bool IsInternetAddress(const std::string& s) { return platform::SjisFindText(s, "://") != std::string::npos; }
 
 TResolvedInput Refuse() {
     TResolvedInput r;
@@ -40,8 +40,8 @@ TResolvedInput ResolveInput(const std::string& text) {
     if (path.empty()) return r;
 
     // Internet-shortcut files name their target in an INI-format file.
-    if (SameTextSjis(platform::ExtractFileExt(path), ".URL")) {
-        TIniFile ini(path);
+    if (platform::SameTextSjis(platform::ExtractFileExt(path), ".URL")) {
+        platform::TIniFile ini(path);
         path = ini.ReadString("InternetShortcut", "URL", "");
         if (path.empty()) return r;
         StripFileURL(path);

@@ -373,7 +373,7 @@ std::string DecodeCharRefs(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (IsSjisLead(c) && i + 1 < s.size()) {
+        if (platform::IsSjisLead(c) && i + 1 < s.size()) {
             out.append(s.substr(i, 2));
             i += 2;
             continue;
@@ -914,7 +914,7 @@ bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& p
     t.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (IsSjisLead(c) && i + 1 < s.size()) {
+        if (platform::IsSjisLead(c) && i + 1 < s.size()) {
             t += s[i];
             t += s[++i];
             continue;
@@ -929,7 +929,7 @@ bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& p
     // A file address has no query, and the fragment names no file.
     for (size_t i = 0; i < t.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(t[i]);
-        if (IsSjisLead(c)) {
+        if (platform::IsSjisLead(c)) {
             ++i;
         } else if (c == '?' || c == '#') {
             t.resize(i);
@@ -948,10 +948,10 @@ bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& p
                 i += 3;
             }
             if (IsUtf8WithMultibyte(bytes)) {
-                if (auto sj = Utf8ToCp932Strict(bytes)) {
+                if (auto sj = platform::Utf8ToCp932Strict(bytes)) {
                     path += *sj;
                 } else {
-                    path += Utf8ToCp932(bytes);
+                    path += platform::Utf8ToCp932(bytes);
                     ok = false;
                 }
             } else {
@@ -961,7 +961,7 @@ bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& p
         }
         const unsigned char c = static_cast<unsigned char>(t[i]);
         path += t[i++];
-        if (IsSjisLead(c) && i < t.size()) path += t[i++];
+        if (platform::IsSjisLead(c) && i < t.size()) path += t[i++];
     }
     return ok;
 }

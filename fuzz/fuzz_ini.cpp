@@ -28,7 +28,7 @@ std::string OneLine(std::string_view s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    TIniFile ini;
+    platform::TIniFile ini;
     ini.LoadFromBytes(bytes);
 
     struct Seen {
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string& key : ini.ReadSection(section)) {
             Check(ini.ValueExists(section, key));
             std::string v = ini.ReadString(section, key, "");
-            Check(v.size() <= TIniFile::kMaxValueLength);
+            Check(v.size() <= platform::TIniFile::kMaxValueLength);
             int32_t n = ini.ReadInteger(section, key, 12345);
             bool b = ini.ReadBool(section, key, true);
             Check(b == (n != 0));
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Saving is stable, and loading what was saved reads the same.
     std::string saved = ini.ToBytes();
-    TIniFile again;
+    platform::TIniFile again;
     again.LoadFromBytes(saved);
     Check(again.ToBytes() == saved);
     for (const Seen& s : seen) {
@@ -62,14 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Writing every value back changes none of them; a value taken from the
     // input, written under a new key, reads back as written.
     for (const Seen& s : seen) again.WriteString(s.section, s.key, s.value);
-    std::string value = OneLine(bytes.substr(0, TIniFile::kMaxValueLength));
-    again.WriteString("FUZZ", "VALUE", bytes.substr(0, TIniFile::kMaxValueLength));
+    std::string value = OneLine(bytes.substr(0, platform::TIniFile::kMaxValueLength));
+    again.WriteString("FUZZ", "VALUE", bytes.substr(0, platform::TIniFile::kMaxValueLength));
     again.WriteInteger("FUZZ", "NUMBER", static_cast<int32_t>(size * 2654435761u));
-    TIniFile third;
+    platform::TIniFile third;
     third.LoadFromBytes(again.ToBytes());
     for (const Seen& s : seen) {
         // The FUZZ keys were written over since.
-        if (AnsiUpper(s.section) == "FUZZ") continue;
+        if (platform::AnsiUpper(s.section) == "FUZZ") continue;
         Check(third.ReadString(s.section, s.key, "") == OneLine(s.value));
     }
     Check(third.ReadString("FUZZ", "VALUE", "?") == value);

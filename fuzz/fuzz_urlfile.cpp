@@ -47,7 +47,7 @@ const TFolder& Folder() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static int boxes = 0;
     static const bool hooked = [] {
-        platform::FrontEnd().messageBox = [](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [](const platform::TMessageRequest& r) {
             ++boxes;
             return r.defaultButton;
         };

@@ -25,25 +25,25 @@ const std::string& LockedText() {
     return SJ("WWWC アイテム情報ファイル(*.WLS) がロックされているため更新できませんでした。");
 }
 
-TWlsResult Failed(const std::string& text) { return {TWlsOutcome::Failed, TMsgKind::Error, text}; }
+TWlsResult Failed(const std::string& text) { return {TWlsOutcome::Failed, platform::TMsgKind::Error, text}; }
 
 // Asks until WWWC has gone or the user goes on anyway. False: cancelled.
 bool WaitForWwwc() {
     while (platform::IsWwwcRunning()) {
-        TMessageRequest r;
-        r.kind = TMsgKind::Warning;
+        platform::TMessageRequest r;
+        r.kind = platform::TMsgKind::Warning;
         r.text = SJ("WWWCが起動しています。WWWCを終了させてください。") + "\n\n" +
                  SJ("(環境設定でこの警告ダイアログを非表示にできます)");
-        r.buttons = TMsgButtons::RetryIgnoreCancel;
-        r.defaultButton = TMsgResult::Retry;
+        r.buttons = platform::TMsgButtons::RetryIgnoreCancel;
+        r.defaultButton = platform::TMsgResult::Retry;
         // Nobody can quit WWWC for an unattended run; asking again would
         // repeat for ever.
-        r.unattended = TMsgResult::Ignore;
+        r.unattended = platform::TMsgResult::Ignore;
         r.helpContext = 10008;
-        switch (ShowMessageBox(r)) {
-            case TMsgResult::Retry:
+        switch (platform::ShowMessageBox(r)) {
+            case platform::TMsgResult::Retry:
                 continue;
-            case TMsgResult::Ignore:
+            case platform::TMsgResult::Ignore:
                 return true;
             default:
                 return false;
@@ -82,7 +82,7 @@ std::vector<std::string> CollectWlsAddresses() {
     for (const THTMLFileInfo* page : FileList) {
         if (!page) continue;
         for (const std::string& url : page->URLList) {
-            std::string address = WlsFieldText(url.substr(0, SjisFind(url, '#')));
+            std::string address = WlsFieldText(url.substr(0, platform::SjisFind(url, '#')));
             if (seen.count(address)) continue;
             addresses.push_back(std::move(address));
             seen.insert(addresses.back());
@@ -97,7 +97,8 @@ std::string WlsIntermediateName(const std::string& path, uint32_t tick) {
 
 TWlsResult UpdateWlsFile(const std::string& path) {
     if (path.empty()) return Failed(NotGivenText());
-    if (EnvSettings.WwwcRunningCheck && !WaitForWwwc()) return {TWlsOutcome::Cancelled, TMsgKind::Warning, {}};
+    if (EnvSettings.WwwcRunningCheck && !WaitForWwwc())
+        return {TWlsOutcome::Cancelled, platform::TMsgKind::Warning, {}};
 
     const std::vector<std::string> addresses = CollectWlsAddresses();
     std::vector<TWlsItem> items;

@@ -20,7 +20,7 @@ enum class TWlsOutcome {
 // empty unless Failed) and the kind of box the window shows it in.
 struct TWlsResult {
     TWlsOutcome Outcome = TWlsOutcome::Written;
-    TMsgKind Kind = TMsgKind::Error;
+    platform::TMsgKind Kind = platform::TMsgKind::Error;
     std::string Message;
 };
 

@@ -16,7 +16,7 @@ bool HasWildcard(std::string_view name) {
 
 // Length in bytes of the character starting at s[i].
 size_t CharLen(std::string_view s, size_t i) {
-    return IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+    return platform::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
 }
 
 // "*" any run of characters, "?" exactly one character; everything else
@@ -81,13 +81,13 @@ std::string MakeTempFileName(const std::string& extension, bool ask) {
     if (!platform::DirectoryExists(dir)) {
         bool create = true;
         if (ask) {
-            TMessageRequest req;
-            req.kind = TMsgKind::Warning;
-            req.buttons = TMsgButtons::YesNo;
-            req.defaultButton = TMsgResult::Yes;
+            platform::TMessageRequest req;
+            req.kind = platform::TMsgKind::Warning;
+            req.buttons = platform::TMsgButtons::YesNo;
+            req.defaultButton = platform::TMsgResult::Yes;
             req.text = SJ("一時ファイルのためのディレクトリ") + " \"" + dir + "\" " + SJ("がありません。") + "\n" +
                        SJ("このディレクトリを作成しますか？");
-            create = ShowMessageBox(req) == TMsgResult::Yes;
+            create = platform::ShowMessageBox(req) == platform::TMsgResult::Yes;
         }
         if (create) platform::ForceDirectories(dir);
     }

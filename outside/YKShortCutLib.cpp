@@ -107,7 +107,7 @@ std::string Utf16ToCp932(std::string_view bytes) {
         if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
         AppendUtf8(utf8, u);
     }
-    return Utf8ToCp932(utf8);
+    return platform::Utf8ToCp932(utf8);
 }
 
 // ANSI strings are in the system code page, CP932 on the systems these
@@ -231,10 +231,10 @@ bool IsNetworkPath(std::string_view p) { return p.size() >= 2 && IsSeparator(p[0
 std::string MapTargetPath(std::string target, std::string relative, std::string_view linkFolder) {
     const bool foreign = target.empty() || IsDrivePath(target) || IsNetworkPath(target);
     if (foreign && !relative.empty() && !linkFolder.empty()) {
-        SjisReplaceChar(relative, '\\', '/');
+        platform::SjisReplaceChar(relative, '\\', '/');
         return platform::ExpandFileName(relative, linkFolder);
     }
-    SjisReplaceChar(target, '\\', '/');
+    platform::SjisReplaceChar(target, '\\', '/');
     return target;
 }
 
@@ -327,7 +327,7 @@ std::string GetShortcutTarget(const std::string& path) {
 
 std::string ResolveInputPath(const std::string& path, bool resolve) {
     std::string p = GetLongPath(path);
-    if (resolve && AnsiUpper(platform::ExtractFileExt(p)) == ".LNK") {
+    if (resolve && platform::AnsiUpper(platform::ExtractFileExt(p)) == ".LNK") {
         std::string target = GetShortcutTarget(p);
         if (!target.empty()) {
             // A Windows drive or network target that could not be mapped is

@@ -66,7 +66,7 @@ const std::string& ShellErrorText(int code) {
 
 bool ShowShellError(int code) {
     const std::string& text = ShellErrorText(code);
-    if (!text.empty()) ShowMessage(TMsgKind::Error, text);
+    if (!text.empty()) platform::ShowMessage(platform::TMsgKind::Error, text);
     return code >= 32;
 }
 
@@ -76,12 +76,13 @@ void OpenWithProgram(const std::string& program, const std::string& file) {
         resolved = platform::FindProgram(program);
         // A folder of that name is no program file either.
         if (resolved.empty() || !platform::FileExists(resolved)) {
-            ShowMessage(TMsgKind::Error, SJ("指定された実行ファイルが見つかりません。") + "\n\n" + program);
+            platform::ShowMessage(platform::TMsgKind::Error,
+                                  SJ("指定された実行ファイルが見つかりません。") + "\n\n" + program);
             return;
         }
     }
     if (!platform::FileExists(file)) {
-        ShowMessage(TMsgKind::Error, SJ("ファイルが見つかりません") + "\n\n" + file);
+        platform::ShowMessage(platform::TMsgKind::Error, SJ("ファイルが見つかりません") + "\n\n" + file);
         return;
     }
     int code = resolved.empty() ? platform::ShellOpen(file) : platform::StartDetached(resolved, {file});
@@ -136,8 +137,8 @@ void BrowseURL(const std::string& file) {
     DetectBrowsers();
 
     std::string program = AssociatedProgram(file);
-    size_t cut = SjisRFindAny(program, "\\/:");
-    std::string name = AnsiUpper(cut == std::string::npos ? program : program.substr(cut + 1));
+    size_t cut = platform::SjisRFindAny(program, "\\/:");
+    std::string name = platform::AnsiUpper(cut == std::string::npos ? program : program.substr(cut + 1));
     std::string preferred;
     if (name == "NETSCAPE.EXE") preferred = kNetscape;
     else if (name == "IEXPLORE.EXE") preferred = kIExplore;
@@ -154,7 +155,7 @@ void BrowseURL(const std::string& file) {
 }
 
 void OpenFolder(const std::string& path) {
-    size_t cut = SjisRFind(path, '/');
+    size_t cut = platform::SjisRFind(path, '/');
     if (cut == std::string::npos) return;
     platform::ShellOpen(path.substr(0, cut + 1));
 }

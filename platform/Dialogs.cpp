@@ -5,6 +5,8 @@
 #include "platform/Encoding.h"
 #include "platform/FrontEnd.h"
 
+namespace platform {
+
 namespace {
 bool g_sjis = false;
 }  // namespace
@@ -46,3 +48,5 @@ void ShowMessage(TMsgKind kind, const std::string& text) {
     r.text = text;
     ShowMessageBox(r);
 }
+
+}  // namespace platform

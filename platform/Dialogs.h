@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace platform {
+
 enum class TMsgKind { Error, Warning, Information, Confirmation };
 enum class TMsgButtons { OK, OKCancel, YesNo, RetryIgnoreCancel };
 enum class TMsgResult { OK, Cancel, Yes, No, Retry, Ignore };
@@ -38,3 +40,5 @@ const std::string& MessageCaption(TMsgKind kind);
 
 // Whether the stderr fallback writes CP932 instead of UTF-8.
 void SetMessageEncodingSjis(bool sjis);
+
+}  // namespace platform

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+namespace platform {
+
 namespace {
 
 bool IsAscii(std::string_view s) {
@@ -350,3 +352,5 @@ size_t SjisFindText(std::string_view s, std::string_view needle, size_t from) {
     }
     return std::string_view::npos;
 }
+
+}  // namespace platform

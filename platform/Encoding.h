@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+
 // CP932 -> UTF-8. Returns nullopt when the bytes are not valid CP932
 // (including a lead byte cut off at the end).
 std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932);
@@ -33,10 +35,10 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8);
 std::string Utf8ToCp932Literal(const char* utf8);
 
 // A fixed text of the program as CP932 bytes, converted once per call site.
-#define SJ(utf8_literal)                                                      \
-    ([]() -> const std::string& {                                             \
-        static const std::string sj_text_ = Utf8ToCp932Literal(utf8_literal); \
-        return sj_text_;                                                      \
+#define SJ(utf8_literal)                                                                  \
+    ([]() -> const std::string& {                                                         \
+        static const std::string sj_text_ = ::platform::Utf8ToCp932Literal(utf8_literal); \
+        return sj_text_;                                                                  \
     }())
 
 // True for a CP932 lead byte (0x81-0x9F, 0xE0-0xFC).
@@ -63,3 +65,5 @@ void SjisReplaceChar(std::string& s, char from, char to);
 // Double-byte safe substring search (needle is ASCII or CP932 text); the
 // match must start on a character boundary.
 size_t SjisFindText(std::string_view s, std::string_view needle, size_t from = 0);
+
+}  // namespace platform

@@ -6,6 +6,8 @@
 #include "platform/FileSystem.h"
 #include "platform/OutputFile.h"
 
+namespace platform {
+
 namespace {
 
 // Blanks are never trail bytes (those start at 0x40), so trimming from the
@@ -294,3 +296,5 @@ void TIniFile::RebuildSectionIndex() {
     for (size_t i = 0; i < sections_.size(); ++i)
         if (sections_[i].hasHeader) sectionIndex_.emplace(sections_[i].upperName, i);
 }
+
+}  // namespace platform

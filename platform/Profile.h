@@ -15,6 +15,8 @@
 
 #include "platform/Result.h"
 
+namespace platform {
+
 class TIniFile {
 public:
     // Longest value a read returns, in bytes.
@@ -109,3 +111,5 @@ private:
     std::vector<Section> sections_;
     std::unordered_map<std::string, size_t> sectionIndex_;  // first occurrence
 };
+
+}  // namespace platform

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+namespace platform {
+
 struct TResult {
     bool Ok = true;
     std::string Error;  // CP932; empty when Ok
@@ -20,3 +22,5 @@ struct TResult {
     static TResult Failure(std::string error) { return {false, std::move(error)}; }
     explicit operator bool() const { return Ok; }
 };
+
+}  // namespace platform

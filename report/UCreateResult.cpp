@@ -199,7 +199,7 @@ void SortPageItems(THTMLFileInfo& page) {
 void SortPageURLs(THTMLFileInfo& page) {
     std::vector<std::pair<std::string, std::string>> keyed;
     keyed.reserve(page.URLList.size());
-    for (std::string& url : page.URLList) keyed.emplace_back(AnsiUpper(url), std::move(url));
+    for (std::string& url : page.URLList) keyed.emplace_back(platform::AnsiUpper(url), std::move(url));
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 0; i < keyed.size(); ++i) page.URLList[i] = std::move(keyed[i].second);
 }
@@ -283,13 +283,13 @@ private:
 // (write-protected, a folder) costs no report. The report is written as it
 // is built, so that of a big run is never held whole, and a regular file
 // is still replaced only once it is complete.
-TResult WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
+platform::TResult WriteReportFile(const std::string& path, void (*build)(TReportSink&)) {
     platform::TOutputFile out;
-    if (path.empty() || !out.Open(path)) return TResult::Failure(FileCreateErrorText(path));
+    if (path.empty() || !out.Open(path)) return platform::TResult::Failure(FileCreateErrorText(path));
     TFileSink sink(out);
     build(sink);
-    if (!sink.Ok() || !out.Commit()) return TResult::Failure(FileCreateErrorText(path));
-    return TResult::Success();
+    if (!sink.Ok() || !out.Commit()) return platform::TResult::Failure(FileCreateErrorText(path));
+    return platform::TResult::Success();
 }
 
 }  // namespace
@@ -358,7 +358,7 @@ std::string FilePathToURL(const std::string& Path) {
     // A leading "/" is dropped (it is never escaped nor part of a character).
     for (size_t i = !Path.empty() && Path[0] == '/' ? 1 : 0; i < Path.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(Path[i]);
-        if (IsSjisLead(c) && i + 1 < Path.size() && isTrail(static_cast<unsigned char>(Path[i + 1]))) {
+        if (platform::IsSjisLead(c) && i + 1 < Path.size() && isTrail(static_cast<unsigned char>(Path[i + 1]))) {
             out += Path[i];
             out += Path[++i];
         } else if (kEscaped[c]) {
@@ -492,7 +492,7 @@ void BuildTextReport(std::vector<std::string>& Lines) {
     BuildTextReport(sink);
 }
 
-TResult SaveTextReport(const std::string& FileName) {
+platform::TResult SaveTextReport(const std::string& FileName) {
     platform::TBusyCursor busy;
     return WriteReportFile(FileName, BuildTextReport);
 }
@@ -703,7 +703,7 @@ void BuildHTMLReport(std::vector<std::string>& Lines) {
     BuildHTMLReport(sink);
 }
 
-TResult SaveHTMLReport(const std::string& FileName) {
+platform::TResult SaveHTMLReport(const std::string& FileName) {
     platform::TBusyCursor busy;
     return WriteReportFile(FileName, BuildHTMLReport);
 }

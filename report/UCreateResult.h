@@ -48,7 +48,7 @@ void BuildTextReport(std::vector<std::string>& Lines);
 void BuildTextReport(TReportSink& Sink);
 // Builds the text report and writes it to the file, replacing it as a whole
 // (never half-written). A failure carries FileCreateErrorText.
-[[nodiscard]] TResult SaveTextReport(const std::string& FileName);
+[[nodiscard]] platform::TResult SaveTextReport(const std::string& FileName);
 // Builds the text report and hands it to the clipboard, CR LF after every
 // line. False when there is no clipboard.
 bool CopyTextReport();
@@ -75,7 +75,7 @@ std::string FilePathToURL(const std::string& Path);
 void BuildHTMLReport(std::vector<std::string>& Lines);
 void BuildHTMLReport(TReportSink& Sink);
 // Builds the HTML report and writes it like SaveTextReport.
-[[nodiscard]] TResult SaveHTMLReport(const std::string& FileName);
+[[nodiscard]] platform::TResult SaveHTMLReport(const std::string& FileName);
 
 // The lines joined, each followed by CR LF.
 std::string JoinReportLines(const std::vector<std::string>& Lines);

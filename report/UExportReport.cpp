@@ -9,8 +9,8 @@
 namespace {
 
 // Writes one report; the error box when the file cannot be created.
-bool SaveReport(TResult (*save)(const std::string&), const std::string& fileName) {
-    const TResult saved = save(fileName);
+bool SaveReport(platform::TResult (*save)(const std::string&), const std::string& fileName) {
+    const platform::TResult saved = save(fileName);
     if (!saved) ShowCreateError(saved.Error);
     return saved.Ok;
 }
@@ -18,11 +18,11 @@ bool SaveReport(TResult (*save)(const std::string&), const std::string& fileName
 }  // namespace
 
 void ShowCreateError(const std::string& message) {
-    TMessageRequest r;
-    r.kind = TMsgKind::Error;
+    platform::TMessageRequest r;
+    r.kind = platform::TMsgKind::Error;
     r.caption = VersionText;
     r.text = message;
-    ShowMessageBox(r);
+    platform::ShowMessageBox(r);
 }
 
 void ExportReport(TExportTarget target, const std::string& fileName, std::vector<std::string>& tempFiles) {

@@ -164,7 +164,7 @@ std::string SettingsFileName() {
     // A name without a CP932 form cannot be opened: it then acts as a file
     // that is missing and cannot be written.
     auto cp = platform::FromNative(native);
-    return platform::ExpandFileName(cp ? *cp : Utf8ToCp932(native), "/");
+    return platform::ExpandFileName(cp ? *cp : platform::Utf8ToCp932(native), "/");
 }
 
 // --- reading ----------------------------------------------------------------
@@ -185,7 +185,7 @@ const char* const kExport = "EXPORT";
 
 // Opens the settings file; false when there is none. A file that exists but
 // cannot be read leaves ini empty, so every key reads as missing.
-bool OpenSettingsFile(TIniFile& ini) {
+bool OpenSettingsFile(platform::TIniFile& ini) {
     ini.SetFileName(SettingsFileName());
     if (!platform::FileExists(ini.FileName())) return false;
     ini.Load();
@@ -209,7 +209,7 @@ void SelectSpeed(TEnvSettings& e) {
     e.BpsCaption = SpeedTable[static_cast<size_t>(i)].Caption;
 }
 
-void ReadFile(const TIniFile& ini, TSettingsWindow* window) {
+void ReadFile(const platform::TIniFile& ini, TSettingsWindow* window) {
     TEnvSettings& e = EnvSettings;
 
     std::string dir = ini.ReadString(kSystem, "CURRENTDIR", "");
@@ -282,7 +282,7 @@ std::string ListKeyName(const char* prefix, size_t index) {
     return std::string(prefix) + hex;
 }
 
-std::vector<std::string> ReadStringList(const TIniFile& ini, const char* section, const char* prefix) {
+std::vector<std::string> ReadStringList(const platform::TIniFile& ini, const char* section, const char* prefix) {
     int32_t count = ini.ReadInteger(section, "COUNT", 0);
     if (count < 0) count = 0;
     if (count > MaxListEntries) count = MaxListEntries;
@@ -293,24 +293,25 @@ std::vector<std::string> ReadStringList(const TIniFile& ini, const char* section
     return list;
 }
 
-void WriteStringList(TIniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& list) {
+void WriteStringList(platform::TIniFile& ini, const char* section, const char* prefix,
+                     const std::vector<std::string>& list) {
     ini.EraseSection(section);
     ini.WriteInteger(section, "COUNT", static_cast<int32_t>(list.size()));
     for (size_t i = 0; i < list.size(); ++i) ini.WriteString(section, ListKeyName(prefix, i), list[i]);
 }
 
-void ReadStartFlagsFrom(const TIniFile* ini) {
+void ReadStartFlagsFrom(const platform::TIniFile* ini) {
     EnvSettings.MultiExec = ini ? ini->ReadBool(kSystem, "MULTIEXEC", false) : false;
     EnvSettings.LnkFlag = ini ? ini->ReadBool(kConfig, "LNKFLAG", true) : true;
 }
 
 void ReadStartFlags() {
-    TIniFile ini;
+    platform::TIniFile ini;
     bool exists = OpenSettingsFile(ini);
     ReadStartFlagsFrom(exists ? &ini : nullptr);
 }
 
-void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window) {
+void LoadSettingsFrom(const platform::TIniFile* ini, TSettingsWindow* window) {
     ResetSettingsDefaults();
     // The hint mark starts cleared; the toggle at the end turns it over, so
     // with no file hints end up shown.
@@ -323,14 +324,14 @@ void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window) {
 }
 
 void LoadSettings(TSettingsWindow* window) {
-    TIniFile ini;
+    platform::TIniFile ini;
     bool exists = OpenSettingsFile(ini);
     LoadSettingsFrom(exists ? &ini : nullptr, window);
 }
 
 // --- writing ----------------------------------------------------------------
 
-void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window) {
+void SaveSettingsTo(platform::TIniFile& ini, TSettingsWindow* window) {
     const TEnvSettings& e = EnvSettings;
 
     ini.WriteString(kSystem, "CURRENTDIR", platform::GetCurrentDir());
@@ -411,31 +412,31 @@ bool IsListEntryKey(const std::string& upperKey, const char* prefix) {
 
 TOverrideCheck ParseSettingOverride(std::string_view text, TSettingOverride& out) {
     std::string name;
-    if (!TIniFile::SplitKeyLine(text, name, out.Value)) return TOverrideCheck::BadForm;
+    if (!platform::TIniFile::SplitKeyLine(text, name, out.Value)) return TOverrideCheck::BadForm;
     const size_t slash = name.find('/');  // "/" (0x2F) is never a trail byte
     if (slash == std::string::npos) return TOverrideCheck::BadForm;
-    out.Section = TIniFile::TrimName(std::string_view(name).substr(0, slash));
-    out.Key = TIniFile::TrimName(std::string_view(name).substr(slash + 1));
+    out.Section = platform::TIniFile::TrimName(std::string_view(name).substr(0, slash));
+    out.Key = platform::TIniFile::TrimName(std::string_view(name).substr(slash + 1));
     if (out.Section.empty() || out.Key.empty()) return TOverrideCheck::BadForm;
 
     // The keys known are the ones a save writes, so this cannot drift from
     // the reader; list entries beyond the current lists count too.
-    TIniFile known;
+    platform::TIniFile known;
     SaveSettingsTo(known);
     if (!known.SectionExists(out.Section)) return TOverrideCheck::UnknownSection;
     if (known.ValueExists(out.Section, out.Key)) return TOverrideCheck::Ok;
-    const std::string upperSection = AnsiUpper(out.Section), upperKey = AnsiUpper(out.Key);
+    const std::string upperSection = platform::AnsiUpper(out.Section), upperKey = platform::AnsiUpper(out.Key);
     for (const TListSection& list : kListSections)
         if (upperSection == list.section && IsListEntryKey(upperKey, list.prefix)) return TOverrideCheck::Ok;
     return TOverrideCheck::UnknownKey;
 }
 
-TResult SaveSettings(TSettingsWindow* window) {
+platform::TResult SaveSettings(TSettingsWindow* window) {
     std::string name = SettingsFileName();
     auto fail = [&name](const std::string& reason = {}) {
         std::string text = SJ("設定ファイルを保存できません: ") + name;
         if (!reason.empty()) text += " (" + reason + ")";
-        return TResult::Failure(std::move(text));
+        return platform::TResult::Failure(std::move(text));
     };
     auto native = platform::ToNative(name);
     if (!native) return fail();
@@ -453,7 +454,7 @@ TResult SaveSettings(TSettingsWindow* window) {
         name = *cp;
     }
 
-    TIniFile ini;
+    platform::TIniFile ini;
     ini.SetFileName(name);
     // Read-only, of the file or of its folder, is judged by the mode bits
     // (as root every write would pass) as for every output the program writes.
@@ -467,6 +468,6 @@ TResult SaveSettings(TSettingsWindow* window) {
         if (!folder.empty() && !platform::DirectoryExists(folder) && !platform::ForceDirectories(folder)) return fail();
     }
     SaveSettingsTo(ini, window);
-    if (TResult written = ini.UpdateFile(); !written) return fail(written.Error);
-    return TResult::Success();
+    if (platform::TResult written = ini.UpdateFile(); !written) return fail(written.Error);
+    return platform::TResult::Success();
 }

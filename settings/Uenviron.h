@@ -10,7 +10,9 @@
 
 #include "platform/Result.h"
 
+namespace platform {
 class TIniFile;
+}
 
 // Text encoding assumed for pages; the first three are also the codes a
 // page record stores.
@@ -161,10 +163,10 @@ public:
     // No settings file: give the list panels their first-start heights.
     virtual void ApplyNoFile() = 0;
     // Fill the re-open menu from HTMLLIST.
-    virtual void LoadHistory(const TIniFile& ini) = 0;
+    virtual void LoadHistory(const platform::TIniFile& ini) = 0;
     // Only when EnvSettings.RestoreWindow: apply the WINDOW section, ending by
     // showing the window.
-    virtual void ApplyWindowSection(const TIniFile& ini) = 0;
+    virtual void ApplyWindowSection(const platform::TIniFile& ini) = 0;
     // When RestoreWindow is false: just show the window.
     virtual void ShowWindow() = 0;
     // Empty the input box, then offer the newest history entry in it.
@@ -176,31 +178,31 @@ public:
     virtual void LoadFinished() = 0;
     // HTMLLIST has just been erased: write COUNT and the entries
     // (WriteStringList serves).
-    virtual void SaveHistory(TIniFile& ini) = 0;
+    virtual void SaveHistory(platform::TIniFile& ini) = 0;
     // Write the WINDOW keys.
-    virtual void SaveWindowSection(TIniFile& ini) = 0;
+    virtual void SaveWindowSection(platform::TIniFile& ini) = 0;
 };
 
 // MULTIEXEC and LNKFLAG, read before anything else at start: from the file
 // when it exists (defaults 0 and 1), else false and true.
 void ReadStartFlags();
 // The same from an open file; nullptr stands for "no settings file".
-void ReadStartFlagsFrom(const TIniFile* ini);
+void ReadStartFlagsFrom(const platform::TIniFile* ini);
 
 // Resets EnvSettings to its defaults, reads the settings file over them and
 // corrects what is out of range. Never reports an error: a missing, unreadable
 // or broken file gives defaults.
 void LoadSettings(TSettingsWindow* window = nullptr);
 // The same from an open file; nullptr stands for "no settings file".
-void LoadSettingsFrom(const TIniFile* ini, TSettingsWindow* window = nullptr);
+void LoadSettingsFrom(const platform::TIniFile* ini, TSettingsWindow* window = nullptr);
 
 // Writes every setting into the file, keeping what others wrote there, and
 // replaces the file as a whole. A read-only or unreadable file, or a folder
 // that cannot be written, is left as it was; the failure says why, and the
 // window passes it over in silence.
-TResult SaveSettings(TSettingsWindow* window = nullptr);
+platform::TResult SaveSettings(TSettingsWindow* window = nullptr);
 // The writing alone, onto an open file.
-void SaveSettingsTo(TIniFile& ini, TSettingsWindow* window = nullptr);
+void SaveSettingsTo(platform::TIniFile& ini, TSettingsWindow* window = nullptr);
 
 // One override "SECTION/KEY=VALUE" (CP932), read as the settings file reads
 // a "[SECTION]" line and a "KEY=VALUE" line: names and value trimmed of
@@ -217,8 +219,9 @@ TOverrideCheck ParseSettingOverride(std::string_view text, TSettingOverride& out
 // eight upper-case hex digits (DATA0000000A is the eleventh). Writing erases
 // the section first, so no entry of a longer list stays behind.
 std::string ListKeyName(const char* prefix, size_t index);
-void WriteStringList(TIniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& list);
+void WriteStringList(platform::TIniFile& ini, const char* section, const char* prefix,
+                     const std::vector<std::string>& list);
 // A negative COUNT reads as 0; a missing key gives an empty entry. Counts
 // above MaxListEntries are cut there, so a broken COUNT cannot exhaust memory.
-std::vector<std::string> ReadStringList(const TIniFile& ini, const char* section, const char* prefix);
+std::vector<std::string> ReadStringList(const platform::TIniFile& ini, const char* section, const char* prefix);
 inline constexpr int32_t MaxListEntries = 100000;

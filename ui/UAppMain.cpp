@@ -60,7 +60,7 @@ std::vector<std::string> NativeArguments(int argc, char* argv[]) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const auto cp = platform::FromNative(argv[i]);
-        args.push_back(cp ? *cp : Utf8ToCp932(argv[i]));
+        args.push_back(cp ? *cp : platform::Utf8ToCp932(argv[i]));
     }
     return args;
 }

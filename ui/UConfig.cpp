@@ -35,7 +35,7 @@ std::string FieldText(const QLineEdit* edit) { return FromQ(edit->text()); }
 
 // The source part of an alias entry: the text before its first ";".
 std::string AliasSource(const std::string& entry) {
-    size_t semi = SjisFind(entry, ';');
+    size_t semi = platform::SjisFind(entry, ';');
     return semi == std::string::npos ? std::string() : entry.substr(0, semi);
 }
 
@@ -120,7 +120,7 @@ TFConfig::TFConfig(QWidget* parent) : QDialog(parent) {
     auto addTab = [this](const char* name, const char* caption) {
         auto* page = new QWidget;
         page->setObjectName(QString::fromLatin1(name));
-        PageControl1->addTab(page, Q(Utf8ToCp932Literal(caption)));
+        PageControl1->addTab(page, Q(platform::Utf8ToCp932Literal(caption)));
         return page;
     };
     TabStandard = addTab("TabStandard", "一般");
@@ -515,14 +515,14 @@ void TFConfig::HTMExtAddClick() {
     std::string ext = TrimBlanks(FieldText(HTMExtEdit));
     if (ext.empty()) return;
     if (ext[0] != '.') ext.insert(0, ".");
-    if (HTMExtList->IndexOfUpper(AnsiUpper(ext)) >= 0) return;
+    if (HTMExtList->IndexOfUpper(platform::AnsiUpper(ext)) >= 0) return;
     HTMExtList->AddEntry(ext);
     HTMExtList->UpdateHorizontalExtent();
 }
 
 void TFConfig::AddSkipEntry(QLineEdit* edit, TSortedListBox* list) {
     const std::string prefix = TrimBlanks(FieldText(edit));
-    if (prefix.empty() || list->IndexOfUpper(AnsiUpper(prefix)) >= 0) return;
+    if (prefix.empty() || list->IndexOfUpper(platform::AnsiUpper(prefix)) >= 0) return;
     list->AddEntry(prefix);
     list->UpdateHorizontalExtent();
 }
@@ -535,7 +535,7 @@ void TFConfig::AliasAddClick() {
     if (source.empty()) return;
     const std::string entry = source + ";" + TrimBlanks(FieldText(AliasEditDes));
     // Each source once: a new replacement takes the old entry's place.
-    const int old = AliasList->IndexOfUpper(AnsiUpper(source), AliasSource);
+    const int old = AliasList->IndexOfUpper(platform::AnsiUpper(source), AliasSource);
     if (old >= 0) {
         // Quietly: the row taking its place must not be copied over the
         // fields the user has just typed.
@@ -559,18 +559,18 @@ void TFConfig::IMGSkipListClick() { IMGSkipEdit->setText(Q(IMGSkipList->Entry(IM
 void TFConfig::AliasListClick() {
     if (AliasList->currentRow() < 0) return;
     const std::string entry = AliasList->Entry(AliasList->currentRow());
-    const size_t semi = SjisFind(entry, ';');
+    const size_t semi = platform::SjisFind(entry, ';');
     AliasEditSou->setText(Q(semi == std::string::npos ? std::string() : entry.substr(0, semi)));
     AliasEditDes->setText(Q(semi == std::string::npos ? entry : entry.substr(semi + 1)));
 }
 
 bool TFConfig::ConfirmDefault(const std::string& question) {
-    TMessageRequest r;
-    r.kind = TMsgKind::Information;
+    platform::TMessageRequest r;
+    r.kind = platform::TMsgKind::Information;
     r.text = question;
-    r.buttons = TMsgButtons::OKCancel;
-    r.defaultButton = TMsgResult::OK;
-    return ShowMessageBox(r) == TMsgResult::OK;
+    r.buttons = platform::TMsgButtons::OKCancel;
+    r.defaultButton = platform::TMsgResult::OK;
+    return platform::ShowMessageBox(r) == platform::TMsgResult::OK;
 }
 
 // The default buttons reset the list of EnvSettings itself, at once: that

@@ -14,7 +14,7 @@
 namespace {
 
 bool EntryLess(const std::string& a, const std::string& b) {
-    const std::string ua = AnsiUpper(a), ub = AnsiUpper(b);
+    const std::string ua = platform::AnsiUpper(a), ub = platform::AnsiUpper(b);
     if (ua != ub) return ua < ub;
     return a < b;
 }
@@ -183,7 +183,7 @@ int TSortedListBox::IndexOfUpper(const std::string& upper,
                                  const std::function<std::string(const std::string&)>& key) const {
     for (int i = 0; i < count(); ++i) {
         const std::string e = Entry(i);
-        if (AnsiUpper(key ? key(e) : e) == upper) return i;
+        if (platform::AnsiUpper(key ? key(e) : e) == upper) return i;
     }
     return -1;
 }

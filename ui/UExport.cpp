@@ -153,11 +153,11 @@ void TFExport::OkButtonClick() {
     e.ExportUseTable = CheckExportUseTable->isChecked();
     result_ = true;
     if (showConfigAtOpen_ && !e.ExportShowConfig) {
-        TMessageRequest r;
-        r.kind = TMsgKind::Information;
+        platform::TMessageRequest r;
+        r.kind = platform::TMsgKind::Information;
         r.text = SJ("このウィンドウを表示しないように設定しました。") + "\n\n" +
                  SJ("オプションの［「測定結果を出力」の設定］で再び表示することができます。");
-        ShowMessageBox(r);
+        platform::ShowMessageBox(r);
     }
     accept();
 }

@@ -52,10 +52,10 @@ void TFileDialog::accept() {
     if (refuseReadOnly_ && acceptMode() == QFileDialog::AcceptSave) {
         const QStringList files = selectedFiles();
         if (!files.isEmpty() && IsReadOnlyFile(files.first())) {
-            TMessageRequest r;
-            r.kind = TMsgKind::Warning;
+            platform::TMessageRequest r;
+            r.kind = platform::TMsgKind::Warning;
             r.text = ReadOnlyFileMessage(files.first());
-            ShowMessageBox(r);
+            platform::ShowMessageBox(r);
             return;
         }
     }

@@ -39,7 +39,8 @@ namespace {
 void ShowHelpAt(const QString& anchor) {
     const QUrl url = HelpUrl(anchor);
     if (url.isEmpty()) {
-        ShowMessage(TMsgKind::Error, SJ("ヘルプファイルが見つかりません。") + "\n\n" + HelpFileBaseName);
+        platform::ShowMessage(platform::TMsgKind::Error,
+                              SJ("ヘルプファイルが見つかりません。") + "\n\n" + HelpFileBaseName);
         return;
     }
     OpenUrl(url);

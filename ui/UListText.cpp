@@ -72,6 +72,6 @@ const std::string& PartKindLabel(uint8_t kind) {
 
 std::string SearchName(const std::string& path, bool ignoreCase) {
     std::string name = platform::ExtractFileName(path);
-    if (ignoreCase) AnsiUpperInPlace(name);
+    if (ignoreCase) platform::AnsiUpperInPlace(name);
     return name;
 }

@@ -15,56 +15,56 @@
 
 namespace {
 
-QMessageBox::Icon IconOf(TMsgKind kind) {
+QMessageBox::Icon IconOf(platform::TMsgKind kind) {
     switch (kind) {
-        case TMsgKind::Error:
+        case platform::TMsgKind::Error:
             return QMessageBox::Critical;
-        case TMsgKind::Warning:
+        case platform::TMsgKind::Warning:
             return QMessageBox::Warning;
-        case TMsgKind::Information:
+        case platform::TMsgKind::Information:
             return QMessageBox::Information;
-        case TMsgKind::Confirmation:
+        case platform::TMsgKind::Confirmation:
             break;
     }
     return QMessageBox::Question;
 }
 
 struct TButtonDef {
-    TMsgResult result;
+    platform::TMsgResult result;
     std::string caption;  // CP932
     QMessageBox::ButtonRole role;
 };
 
-std::vector<TButtonDef> ButtonsOf(TMsgButtons buttons) {
+std::vector<TButtonDef> ButtonsOf(platform::TMsgButtons buttons) {
     switch (buttons) {
-        case TMsgButtons::OK:
-            return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
-        case TMsgButtons::OKCancel:
-            return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole},
-                    {TMsgResult::Cancel, SJ("ｷｬﾝｾﾙ"), QMessageBox::RejectRole}};
-        case TMsgButtons::YesNo:
-            return {{TMsgResult::Yes, SJ("はい(&Y)"), QMessageBox::YesRole},
-                    {TMsgResult::No, SJ("いいえ(&N)"), QMessageBox::NoRole}};
-        case TMsgButtons::RetryIgnoreCancel:
-            return {{TMsgResult::Retry, SJ("再試行(&R)"), QMessageBox::AcceptRole},
-                    {TMsgResult::Ignore, SJ("無視(&I)"), QMessageBox::AcceptRole},
-                    {TMsgResult::Cancel, SJ("中止(&A)"), QMessageBox::RejectRole}};
+        case platform::TMsgButtons::OK:
+            return {{platform::TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
+        case platform::TMsgButtons::OKCancel:
+            return {{platform::TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole},
+                    {platform::TMsgResult::Cancel, SJ("ｷｬﾝｾﾙ"), QMessageBox::RejectRole}};
+        case platform::TMsgButtons::YesNo:
+            return {{platform::TMsgResult::Yes, SJ("はい(&Y)"), QMessageBox::YesRole},
+                    {platform::TMsgResult::No, SJ("いいえ(&N)"), QMessageBox::NoRole}};
+        case platform::TMsgButtons::RetryIgnoreCancel:
+            return {{platform::TMsgResult::Retry, SJ("再試行(&R)"), QMessageBox::AcceptRole},
+                    {platform::TMsgResult::Ignore, SJ("無視(&I)"), QMessageBox::AcceptRole},
+                    {platform::TMsgResult::Cancel, SJ("中止(&A)"), QMessageBox::RejectRole}};
     }
-    return {{TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
+    return {{platform::TMsgResult::OK, SJ("OK"), QMessageBox::AcceptRole}};
 }
 
-TMsgResult ShowBox(const TMessageRequest& request, const std::function<void(int)>& help) {
+platform::TMsgResult ShowBox(const platform::TMessageRequest& request, const std::function<void(int)>& help) {
     QMessageBox box(QApplication::activeWindow());
     box.setIcon(IconOf(request.kind));
-    box.setWindowTitle(Q(request.caption.empty() ? MessageCaption(request.kind) : request.caption));
+    box.setWindowTitle(Q(request.caption.empty() ? platform::MessageCaption(request.kind) : request.caption));
     box.setText(Q(request.text));
-    std::map<QAbstractButton*, TMsgResult> results;
+    std::map<QAbstractButton*, platform::TMsgResult> results;
     QPushButton* escapeButton = nullptr;
     for (const TButtonDef& def : ButtonsOf(request.buttons)) {
         QPushButton* b = box.addButton(Q(def.caption), def.role);
         results[b] = def.result;
         if (def.result == request.defaultButton) box.setDefaultButton(b);
-        if (def.result == TMsgResult::Cancel || def.result == TMsgResult::No) escapeButton = b;
+        if (def.result == platform::TMsgResult::Cancel || def.result == platform::TMsgResult::No) escapeButton = b;
     }
     QPushButton* helpButton = nullptr;
     if (request.helpContext != 0) helpButton = box.addButton(Q(SJ("ﾍﾙﾌﾟ(&H)")), QMessageBox::HelpRole);
@@ -84,7 +84,9 @@ TMsgResult ShowBox(const TMessageRequest& request, const std::function<void(int)
 
 platform::TFrontEnd WindowFrontEnd(std::function<void(int)> help) {
     platform::TFrontEnd frontEnd;
-    frontEnd.messageBox = [help = std::move(help)](const TMessageRequest& request) { return ShowBox(request, help); };
+    frontEnd.messageBox = [help = std::move(help)](const platform::TMessageRequest& request) {
+        return ShowBox(request, help);
+    };
     frontEnd.clipboard = [](const std::string& cp932) { QApplication::clipboard()->setText(Q(cp932)); };
     frontEnd.busyBegin = [] { QApplication::setOverrideCursor(Qt::WaitCursor); };
     frontEnd.busyEnd = [] { QApplication::restoreOverrideCursor(); };

@@ -650,7 +650,7 @@ void TFormMain::ApplyNoFile() {
     AlignControls();
 }
 
-void TFormMain::LoadHistory(const TIniFile& ini) {
+void TFormMain::LoadHistory(const platform::TIniFile& ini) {
     ClearHistory();
     const std::vector<std::string> entries = ReadStringList(ini, "HTMLLIST", "DATA");
     for (const std::string& entry : entries) MakeHistoryItem(Menu_FileReOpen, entry, 0);
@@ -669,7 +669,7 @@ QRect NormalRect(const QWidget* window) {
 
 }  // namespace
 
-void SaveWindowPlacement(TIniFile& ini, QWidget* window, const char* section) {
+void SaveWindowPlacement(platform::TIniFile& ini, QWidget* window, const char* section) {
     const QRect r = NormalRect(window);
     ini.WriteInteger(section, "NORMALLEFT", r.left());
     ini.WriteInteger(section, "NORMALTOP", r.top());
@@ -677,7 +677,7 @@ void SaveWindowPlacement(TIniFile& ini, QWidget* window, const char* section) {
     ini.WriteInteger(section, "NORMALBOTTOM", r.top() + r.height());
 }
 
-void LoadWindowPlacement(const TIniFile& ini, QWidget* window, const char* section) {
+void LoadWindowPlacement(const platform::TIniFile& ini, QWidget* window, const char* section) {
     const QRect current = NormalRect(window);
     const int left = ini.ReadInteger(section, "NORMALLEFT", current.left());
     const int top = ini.ReadInteger(section, "NORMALTOP", current.top());
@@ -697,7 +697,7 @@ void LoadWindowPlacement(const TIniFile& ini, QWidget* window, const char* secti
     }
 }
 
-void TFormMain::ApplyWindowSection(const TIniFile& ini) {
+void TFormMain::ApplyWindowSection(const platform::TIniFile& ini) {
     const char* const w = kWindowSection;
     int top = ini.ReadInteger(w, "TOP", y());
     int left = ini.ReadInteger(w, "LEFT", x());
@@ -783,9 +783,9 @@ void TFormMain::LoadFinished() {
     RefreshStatus();
 }
 
-void TFormMain::SaveHistory(TIniFile& ini) { WriteStringList(ini, "HTMLLIST", "DATA", History()); }
+void TFormMain::SaveHistory(platform::TIniFile& ini) { WriteStringList(ini, "HTMLLIST", "DATA", History()); }
 
-void TFormMain::SaveWindowSection(TIniFile& ini) {
+void TFormMain::SaveWindowSection(platform::TIniFile& ini) {
     const char* const w = kWindowSection;
     ini.WriteInteger(w, "TOP", y());
     ini.WriteInteger(w, "LEFT", x());

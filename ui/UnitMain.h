@@ -34,15 +34,17 @@ class TOwnerDrawList;
 class TSplitterBar;
 class TStatusPanels;
 class TYKIntelliLib;
+namespace platform {
 class TIniFile;
+}
 
 // The window's restored (normal-state) rectangle in NORMALLEFT, NORMALTOP,
 // NORMALRIGHT and NORMALBOTTOM of a section (right and bottom exclusive).
-void SaveWindowPlacement(TIniFile& ini, QWidget* window, const char* section);
+void SaveWindowPlacement(platform::TIniFile& ini, QWidget* window, const char* section);
 // Reads those keys, each defaulting to the current normal rectangle's value,
 // and makes the rectangle the window's normal one (for a window shown
 // normally, its geometry).
-void LoadWindowPlacement(const TIniFile& ini, QWidget* window, const char* section);
+void LoadWindowPlacement(const platform::TIniFile& ini, QWidget* window, const char* section);
 
 class TFormMain : public QMainWindow, public TSettingsWindow {
     Q_OBJECT
@@ -275,13 +277,13 @@ public:
 
     // --- TSettingsWindow -----------------------------------------------------------------------
     void ApplyNoFile() override;
-    void LoadHistory(const TIniFile& ini) override;
-    void ApplyWindowSection(const TIniFile& ini) override;
+    void LoadHistory(const platform::TIniFile& ini) override;
+    void ApplyWindowSection(const platform::TIniFile& ini) override;
     void ShowWindow() override;
     void FillInputFromHistory() override;
     void LoadFinished() override;
-    void SaveHistory(TIniFile& ini) override;
-    void SaveWindowSection(TIniFile& ini) override;
+    void SaveHistory(platform::TIniFile& ini) override;
+    void SaveWindowSection(platform::TIniFile& ini) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -218,7 +218,7 @@ void TFormMain::ClickSortButton(int key) {
 
 bool TFormMain::FindInList(const THTMLItemList& records, TOwnerDrawList* control, bool ignoreCase, bool backward,
                            std::string text) {
-    if (ignoreCase) AnsiUpperInPlace(text);
+    if (ignoreCase) platform::AnsiUpperInPlace(text);
     const int last = std::min(control->Count(), records.Count()) - 1;
     const int selected = control->ItemIndex();
     auto matches = [&](int row) {

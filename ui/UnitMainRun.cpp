@@ -30,7 +30,7 @@
 
 std::string TFormMain::PrepareInput(const std::string& text) {
     const TResolvedInput input = ResolveInput(text);
-    if (input.Refused) ShowMessage(TMsgKind::Error, input.Message);
+    if (input.Refused) platform::ShowMessage(platform::TMsgKind::Error, input.Message);
     if (input.Path.empty()) return input.Path;
     Edit1->setText(Q(input.Path));
     if (input.Exists) AddToHistory(input.Path);
@@ -95,7 +95,7 @@ void TFormMain::ReportWarning(const std::string& line) {
         warningCap_.Stop();
         WarningCount = warningCap_.Count();
         WarningsStopped = true;
-        ShowMessage(TMsgKind::Error, TWarningCap::Notice());
+        platform::ShowMessage(platform::TMsgKind::Error, TWarningCap::Notice());
         return;
     }
     WarningCount = warningCap_.Count();
@@ -171,9 +171,11 @@ void TFormMain::StartMeasurement() {
     // An engine that failed leaves the item file alone; the lists are
     // filled with what was gathered all the same.
     const TRunEnd end = FinishRun(selectPath, !failed);
-    if (end.ItemFile.Outcome == TWlsOutcome::Failed) ShowMessage(end.ItemFile.Kind, end.ItemFile.Message);
+    if (end.ItemFile.Outcome == TWlsOutcome::Failed) platform::ShowMessage(end.ItemFile.Kind, end.ItemFile.Message);
     FinishMeasurement(end.NamedPage);
-    if (failed) ShowMessage(TMsgKind::Error, failure.empty() ? SJ("計測中にエラーが発生しました。") : failure);
+    if (failed)
+        platform::ShowMessage(platform::TMsgKind::Error,
+                              failure.empty() ? SJ("計測中にエラーが発生しました。") : failure);
     if (closePending_) {
         closePending_ = false;
         close();
@@ -196,7 +198,7 @@ void TFormMain::FinishMeasurement(int namedPage) {
     QApplication::restoreOverrideCursor();
 
     if (EnvSettings.MessageBeep) QApplication::beep();
-    if (EnvSettings.MessageDialog) ShowMessage(TMsgKind::Information, SJ("測定は終了しました。"));
+    if (EnvSettings.MessageDialog) platform::ShowMessage(platform::TMsgKind::Information, SJ("測定は終了しました。"));
     Running = false;
 }
 
@@ -209,7 +211,7 @@ void TFormMain::StartBtnClick() {
         InputList.assign(1, text);
         StartMeasurement();
     } else {
-        ShowMessage(TMsgKind::Error, SJ("ファイルが見つかりません") + "\n\n" + text);
+        platform::ShowMessage(platform::TMsgKind::Error, SJ("ファイルが見つかりません") + "\n\n" + text);
     }
 }
 
@@ -256,11 +258,11 @@ void TFormMain::ReceiveHandOver(uint32_t count, const std::string& text) {
     raise();
     activateWindow();
     // "|" may be the second byte of a double-byte character (ポ): never split there.
-    if (count < 1 || SjisFind(text, '|') == std::string::npos) return;
+    if (count < 1 || platform::SjisFind(text, '|') == std::string::npos) return;
     InputList.clear();
     std::string rest = text;
     size_t bar;
-    while (!rest.empty() && (bar = SjisFind(rest, '|')) != std::string::npos) {
+    while (!rest.empty() && (bar = platform::SjisFind(rest, '|')) != std::string::npos) {
         std::string piece = rest.substr(0, bar);
         if (!piece.empty() && piece.front() == '"' && piece.back() == '"') {
             piece.erase(0, 1);
@@ -285,7 +287,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
         const QByteArray native = url.toLocalFile().toUtf8();
         const std::string_view view(native.constData(), static_cast<size_t>(native.size()));
         const auto cp = platform::FromNative(view);
-        paths.push_back(cp ? *cp : Utf8ToCp932(view));
+        paths.push_back(cp ? *cp : platform::Utf8ToCp932(view));
     }
     event->acceptProposedAction();
     // Measure after the drop has been answered, so the program the files

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window-run PATH\n");
         return 2;
     }
-    platform::FrontEnd().messageBox = [](const TMessageRequest& r) { return r.defaultButton; };
-    const std::string path = Utf8ToCp932(argv[1]);
+    platform::FrontEnd().messageBox = [](const platform::TMessageRequest& r) { return r.defaultButton; };
+    const std::string path = platform::Utf8ToCp932(argv[1]);
     TFormMain form;
     form.show();
     TPaintClock paints;

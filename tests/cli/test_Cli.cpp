@@ -275,11 +275,13 @@ TEST_F(Cli, ProblemsFileIsCappedAsTheProblemListIs) {
     const std::string page = t.path() + "/p.html";
     std::string expected;
     for (const char* n : {"1", "2", "3"})
-        expected += *Utf8ToCp932Strict("ファイルが見つかりません: " + t.path() + "/" + n + ".gif at " + page) + "\r\n";
-    expected += *Utf8ToCp932Strict("警告数が多いため、これ以上の警告出力を中止します！") + "\r\n";
+        expected +=
+            *platform::Utf8ToCp932Strict("ファイルが見つかりません: " + t.path() + "/" + n + ".gif at " + page) +
+            "\r\n";
+    expected += *platform::Utf8ToCp932Strict("警告数が多いため、これ以上の警告出力を中止します！") + "\r\n";
     EXPECT_EQ(ReadNative(t / "problems.txt"), expected);
     // stderr shows the same lines; the records are all there.
-    std::string shown = Cp932ToUtf8(expected);
+    std::string shown = platform::Cp932ToUtf8(expected);
     for (size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "\n");
     EXPECT_EQ(r.err, shown);
     json j = Json(r);
@@ -296,10 +298,10 @@ TEST_F(Cli, TextReportFileIsShiftJisWithCrLf) {
     EXPECT_EQ(r.out, "");
     std::string text = ReadNative(t / "report.txt");
     EXPECT_EQ(text.rfind("Velmoran Ver0.29 Beta 1.1\r\n", 0), 0u) << text;
-    EXPECT_TRUE(Contains(text, *Utf8ToCp932Strict("チェックしたHTMLファイル") + "\r\n"));
+    EXPECT_TRUE(Contains(text, *platform::Utf8ToCp932Strict("チェックしたHTMLファイル") + "\r\n"));
     EXPECT_FALSE(Contains(text, "チェック"));
     // Problem lines on stderr in Shift-JIS as asked.
-    EXPECT_TRUE(Contains(r.err, *Utf8ToCp932Strict("ファイルが見つかりません: ")));
+    EXPECT_TRUE(Contains(r.err, *platform::Utf8ToCp932Strict("ファイルが見つかりません: ")));
 }
 
 TEST_F(Cli, OutputsThatCannotBeWrittenFailTheRun) {

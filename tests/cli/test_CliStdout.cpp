@@ -76,7 +76,7 @@ TEST(CliStdout, AFullStdoutIsAnErrorForEveryOutput) {
     // The report as the file holds it, and the message in Shift-JIS.
     TRun sjis = RunCli(io, t.path(), "/dev/full", {"--quiet", "--encoding", "sjis", t.path()});
     EXPECT_EQ(sjis.status, 2);
-    EXPECT_TRUE(Contains(sjis.err, Utf8ToCp932(message))) << sjis.err;
+    EXPECT_TRUE(Contains(sjis.err, platform::Utf8ToCp932(message))) << sjis.err;
     // The same run to a file succeeds.
     TRun ok = RunCli(io, t.path(), io / "out", {"--quiet", "--json", "-", t.path()});
     EXPECT_EQ(ok.status, 0) << ok.err;

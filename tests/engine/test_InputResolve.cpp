@@ -43,9 +43,9 @@ protected:
         EnvSettings = TEnvSettings{};
         oldCwd_ = platform::GetCurrentDir();
         base = *platform::FromNative(t.path());
-        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [this](const platform::TMessageRequest& r) {
             boxes.push_back(r);
-            return TMsgResult::OK;
+            return platform::TMsgResult::OK;
         };
         t.Write("site/a.html", "a");
         t.MakeDir("site/empty");
@@ -59,7 +59,7 @@ protected:
 
     TempDir t;
     std::string base;
-    std::vector<TMessageRequest> boxes;
+    std::vector<platform::TMessageRequest> boxes;
 
 private:
     std::string oldCwd_;

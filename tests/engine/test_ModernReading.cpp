@@ -32,7 +32,7 @@ struct TSiteCase {
     std::vector<std::string> pages;  // every measured page
 };
 
-std::string ToSjis(const char* utf8) { return *Utf8ToCp932Strict(utf8); }
+std::string ToSjis(const char* utf8) { return *platform::Utf8ToCp932Strict(utf8); }
 
 std::vector<TSiteCase> SiteCases() {
     return {
@@ -249,7 +249,7 @@ protected:
         ErrorLog.Clear();
         EnvSettings = TEnvSettings{};
     }
-    std::string Rel(const std::string& cp932) const { return Cp932ToUtf8(cp932.substr(base.size() + 1)); }
+    std::string Rel(const std::string& cp932) const { return platform::Cp932ToUtf8(cp932.substr(base.size() + 1)); }
 
     TempDir t;
     std::string base, oldCwd_;
@@ -270,7 +270,7 @@ TEST_P(ModernSite, ListsWhatABrowserLoads) {
     const THTMLFileInfo& page = *FileList[0];
     EXPECT_EQ(std::string(DocEncodingName(page.KanjiCode)), c.encoding);
     if (c.title != "-") {
-        EXPECT_EQ(Cp932ToUtf8(page.Title), c.title);
+        EXPECT_EQ(platform::Cp932ToUtf8(page.Title), c.title);
     }
     std::vector<std::string> parts;
     int64_t sum = page.HTMLSize;
@@ -437,7 +437,7 @@ TEST(CharsetSniff, FollowsTheBrowserOrder) {
                              "a\xEF\xBD\xB1\xF0\x9F\x98\x80",
                              KanjiCodeUtf8),
               "&#xFFFD;&#xFFFD;&#xFFFD;a\xB1&#x1F600;");
-    EXPECT_EQ(Cp932ToUtf8(DecodeModernText(PageTextToSjis("a\xC3\xA9&amp;", KanjiCodeUtf8))), "a<U+00E9>&");
+    EXPECT_EQ(platform::Cp932ToUtf8(DecodeModernText(PageTextToSjis("a\xC3\xA9&amp;", KanjiCodeUtf8))), "a<U+00E9>&");
 }
 
 }  // namespace
@@ -462,7 +462,7 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
          "x&#xFFFD;&#xFFFD;\x82\xA2"},                                           // cut sequence, then い
         {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"},  // §
     };
-    for (const auto& c : cases) EXPECT_EQ(Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
+    for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
 }
 
 // An <a> is read without its attribute list; its address must be the one

@@ -63,7 +63,7 @@ protected:
         FileList.Clear();
         ErrorLog.Clear();
         platform::FrontEnd().wwwcRunning = [] { return false; };
-        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [this](const platform::TMessageRequest& r) {
             boxes.push_back(r);
             return r.unattended.value_or(r.defaultButton);
         };
@@ -85,7 +85,7 @@ protected:
         FileList.Add(page);
     }
 
-    std::vector<TMessageRequest> boxes;
+    std::vector<platform::TMessageRequest> boxes;
 
 private:
     platform::TFrontEndScope frontEnd_;
@@ -290,7 +290,7 @@ TOldFiles WriteOldFiles(const TinyFileSystem& fs) {
 // The three writers on a file system that refuses them: the settings save
 // fails silently, the item file update and the report export report it,
 // and every old file is as it was.
-void ExpectNothingLost(const TinyFileSystem& fs, const TOldFiles& old, std::vector<TMessageRequest>& boxes,
+void ExpectNothingLost(const TinyFileSystem& fs, const TOldFiles& old, std::vector<platform::TMessageRequest>& boxes,
                        const Strings& namesBefore) {
     ::setenv("VELMORAN_INI", (fs / "VELMORAN.INI").c_str(), 1);
     LoadSettings();
@@ -311,7 +311,7 @@ void ExpectNothingLost(const TinyFileSystem& fs, const TOldFiles& old, std::vect
     EXPECT_FALSE(wls.Message.empty());
     EXPECT_EQ(ReadNative(fs / "items.wls"), old.wls);
 
-    const TResult saved = SaveTextReport(Cp(fs / "report.txt"));
+    const platform::TResult saved = SaveTextReport(Cp(fs / "report.txt"));
     EXPECT_FALSE(saved) << "the report export must fail";
     EXPECT_EQ(saved.Error, FileCreateErrorText(Cp(fs / "report.txt")));
     EXPECT_EQ(ReadNative(fs / "report.txt"), old.report);

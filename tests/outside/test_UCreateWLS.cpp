@@ -27,7 +27,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-std::string Sj(const char* utf8) { return Utf8ToCp932Literal(utf8); }
+std::string Sj(const char* utf8) { return platform::Utf8ToCp932Literal(utf8); }
 
 // The lines of a new item for an address, CR LF ended.
 std::string NewItemText(const std::string& a) {
@@ -101,10 +101,10 @@ protected:
             running_.pop_front();
             return r;
         };
-        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [this](const platform::TMessageRequest& r) {
             boxes_.push_back(r);
             if (answers_.empty()) return r.defaultButton;
-            TMsgResult a = answers_.front();
+            platform::TMsgResult a = answers_.front();
             answers_.pop_front();
             return a;
         };
@@ -139,7 +139,7 @@ protected:
     TWlsOutcome Update(const std::string& path) {
         const TWlsResult r = UpdateWlsFile(path);
         if (r.Outcome == TWlsOutcome::Failed) {
-            EXPECT_EQ(r.Kind, TMsgKind::Error);
+            EXPECT_EQ(r.Kind, platform::TMsgKind::Error);
             EXPECT_FALSE(r.Message.empty());
             failures_.push_back(r.Message);
         } else {
@@ -156,8 +156,8 @@ protected:
     std::string path_;
     std::deque<bool> running_;
     int checks_ = 0;
-    std::vector<TMessageRequest> boxes_;
-    std::deque<TMsgResult> answers_;
+    std::vector<platform::TMessageRequest> boxes_;
+    std::deque<platform::TMsgResult> answers_;
     Strings failures_;
 };
 
@@ -350,14 +350,14 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
 
     // Cancel: nothing written.
     running_ = {true};
-    answers_ = {TMsgResult::Cancel};
+    answers_ = {platform::TMsgResult::Cancel};
     EXPECT_EQ(Update(path_), TWlsOutcome::Cancelled);
     ASSERT_EQ(boxes_.size(), 1u);
-    const TMessageRequest& r = boxes_[0];
-    EXPECT_EQ(r.kind, TMsgKind::Warning);
-    EXPECT_EQ(r.buttons, TMsgButtons::RetryIgnoreCancel);
-    EXPECT_EQ(r.defaultButton, TMsgResult::Retry);
-    EXPECT_EQ(r.unattended, TMsgResult::Ignore);
+    const platform::TMessageRequest& r = boxes_[0];
+    EXPECT_EQ(r.kind, platform::TMsgKind::Warning);
+    EXPECT_EQ(r.buttons, platform::TMsgButtons::RetryIgnoreCancel);
+    EXPECT_EQ(r.defaultButton, platform::TMsgResult::Retry);
+    EXPECT_EQ(r.unattended, platform::TMsgResult::Ignore);
     EXPECT_EQ(r.helpContext, 10008);
     EXPECT_EQ(
         r.text,
@@ -368,7 +368,7 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     boxes_.clear();
     checks_ = 0;
     running_ = {true, true, false};
-    answers_ = {TMsgResult::Retry, TMsgResult::Retry};
+    answers_ = {platform::TMsgResult::Retry, platform::TMsgResult::Retry};
     EXPECT_EQ(Update(path_), TWlsOutcome::Written);
     EXPECT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(checks_, 3);
@@ -378,7 +378,7 @@ TEST_F(UpdateWls, RunningWwwcIsAskedAbout) {
     dir_.Write("items.wls", old);
     boxes_.clear();
     running_ = {true, true};
-    answers_ = {TMsgResult::Ignore};
+    answers_ = {platform::TMsgResult::Ignore};
     EXPECT_EQ(Update(path_), TWlsOutcome::Written);
     EXPECT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(FileText(), NewItemText("http://a.example/"));

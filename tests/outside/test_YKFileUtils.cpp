@@ -38,7 +38,7 @@ private:
 
 // Answers the message boxes of one test.
 struct BoxAnswers : platform::TFrontEndScope {
-    explicit BoxAnswers(std::function<TMsgResult(const TMessageRequest&)> answer) {
+    explicit BoxAnswers(std::function<platform::TMsgResult(const platform::TMessageRequest&)> answer) {
         platform::FrontEnd().messageBox = std::move(answer);
     }
 };
@@ -168,25 +168,25 @@ TEST_F(MakeTempFileNameTest, CountsPastEveryTakenName) {
 TEST_F(MakeTempFileNameTest, MissingFolderIsCreatedOnYesOrWithoutAsking) {
     const std::string dir = base + "/a/b/c/";
     EnvGuard g("TMPDIR", (t.path() + "/a/b/c").c_str());
-    std::optional<TMessageRequest> seen;
-    TMsgResult answer = TMsgResult::No;
-    BoxAnswers h([&](const TMessageRequest& r) {
+    std::optional<platform::TMessageRequest> seen;
+    platform::TMsgResult answer = platform::TMsgResult::No;
+    BoxAnswers h([&](const platform::TMessageRequest& r) {
         seen = r;
         return answer;
     });
 
     std::string name = MakeTempFileName(".htm", true);
     ASSERT_TRUE(seen);
-    EXPECT_EQ(seen->kind, TMsgKind::Warning);
-    EXPECT_EQ(seen->buttons, TMsgButtons::YesNo);
-    EXPECT_EQ(seen->defaultButton, TMsgResult::Yes);
-    EXPECT_EQ(seen->text, Utf8ToCp932("一時ファイルのためのディレクトリ \"") + dir +
-                              Utf8ToCp932("\" がありません。\nこのディレクトリを作成しますか？"));
+    EXPECT_EQ(seen->kind, platform::TMsgKind::Warning);
+    EXPECT_EQ(seen->buttons, platform::TMsgButtons::YesNo);
+    EXPECT_EQ(seen->defaultButton, platform::TMsgResult::Yes);
+    EXPECT_EQ(seen->text, platform::Utf8ToCp932("一時ファイルのためのディレクトリ \"") + dir +
+                              platform::Utf8ToCp932("\" がありません。\nこのディレクトリを作成しますか？"));
     // Declined: nothing is created, the name is made all the same.
     EXPECT_FALSE(platform::DirectoryExists(dir));
     EXPECT_TRUE(HexStem(name, dir, ".htm")) << name;
 
-    answer = TMsgResult::Yes;
+    answer = platform::TMsgResult::Yes;
     seen.reset();
     name = MakeTempFileName(".htm", true);
     EXPECT_TRUE(seen);
@@ -202,9 +202,9 @@ TEST_F(MakeTempFileNameTest, MissingFolderIsCreatedOnYesOrWithoutAsking) {
 TEST_F(MakeTempFileNameTest, WithoutAskingTheFolderIsCreatedSilently) {
     EnvGuard g("TMPDIR", (t.path() + "/x/y").c_str());
     bool asked = false;
-    BoxAnswers h([&](const TMessageRequest&) {
+    BoxAnswers h([&](const platform::TMessageRequest&) {
         asked = true;
-        return TMsgResult::No;
+        return platform::TMsgResult::No;
     });
     std::string name = MakeTempFileName(".txt", false);
     EXPECT_FALSE(asked);

@@ -21,7 +21,7 @@ void Put32(std::string& s, uint32_t v) {
     Put16(s, v >> 16);
 }
 
-std::string Ansi(const std::string& utf8) { return *Utf8ToCp932Strict(utf8); }
+std::string Ansi(const std::string& utf8) { return *platform::Utf8ToCp932Strict(utf8); }
 
 // UTF-8 -> UTF-16LE bytes, no terminator.
 std::string Utf16(const std::string& utf8) {

@@ -44,12 +44,12 @@ private:
 class Messages {
 public:
     Messages() {
-        platform::FrontEnd().messageBox = [this](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [this](const platform::TMessageRequest& r) {
             seen.push_back(r);
             return r.defaultButton;
         };
     }
-    std::vector<TMessageRequest> seen;
+    std::vector<platform::TMessageRequest> seen;
 
 private:
     platform::TFrontEndScope frontEnd_;
@@ -219,10 +219,10 @@ TEST_F(LauncherTest, ShellErrorsShowTheirTableTextOthersPassSilently) {
     EXPECT_FALSE(ShowShellError(5));  // not in the table
     EXPECT_TRUE(ShowShellError(42));
     ASSERT_EQ(m.seen.size(), 2u);
-    EXPECT_EQ(m.seen[0].kind, TMsgKind::Error);
-    EXPECT_EQ(m.seen[0].text,
-              Utf8ToCp932Literal("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
-    EXPECT_EQ(m.seen[1].text, Utf8ToCp932Literal("システムに､ メモリまたはリソースが足りません。"));
+    EXPECT_EQ(m.seen[0].kind, platform::TMsgKind::Error);
+    EXPECT_EQ(m.seen[0].text, platform::Utf8ToCp932Literal(
+                                  "指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
+    EXPECT_EQ(m.seen[1].text, platform::Utf8ToCp932Literal("システムに､ メモリまたはリソースが足りません。"));
     // The comma is the half-width one (0xA4), one byte.
     EXPECT_NE(m.seen[1].text.find('\xA4'), std::string::npos);
     for (int code : {2, 3, 11, 26, 27, 28, 29, 30}) EXPECT_FALSE(ShellErrorText(code).empty()) << code;
@@ -234,14 +234,14 @@ TEST_F(LauncherTest, OpenWithProgramReportsAMissingProgramBeforeAnything) {
     std::string program = Cp(t / "no/editor");
     OpenWithProgram(program, Cp(t / "also-missing.txt"));
     ASSERT_EQ(m.seen.size(), 1u);
-    EXPECT_EQ(m.seen[0].kind, TMsgKind::Error);
-    EXPECT_EQ(m.seen[0].text, Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + program);
+    EXPECT_EQ(m.seen[0].kind, platform::TMsgKind::Error);
+    EXPECT_EQ(m.seen[0].text, platform::Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + program);
 
     // A folder is not a program file, wherever it is named.
     std::string folder = Cp(t.MakeDir("tools"));
     OpenWithProgram(folder, Cp(t.Write("here.txt", "x")));
     ASSERT_EQ(m.seen.size(), 2u);
-    EXPECT_EQ(m.seen[1].text, Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + folder);
+    EXPECT_EQ(m.seen[1].text, platform::Utf8ToCp932Literal("指定された実行ファイルが見つかりません。\n\n") + folder);
 }
 
 TEST_F(LauncherTest, OpenWithProgramReportsAMissingFileAndStartsNothing) {
@@ -250,7 +250,7 @@ TEST_F(LauncherTest, OpenWithProgramReportsAMissingFileAndStartsNothing) {
     std::string file = Cp(t / "gone.txt");
     OpenWithProgram(Cp(prog), file);
     ASSERT_EQ(m.seen.size(), 1u);
-    EXPECT_EQ(m.seen[0].text, Utf8ToCp932Literal("ファイルが見つかりません\n\n") + file);
+    EXPECT_EQ(m.seen[0].text, platform::Utf8ToCp932Literal("ファイルが見つかりません\n\n") + file);
     EXPECT_FALSE(Ran(prog));
 }
 
@@ -350,13 +350,13 @@ TEST_F(LauncherTest, EditorFallsBackToAKnownTextEditorThenToOpen) {
     EnvGuard none("VELMORAN_OPEN_PROGRAM", t / "no-opener");
     OpenInEditor(Cp(file));
     ASSERT_EQ(m.seen.size(), 1u);
-    EXPECT_EQ(m.seen[0].kind, TMsgKind::Error);
-    EXPECT_EQ(m.seen[0].text,
-              Utf8ToCp932Literal("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
+    EXPECT_EQ(m.seen[0].kind, platform::TMsgKind::Error);
+    EXPECT_EQ(m.seen[0].text, platform::Utf8ToCp932Literal(
+                                  "指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
     // Nothing to open it with and no file: the file is reported first.
     OpenInEditor(Cp(t / "gone.txt"));
     ASSERT_EQ(m.seen.size(), 2u);
-    EXPECT_EQ(m.seen[1].text, Utf8ToCp932Literal("ファイルが見つかりません\n\n") + Cp(t / "gone.txt"));
+    EXPECT_EQ(m.seen[1].text, platform::Utf8ToCp932Literal("ファイルが見つかりません\n\n") + Cp(t / "gone.txt"));
 }
 
 TEST_F(LauncherTest, OpenFolderOpensTheFolderPart) {

@@ -80,7 +80,7 @@ TEST(FileSystem, AtomicWriteReplacesWholeFileAndKeepsMode) {
     TempDir t;
     std::string p = *FromNative(t.Write("s.ini", "old"));
     chmod((t / "s.ini").c_str(), 0640);
-    const TResult written = WriteFileAtomic(p, "new contents");
+    const platform::TResult written = WriteFileAtomic(p, "new contents");
     ASSERT_TRUE(written) << written.Error;
     EXPECT_EQ(ReadNative(t / "s.ini"), "new contents");
     struct stat st;
@@ -96,7 +96,7 @@ TEST(FileSystem, AtomicWriteThroughASymlinkReplacesItsTarget) {
     TempDir t;
     const std::string target = t.Write("real/report.txt", "old");
     ASSERT_EQ(symlink(target.c_str(), (t / "link.txt").c_str()), 0);
-    TResult written = WriteFileAtomic(*FromNative(t / "link.txt"), "new");
+    platform::TResult written = WriteFileAtomic(*FromNative(t / "link.txt"), "new");
     ASSERT_TRUE(written) << written.Error;
     struct stat st;
     ASSERT_EQ(lstat((t / "link.txt").c_str(), &st), 0);

@@ -28,12 +28,12 @@ TEST(FrontEnd, ScopesPutBackWhatWasInstalled) {
     EXPECT_EQ(busy, 1);
     EXPECT_FALSE(platform::SetClipboardText("none"));
     // No front end: the box answers unattended.
-    TMessageRequest r;
-    r.buttons = TMsgButtons::YesNo;
-    r.defaultButton = TMsgResult::Yes;
-    r.unattended = TMsgResult::No;
+    platform::TMessageRequest r;
+    r.buttons = platform::TMsgButtons::YesNo;
+    r.defaultButton = platform::TMsgResult::Yes;
+    r.unattended = platform::TMsgResult::No;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ShowMessageBox(r), TMsgResult::No);
+    EXPECT_EQ(platform::ShowMessageBox(r), platform::TMsgResult::No);
     testing::internal::GetCapturedStderr();
 }
 

@@ -98,7 +98,7 @@ TEST(OutputFile, PipesAndFifosAreWrittenInPlace) {
         const std::vector<std::string> namesBefore = Names(t.path());
 
         std::future<std::string> arrived = ReadAll(readFd);
-        const TResult written = WriteFileAtomic(Cp(target), data);
+        const platform::TResult written = WriteFileAtomic(Cp(target), data);
         EXPECT_TRUE(written) << written.Error;
         struct stat after;
         EXPECT_EQ(::lstat(target.c_str(), &after), 0) << "the node is gone";
@@ -113,7 +113,7 @@ TEST(OutputFile, PipesAndFifosAreWrittenInPlace) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ::close(fds[0]);
-    const TResult written = WriteFileAtomic("/proc/self/fd/" + std::to_string(fds[1]), data);
+    const platform::TResult written = WriteFileAtomic("/proc/self/fd/" + std::to_string(fds[1]), data);
     EXPECT_FALSE(written);
     EXPECT_EQ(written.Error.rfind("write", 0), 0u) << written.Error;
     ::close(fds[1]);
@@ -169,7 +169,7 @@ TEST(OutputFile, ProtectedTargetsAndFoldersAreRefusedAndKept) {
         TOutputFile out;
         EXPECT_FALSE(out.Open(Cp(target)));
         EXPECT_EQ(out.Error(), c.error);
-        const TResult written = WriteFileAtomic(Cp(target), "new");
+        const platform::TResult written = WriteFileAtomic(Cp(target), "new");
         EXPECT_FALSE(written);
         EXPECT_FALSE(written.Error.empty());
 

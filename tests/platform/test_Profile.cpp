@@ -7,14 +7,14 @@
 
 namespace {
 
-TIniFile FromBytes(std::string_view bytes) {
-    TIniFile ini;
+platform::TIniFile FromBytes(std::string_view bytes) {
+    platform::TIniFile ini;
     ini.LoadFromBytes(bytes);
     return ini;
 }
 
 TEST(Profile, NamesAreCaseInsensitiveAndFirstOccurrenceWins) {
-    TIniFile ini = FromBytes(
+    platform::TIniFile ini = FromBytes(
         "[Config]\r\nBps=9600\r\nbps=1200\r\n"
         "[CONFIG]\r\nBPS=300\r\nOther=x\r\n");
     EXPECT_EQ(ini.ReadInteger("config", "BPS", 0), 9600);
@@ -31,7 +31,7 @@ TEST(Profile, NamesAreCaseInsensitiveAndFirstOccurrenceWins) {
 
 TEST(Profile, UpperCasingLeavesDoubleByteNamesAlone) {
     // 0x83 0x61 (ャ) has a trail byte in the range of "a": it must not match 0x83 0x41 (ア).
-    TIniFile ini = FromBytes("[\x83\x61]\nk=1\n");
+    platform::TIniFile ini = FromBytes("[\x83\x61]\nk=1\n");
     EXPECT_TRUE(ini.SectionExists("\x83\x61"));
     EXPECT_FALSE(ini.SectionExists("\x83\x41"));
     // A "]" trail byte (0x83 0x5D) does not close the section name.
@@ -40,7 +40,7 @@ TEST(Profile, UpperCasingLeavesDoubleByteNamesAlone) {
 }
 
 TEST(Profile, ValuesAreTrimmedAndLoseOnePairOfMatchingQuotes) {
-    TIniFile ini = FromBytes(
+    platform::TIniFile ini = FromBytes(
         "[S]\n"
         "  a  =  spaced value \t\n"
         "b=\"double\"\n"
@@ -71,7 +71,8 @@ TEST(Profile, ValuesAreCutAt1023BytesWithoutSplittingACharacter) {
     jp.append(1022, 'y');
     jp.append("\x95\x5C");  // a double-byte character across the limit
     jp.append("tail");
-    TIniFile ini = FromBytes("[S]\na=" + longAscii + "\nb=" + jp + "\nc=\"" + std::string(1100, 'z') + "\"\n");
+    platform::TIniFile ini =
+        FromBytes("[S]\na=" + longAscii + "\nb=" + jp + "\nc=\"" + std::string(1100, 'z') + "\"\n");
     EXPECT_EQ(ini.ReadString("S", "a", ""), std::string(1023, 'x'));
     EXPECT_EQ(ini.ReadString("S", "b", ""), std::string(1022, 'y'));
     // Quotes come off before the cut.
@@ -79,7 +80,7 @@ TEST(Profile, ValuesAreCutAt1023BytesWithoutSplittingACharacter) {
 }
 
 TEST(Profile, NumberForms) {
-    TIniFile ini = FromBytes(
+    platform::TIniFile ini = FromBytes(
         "[N]\n"
         "hex=0x1F\nHEX=0X1f\nneg=-5\nplus=+7\ngarbage=12abc\ndollar=$1F\n"
         "toolong=0x123456789\nfull=0xFFFFFFFF\nbig=2147483647\nbigger=2147483648\n"
@@ -112,7 +113,7 @@ TEST(Profile, NumberForms) {
 }
 
 TEST(Profile, WritesUpdateInPlaceAppendToSectionAndAddSectionsAtTheEnd) {
-    TIniFile ini = FromBytes(
+    platform::TIniFile ini = FromBytes(
         "; a comment\n"
         "[A]\n"
         "  One = 1 \n"
@@ -141,12 +142,12 @@ TEST(Profile, WritesUpdateInPlaceAppendToSectionAndAddSectionsAtTheEnd) {
 }
 
 TEST(Profile, WrittenValuesReadBackUnchanged) {
-    TIniFile ini;
+    platform::TIniFile ini;
     const std::vector<std::string> values = {
         "plain", "", "  lead", "trail  ", "\"quoted\"", "'q'", "\"", "a\"b'", "\x95\x5C\x83\x7C path", "x=y=z", "[NOT]",
     };
     for (size_t i = 0; i < values.size(); ++i) ini.WriteString("V", "k" + std::to_string(i), values[i]);
-    TIniFile again = FromBytes(ini.ToBytes());
+    platform::TIniFile again = FromBytes(ini.ToBytes());
     for (size_t i = 0; i < values.size(); ++i)
         EXPECT_EQ(again.ReadString("V", "k" + std::to_string(i), "?"), values[i]) << i;
     // A value cannot smuggle in a line, and with it a key nobody wrote.
@@ -157,7 +158,7 @@ TEST(Profile, WrittenValuesReadBackUnchanged) {
 }
 
 TEST(Profile, EraseSectionRemovesEveryOccurrence) {
-    TIniFile ini = FromBytes("[L]\nCOUNT=3\nDATA00000002=c\n[K]\nk=1\n[l]\nold=1\n");
+    platform::TIniFile ini = FromBytes("[L]\nCOUNT=3\nDATA00000002=c\n[K]\nk=1\n[l]\nold=1\n");
     ini.EraseSection("l");
     EXPECT_FALSE(ini.SectionExists("L"));
     EXPECT_EQ(ini.ToBytes(), "[K]\r\nk=1\r\n");
@@ -174,7 +175,7 @@ TEST(Profile, LenientReading) {
     std::string bytes = "garbage line\n[S]\r\n=no name\r\nk";
     bytes += '\0';
     bytes += "\xFF=v\x01\x80\r\n[]\nempty=1\n[unclosed\nk2=2\n";
-    TIniFile ini = FromBytes(bytes);
+    platform::TIniFile ini = FromBytes(bytes);
     EXPECT_EQ(ini.ReadString("S", "", "?"), "no name");
     EXPECT_EQ(ini.ReadInteger("", "empty", 0), 1);
     // "[unclosed" is no header: its key belongs to the section before.
@@ -199,17 +200,17 @@ TEST(Profile, LenientReading) {
 TEST(Profile, LoadsAndSavesFiles) {
     TempDir t;
     std::string name = *platform::FromNative(t / "\xE8\xA8\xAD\xE5\xAE\x9A.ini");  // 設定.ini
-    TIniFile missing(name);
+    platform::TIniFile missing(name);
     EXPECT_FALSE(missing.Load());
     missing.WriteString("S", "k", "v");
     ASSERT_TRUE(missing.UpdateFile());
     EXPECT_EQ(ReadNative(t / "\xE8\xA8\xAD\xE5\xAE\x9A.ini"), "[S]\r\nk=v\r\n");
-    TIniFile loaded(name);
+    platform::TIniFile loaded(name);
     EXPECT_EQ(loaded.ReadString("S", "K", ""), "v");
 
     // A folder is no file to read.
     t.MakeDir("dir.ini");
-    TIniFile dir(*platform::FromNative(t / "dir.ini"));
+    platform::TIniFile dir(*platform::FromNative(t / "dir.ini"));
     EXPECT_FALSE(dir.Load());
     EXPECT_TRUE(dir.ReadSections().empty());
 }

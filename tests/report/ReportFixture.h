@@ -18,7 +18,7 @@
 
 // Expected texts are written in UTF-8 and compared as the CP932 the program
 // produces.
-inline std::string Sj(const std::string& utf8) { return Utf8ToCp932Literal(utf8.c_str()); }
+inline std::string Sj(const std::string& utf8) { return platform::Utf8ToCp932Literal(utf8.c_str()); }
 
 class ReportTest : public ::testing::Test {
 protected:

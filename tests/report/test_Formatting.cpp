@@ -21,7 +21,7 @@ protected:
 
 // Expected texts are written in UTF-8 and compared as the CP932 the
 // program produces.
-std::string Sj(const std::string& utf8) { return Utf8ToCp932Literal(utf8.c_str()); }
+std::string Sj(const std::string& utf8) { return platform::Utf8ToCp932Literal(utf8.c_str()); }
 
 TEST_F(Formatting, LoadTimeTable) {
     struct Row {

@@ -262,7 +262,7 @@ TEST_F(TextReport, SaveFailuresAreReportedAndKeepTheOldFile) {
     platform::FrontEnd().busyEnd = [&] { ++ends; };
     TempDir dir;
     const std::string missing = *platform::FromNative(dir / "no/such/folder/r.txt");
-    const TResult saved = SaveTextReport(missing);
+    const platform::TResult saved = SaveTextReport(missing);
     EXPECT_FALSE(saved);
     EXPECT_EQ(saved.Error, Sj("ﾌｧｲﾙ ") + missing + Sj(" を作成できません"));
     EXPECT_EQ(begins, 1);

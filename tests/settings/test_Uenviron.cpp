@@ -411,7 +411,7 @@ TEST_F(SettingsFile, ShrunkListsLeaveNoStaleKeys) {
     EnvSettings.HtmlExtensions = {".a", ".b"};
     ASSERT_TRUE(SaveSettings());
     EXPECT_EQ(IniBytes().find("=.c"), std::string::npos);
-    TIniFile ini(Cp(iniNative_));
+    platform::TIniFile ini(Cp(iniNative_));
     EXPECT_FALSE(ini.ValueExists("EXTLIST", "DATA00000002"));
     EXPECT_EQ(ini.ReadInteger("EXTLIST", "COUNT", -1), 2);
 }
@@ -487,7 +487,7 @@ TEST_F(SettingsFile, MissingFolderIsCreated) {
     std::string name = t_ / "config/velmoran/VELMORAN.INI";
     ::setenv("VELMORAN_INI", name.c_str(), 1);
     ASSERT_TRUE(SaveSettings());
-    TIniFile ini(Cp(name));
+    platform::TIniFile ini(Cp(name));
     EXPECT_EQ(ini.ReadString("SYSTEM", "VERSION", ""), VersionText);
 }
 
@@ -516,12 +516,12 @@ public:
     std::string historyRead;
 
     void ApplyNoFile() override { calls.push_back("ApplyNoFile"); }
-    void LoadHistory(const TIniFile& ini) override {
+    void LoadHistory(const platform::TIniFile& ini) override {
         calls.push_back("LoadHistory");
         historyRead = ini.ReadString("HTMLLIST", "DATA00000000", "");
         extensionsAtHistory = EnvSettings.HtmlExtensions.size();
     }
-    void ApplyWindowSection(const TIniFile& ini) override {
+    void ApplyWindowSection(const platform::TIniFile& ini) override {
         calls.push_back("ApplyWindowSection:" + std::to_string(ini.ReadInteger("WINDOW", "TOP", -1)));
     }
     void ShowWindow() override { calls.push_back("ShowWindow"); }
@@ -532,12 +532,12 @@ public:
         captionAtFinish = EnvSettings.BpsCaption;
         hintAtFinish = EnvSettings.ShowHint;
     }
-    void SaveHistory(TIniFile& ini) override {
+    void SaveHistory(platform::TIniFile& ini) override {
         // The section was erased just before.
         calls.push_back("SaveHistory:" + std::to_string(ini.SectionExists("HTMLLIST")));
         WriteStringList(ini, "HTMLLIST", "DATA", {"/new.htm"});
     }
-    void SaveWindowSection(TIniFile& ini) override {
+    void SaveWindowSection(platform::TIniFile& ini) override {
         calls.push_back("SaveWindowSection");
         ini.WriteInteger("WINDOW", "TOP", 42);
     }

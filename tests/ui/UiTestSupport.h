@@ -42,8 +42,8 @@ inline QTemporaryDir& TestDir() {
 inline QString IniPath() { return TestDir().filePath("VELMORAN.INI"); }
 
 // Messages the core wanted to show, in order.
-inline std::vector<TMessageRequest>& Messages() {
-    static std::vector<TMessageRequest> messages;
+inline std::vector<platform::TMessageRequest>& Messages() {
+    static std::vector<platform::TMessageRequest> messages;
     return messages;
 }
 
@@ -58,7 +58,7 @@ inline void SetUpEnvironment() {
     qputenv("VELMORAN_INI", IniPath().toUtf8());
     SetUpFontAliases();
     QApplication::setFont(WindowFont());
-    platform::FrontEnd().messageBox = [](const TMessageRequest& r) {
+    platform::FrontEnd().messageBox = [](const platform::TMessageRequest& r) {
         Messages().push_back(r);
         return r.defaultButton;
     };
@@ -129,7 +129,7 @@ inline QPoint RowPoint(TOwnerDrawList* list, int row) {
     return QPoint(20, (row - list->TopIndex()) * list->ItemHeight() + list->ItemHeight() / 2);
 }
 
-inline std::string Sj(const char* utf8) { return Utf8ToCp932Literal(utf8); }
+inline std::string Sj(const char* utf8) { return platform::Utf8ToCp932Literal(utf8); }
 
 inline QString FileNameOfRow(int row) { return Q(platform::ExtractFileName(FileList[row]->FileName)); }
 

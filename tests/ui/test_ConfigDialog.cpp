@@ -26,13 +26,13 @@ QString U(const char* utf8) { return Q(Sj(utf8)); }
 struct FakeWindow : TSettingsWindow {
     int historySaved = 0;
     void ApplyNoFile() override {}
-    void LoadHistory(const TIniFile&) override {}
-    void ApplyWindowSection(const TIniFile&) override {}
+    void LoadHistory(const platform::TIniFile&) override {}
+    void ApplyWindowSection(const platform::TIniFile&) override {}
     void ShowWindow() override {}
     void FillInputFromHistory() override {}
     void LoadFinished() override {}
-    void SaveHistory(TIniFile&) override { ++historySaved; }
-    void SaveWindowSection(TIniFile&) override {}
+    void SaveHistory(platform::TIniFile&) override { ++historySaved; }
+    void SaveWindowSection(platform::TIniFile&) override {}
 };
 
 TFConfig* Shown() {
@@ -318,8 +318,8 @@ private slots:
         const std::string first = d->HREFSkipList->Entry(0), fourth = d->HREFSkipList->Entry(3);
         d->HREFSkipRemove->click();
         QCOMPARE(d->HREFSkipList->count(), 12);
-        QCOMPARE(d->HREFSkipList->IndexOfUpper(AnsiUpper(first)), -1);
-        QCOMPARE(d->HREFSkipList->IndexOfUpper(AnsiUpper(fourth)), -1);
+        QCOMPARE(d->HREFSkipList->IndexOfUpper(platform::AnsiUpper(first)), -1);
+        QCOMPARE(d->HREFSkipList->IndexOfUpper(platform::AnsiUpper(fourth)), -1);
         // Nothing is copied before OK.
         QCOMPARE(EnvSettings.HrefSkipPrefixes.size(), size_t(14));
     }
@@ -336,9 +336,9 @@ private slots:
         d->IMGSkipDefault->click();
         d->AliasDefauld->click();
         QCOMPARE(Messages().size(), size_t(4));
-        for (const TMessageRequest& m : Messages()) {
-            QCOMPARE(m.kind, TMsgKind::Information);
-            QCOMPARE(m.buttons, TMsgButtons::OKCancel);
+        for (const platform::TMessageRequest& m : Messages()) {
+            QCOMPARE(m.kind, platform::TMsgKind::Information);
+            QCOMPARE(m.buttons, platform::TMsgButtons::OKCancel);
         }
         QCOMPARE(Messages()[0].text, Sj("設定をクリアします。よろしいですか？"));
         QCOMPARE(Messages()[1].text, Sj("設定を初期値に戻します。よろしいですか？"));
@@ -358,9 +358,9 @@ private slots:
     void defaultAnsweredWithCancelKeepsTheList() {
         EnvSettings.HtmlExtensions = Sjs({".php"});
         platform::TFrontEndScope cancelling;
-        platform::FrontEnd().messageBox = [](const TMessageRequest& r) {
+        platform::FrontEnd().messageBox = [](const platform::TMessageRequest& r) {
             Messages().push_back(r);
-            return TMsgResult::Cancel;
+            return platform::TMsgResult::Cancel;
         };
         TFConfig* d = Shown();
         d->HTMExtDefault->click();
@@ -403,7 +403,7 @@ private slots:
         QVERIFY(!EnvSettings.ImgSkipEnabled);
         QCOMPARE(EnvSettings.HtmlExtensions, Sjs({".htm", ".html", ".shtml"}));
 
-        TIniFile ini(FromQ(IniPath()));
+        platform::TIniFile ini(FromQ(IniPath()));
         QCOMPARE(ini.ReadString("PROGRAMS", "HTML", ""), Sj("/usr/bin/エディタ"));
         QCOMPARE(ini.ReadInteger("CONFIG", "ERRORLOGMAX", 0), 250);
         QCOMPARE(ini.ReadString("WWWC", "FileName", ""), Sj("/tmp/a b.WLS"));

@@ -241,8 +241,8 @@ private slots:
         QVERIFY(ExportDialog()->Execute(ExportTextFile));
         QVERIFY(!EnvSettings.ExportShowConfig);
         QCOMPARE(Messages().size(), size_t(1));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Information);
-        QCOMPARE(Messages()[0].buttons, TMsgButtons::OK);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Information);
+        QCOMPARE(Messages()[0].buttons, platform::TMsgButtons::OK);
         QCOMPARE(Messages()[0].text, Sj("このウィンドウを表示しないように設定しました。\n\n"
                                         "オプションの［「測定結果を出力」の設定］で再び表示することができます。"));
 
@@ -424,7 +424,7 @@ private slots:
         std::vector<std::string> temp;
         RunExport(ExportTextFile, nullptr, temp);
         QCOMPARE(Messages().size(), size_t(1));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Error);
         QCOMPARE(Messages()[0].caption, std::string(VersionText));
         QCOMPARE(Messages()[0].text, Sj("ﾌｧｲﾙ ") + FromQ(path) + Sj(" を作成できません"));
 
@@ -448,8 +448,8 @@ private slots:
         QVERIFY(!Ran(browser));
         QVERIFY(!Ran(editor));
         std::vector<std::string> errors;
-        for (const TMessageRequest& m : Messages())
-            if (m.kind == TMsgKind::Error) errors.push_back(m.text);
+        for (const platform::TMessageRequest& m : Messages())
+            if (m.kind == platform::TMsgKind::Error) errors.push_back(m.text);
         QCOMPARE(errors.size(), size_t(2));
         QCOMPARE(errors[0], Sj("ﾌｧｲﾙ ") + temp[0] + Sj(" を作成できません"));
     }
@@ -460,7 +460,7 @@ private slots:
         std::vector<std::string> temp;
         RunExport(ExportEditor, nullptr, temp);
         QCOMPARE(Messages().size(), size_t(1));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Error);
         QCOMPARE(Messages()[0].text, Sj("指定された実行ファイルが見つかりません。\n\n") + EnvSettings.EditorProgram);
     }
 

@@ -131,7 +131,7 @@ private slots:
 
         QVERIFY(stayedOpen);
         QCOMPARE(Messages().size(), size_t(1));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Warning);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Warning);
         QCOMPARE(Messages()[0].text,
                  Sj("このファイルは読み取り専用です。別のファイル名を指定してください。\n\n") + FromQ(locked));
         QFile kept(locked);

@@ -476,7 +476,7 @@ private slots:
         WindowHooks().url = [](const QUrl& url) { Urls().push_back(url); };
         qunsetenv("VELMORAN_OPEN_PROGRAM");
         QCOMPARE(Messages().size(), size_t(1));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Error);
         QCOMPARE(Messages()[0].text, Sj("指定されたファイル名拡張子には､ アプリケーションが関連付けられていません。"));
     }
 

@@ -204,7 +204,7 @@ private slots:
         EnvSettings.WlsFileName = FromQ(TestDir().filePath("no/such/items.wls"));
         form->StartBtnClick();
         QCOMPARE(Messages().size(), size_t(1));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Error);
         QCOMPARE(Messages()[0].text, Sj("WWWC アイテム情報ファイル(*.WLS) ファイルの更新に失敗しました。"));
         QVERIFY(FileList.Count() > 1);
         QCOMPARE(form->HTMLListBox->Count(), FileList.Count());
@@ -236,9 +236,9 @@ private slots:
         QCOMPARE(form->HTMLListBox->ItemIndex(), 0);
         // The end-of-run box, then the error.
         QCOMPARE(Messages().size(), size_t(2));
-        QCOMPARE(Messages()[0].kind, TMsgKind::Information);
+        QCOMPARE(Messages()[0].kind, platform::TMsgKind::Information);
         QCOMPARE(Messages()[0].text, Sj("測定は終了しました。"));
-        QCOMPARE(Messages()[1].kind, TMsgKind::Error);
+        QCOMPARE(Messages()[1].kind, platform::TMsgKind::Error);
         QCOMPARE(Messages()[1].text, Sj("読み込めません: ") + index);
         QVERIFY(!QFile::exists(wls));
     }

@@ -16,7 +16,7 @@
 
 namespace {
 
-QString U(const char* utf8) { return Q(Utf8ToCp932Literal(utf8)); }
+QString U(const char* utf8) { return Q(platform::Utf8ToCp932Literal(utf8)); }
 
 // Runs fn on the box once it is up.
 void OnBox(std::function<void(QMessageBox*)> fn) {
@@ -43,11 +43,11 @@ private slots:
     void questionWithHelp() {
         int helpContext = 0;
         platform::TFrontEndScope frontEnd(WindowFrontEnd([&](int context) { helpContext = context; }));
-        TMessageRequest request;
-        request.kind = TMsgKind::Confirmation;
-        request.text = Utf8ToCp932Literal("上書きしますか？\n\n/tmp/a.txt");
-        request.buttons = TMsgButtons::YesNo;
-        request.defaultButton = TMsgResult::No;
+        platform::TMessageRequest request;
+        request.kind = platform::TMsgKind::Confirmation;
+        request.text = platform::Utf8ToCp932Literal("上書きしますか？\n\n/tmp/a.txt");
+        request.buttons = platform::TMsgButtons::YesNo;
+        request.defaultButton = platform::TMsgResult::No;
         request.helpContext = 10200;
 
         QStringList seen;
@@ -59,7 +59,7 @@ private slots:
             ButtonWithText(box, U("ﾍﾙﾌﾟ(&H)"))->click();
             OnBox([](QMessageBox* again) { ButtonWithText(again, U("はい(&Y)"))->click(); });
         });
-        QCOMPARE(ShowMessageBox(request), TMsgResult::Yes);
+        QCOMPARE(platform::ShowMessageBox(request), platform::TMsgResult::Yes);
         QCOMPARE(helpContext, 10200);
         QCOMPARE(seen.value(0), U("確認"));
         QCOMPARE(seen.value(1), U("上書きしますか？\n\n/tmp/a.txt"));
@@ -70,16 +70,18 @@ private slots:
     void captionsAndButtonsOfEachKind() {
         platform::TFrontEndScope frontEnd(WindowFrontEnd());
         struct Case {
-            TMsgKind kind;
-            TMsgButtons buttons;
+            platform::TMsgKind kind;
+            platform::TMsgButtons buttons;
             const char* caption;
             const char* press;
-            TMsgResult answer;
+            platform::TMsgResult answer;
         } cases[] = {
-            {TMsgKind::Error, TMsgButtons::OK, "ｴﾗｰ", "OK", TMsgResult::OK},
-            {TMsgKind::Warning, TMsgButtons::OKCancel, "警告", "ｷｬﾝｾﾙ", TMsgResult::Cancel},
-            {TMsgKind::Information, TMsgButtons::OK, "情報", "OK", TMsgResult::OK},
-            {TMsgKind::Error, TMsgButtons::RetryIgnoreCancel, "ｴﾗｰ", "無視(&I)", TMsgResult::Ignore},
+            {platform::TMsgKind::Error, platform::TMsgButtons::OK, "ｴﾗｰ", "OK", platform::TMsgResult::OK},
+            {platform::TMsgKind::Warning, platform::TMsgButtons::OKCancel, "警告", "ｷｬﾝｾﾙ",
+             platform::TMsgResult::Cancel},
+            {platform::TMsgKind::Information, platform::TMsgButtons::OK, "情報", "OK", platform::TMsgResult::OK},
+            {platform::TMsgKind::Error, platform::TMsgButtons::RetryIgnoreCancel, "ｴﾗｰ", "無視(&I)",
+             platform::TMsgResult::Ignore},
         };
         for (const Case& c : cases) {
             QString title;
@@ -90,11 +92,11 @@ private slots:
                 QVERIFY(!ButtonWithText(box, U("ﾍﾙﾌﾟ(&H)")));  // no help context, no Help
                 b->click();
             });
-            TMessageRequest request;
+            platform::TMessageRequest request;
             request.kind = c.kind;
             request.text = "x";
             request.buttons = c.buttons;
-            QCOMPARE(ShowMessageBox(request), c.answer);
+            QCOMPARE(platform::ShowMessageBox(request), c.answer);
             QCOMPARE(title, U(c.caption));
         }
     }

@@ -141,7 +141,7 @@ private slots:
         QVERIFY(ShownAndExposed(&form));
         QTRY_VERIFY(form.isMaximized());
         {
-            TIniFile ini;
+            platform::TIniFile ini;
             form.SaveWindowSection(ini);
             QCOMPARE(ini.ReadInteger("WINDOW", "WINDOWSTATE", -1), 2);
             QCOMPARE(ini.ReadInteger("WINDOW", "NORMALLEFT", -1), 50);
@@ -157,7 +157,7 @@ private slots:
         LoadSettings(&form);
         QVERIFY(form.isVisible());
         QTRY_VERIFY(form.isMinimized());
-        TIniFile ini;
+        platform::TIniFile ini;
         form.SaveWindowSection(ini);
         QCOMPARE(ini.ReadInteger("WINDOW", "WINDOWSTATE", -1), 1);
     }
