@@ -93,47 +93,6 @@ std::string_view TagName(uint16_t code) {
     return code < t.Names.size() ? std::string_view(t.Names[code]) : std::string_view();
 }
 
-// The values of the id and class attributes of a start tag's text, read
-// without building the whole attribute list.
-void IdAndClasses(std::string_view t, std::string_view& id, std::string_view& classes) {
-    bool idSeen = false, classSeen = false;
-    size_t i = 1;
-    while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>' && t[i] != '/') ++i;
-    while (i < t.size()) {
-        while (i < t.size() && (IsWs(static_cast<unsigned char>(t[i])) || t[i] == '/')) ++i;
-        if (i >= t.size() || t[i] == '>') break;
-        const size_t nameFrom = i;
-        while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '=' && t[i] != '>' &&
-               !(t[i] == '/' && i > nameFrom))
-            ++i;
-        const std::string_view name = t.substr(nameFrom, i - nameFrom);
-        while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
-        std::string_view value;
-        if (i < t.size() && t[i] == '=') {
-            ++i;
-            while (i < t.size() && IsWs(static_cast<unsigned char>(t[i]))) ++i;
-            if (i < t.size() && (t[i] == '"' || t[i] == '\'')) {
-                const char q = t[i++];
-                const size_t end = std::min(t.find(q, i), t.size());
-                value = t.substr(i, end - i);
-                i = end + 1;
-            } else {
-                const size_t from = i;
-                while (i < t.size() && !IsWs(static_cast<unsigned char>(t[i])) && t[i] != '>') ++i;
-                value = t.substr(from, i - from);
-            }
-        }
-        // The first of two attributes of one name wins.
-        if (!idSeen && SameLower(name, "id")) {
-            idSeen = true;
-            id = value;
-        } else if (!classSeen && SameLower(name, "class")) {
-            classSeen = true;
-            classes = value;
-        }
-    }
-}
-
 // --- Selectors ---------------------------------------------------------------
 
 struct TComplex;
@@ -900,7 +859,7 @@ void TPageElements::Build() const {
         e.TagLen = static_cast<uint32_t>(close - at);
         if (tag.find('=') != std::string_view::npos) {
             std::string_view id, classes;
-            IdAndClasses(tag, id, classes);
+            TagIdAndClasses(tag, id, classes);
             if (!id.empty()) {
                 e.IdFrom = static_cast<uint32_t>(id.data() - d);
                 e.IdLen = static_cast<uint32_t>(id.size());

@@ -689,6 +689,29 @@ bool FindAttribute(std::string_view t, std::string_view upperName, std::string& 
 
 }  // namespace
 
+void TagIdAndClasses(std::string_view t, std::string_view& id, std::string_view& classes) {
+    auto is = [](std::string_view name, std::string_view lower) {
+        if (name.size() != lower.size()) return false;
+        for (size_t i = 0; i < name.size(); ++i) {
+            const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] + 32) : name[i];
+            if (c != lower[i]) return false;
+        }
+        return true;
+    };
+    bool idSeen = false, classSeen = false;
+    ForEachAttribute(t, [&](std::string_view name, std::string_view value) {
+        // The first of two attributes of one name wins.
+        if (!idSeen && is(name, "id")) {
+            idSeen = true;
+            id = value;
+        } else if (!classSeen && is(name, "class")) {
+            classSeen = true;
+            classes = value;
+        }
+        return !(idSeen && classSeen);
+    });
+}
+
 bool MediaMatches(std::string_view media) {
     if (LowerTrim(media).empty()) return true;
     size_t i = 0;

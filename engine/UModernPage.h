@@ -79,3 +79,7 @@ std::string DecodeModernText(std::string_view text);
 // The kind a file of this name most likely is, for addresses whose element
 // does not say (OBJECT, EMBED): by extension.
 uint8_t KindByExtension(std::string_view path);
+
+// The values of the id and class attributes of a start tag's text (the
+// first of each name), read without building the whole attribute list.
+void TagIdAndClasses(std::string_view tagText, std::string_view& id, std::string_view& classes);
