@@ -3,11 +3,12 @@
 #include <charconv>
 #include <cstdio>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "engine/UHTMLList.h"
 #include "engine/UInputList.h"
+#include "engine/UNameSet.h"
 #include "platform/Encoding.h"
 #include "report/UCreateResult.h"
 #include "settings/Uenviron.h"
@@ -208,9 +209,25 @@ void WriteResultJson(const TRunSummary& summary, TJsonSink& sink) {
     Settings(w);
     w.TextList("inputs", InputList);
 
-    std::unordered_map<std::string_view, int> problemsPerPage;
-    problemsPerPage.reserve(static_cast<size_t>(ErrorLog.Count()));
-    for (const THTMLFileInfo* r : ErrorLog) ++problemsPerPage[r->FileName];
+    // Page name -> index of its count; a flat set, as a big site's pages
+    // and problems lie all over memory.
+    TNameSet problemPages;
+    std::vector<int> problemCounts;
+    problemPages.Reserve(static_cast<size_t>(ErrorLog.Count()));
+    const std::string* lastName = nullptr;  // a page's problems mostly come together
+    size_t last = 0;
+    for (const THTMLFileInfo* r : ErrorLog) {
+        if (!lastName || *lastName != r->FileName) {
+            last = problemPages.Find(r->FileName);
+            if (last == TNameSet::npos) {
+                last = problemCounts.size();
+                problemPages.Insert(r->FileName, last);
+                problemCounts.push_back(0);
+            }
+            lastName = &r->FileName;
+        }
+        ++problemCounts[last];
+    }
 
     w.BeginArray("pages");
     for (int i = 0; i < FileList.Count(); ++i) {
@@ -226,8 +243,8 @@ void WriteResultJson(const TRunSummary& summary, TJsonSink& sink) {
         w.Text("loadTime", FormatLoadTime(p->TotalSize));
         DosStamp(w, "date", p->FileDate);
         w.Number("resourceCount", p->Items.Count() > 0 ? p->Items.Count() - 1 : 0);
-        auto found = problemsPerPage.find(p->FileName);
-        w.Number("problemCount", found == problemsPerPage.end() ? 0 : found->second);
+        const size_t found = problemPages.Find(p->FileName);
+        w.Number("problemCount", found == TNameSet::npos ? 0 : problemCounts[found]);
         w.BeginArray("parts");
         for (const THTMLFileInfo* part : p->Items) {
             w.BeginObject();

@@ -22,6 +22,7 @@
 #include "engine/UHTMLList.h"
 #include "engine/UInputList.h"
 #include "engine/UModernPage.h"
+#include "engine/UNameSet.h"
 #include "engine/UPathExpand.h"
 #include "engine/YKHTMLTagDecode.h"
 #include "engine/YKKanjiLib.h"
@@ -144,78 +145,6 @@ struct TFolderIdHash {
     }
 };
 
-// A set of names, as views of strings that outlive it (the FileName of
-// page records, the entries of SearchList), each with a number. Open
-// addressing over slots holding the hash beside the view: a look-up in a set
-// of 100,000 names touches one slot and, when the hashes match, the name,
-// where a node-based set chases three pointers.
-class TPageSet {
-public:
-    static constexpr size_t npos = static_cast<size_t>(-1);
-    size_t size() const { return count_; }
-    bool Contains(std::string_view name) const { return Find(name) != npos; }
-    // The number the name was added with, or npos.
-    size_t Find(std::string_view name) const {
-        if (slots_.empty()) return npos;
-        const uint64_t h = Hash(name);
-        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
-            const TSlot& slot = slots_[i];
-            if (!slot.data) return npos;
-            if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
-                return slot.value;
-        }
-    }
-    // A name already held is not added again (it keeps its first number).
-    void Insert(std::string_view name, size_t value = 0) {
-        if ((count_ + 1) * 2 > slots_.size()) Grow();
-        const uint64_t h = Hash(name);
-        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
-            TSlot& slot = slots_[i];
-            if (!slot.data) {
-                slot = {h, name.data(), name.size(), value};
-                ++count_;
-                return;
-            }
-            if (slot.hash == h && slot.len == name.size() && std::memcmp(slot.data, name.data(), name.size()) == 0)
-                return;
-        }
-    }
-    void clear() {
-        std::fill(slots_.begin(), slots_.end(), TSlot{});
-        count_ = 0;
-    }
-    void Release() {
-        std::vector<TSlot>().swap(slots_);
-        count_ = 0;
-        mask_ = 0;
-    }
-
-private:
-    struct TSlot {
-        uint64_t hash = 0;
-        const char* data = nullptr;  // null: empty (a name's data is never null)
-        size_t len = 0;
-        size_t value = 0;
-    };
-    static uint64_t Hash(std::string_view s) { return std::hash<std::string_view>()(s); }
-    void Grow() {
-        std::vector<TSlot> old;
-        old.swap(slots_);
-        slots_.assign(old.empty() ? 1024 : old.size() * 2, TSlot{});
-        mask_ = slots_.size() - 1;
-        for (const TSlot& slot : old) {
-            if (!slot.data) continue;
-            size_t i = slot.hash & mask_;
-            while (slots_[i].data) i = (i + 1) & mask_;
-            slots_[i] = slot;
-        }
-    }
-
-    std::vector<TSlot> slots_;
-    size_t count_ = 0;
-    size_t mask_ = 0;
-};
-
 // A resource as a part record names it.
 struct TResourceEntry {
     int64_t size = -1;     // -1: not found
@@ -234,12 +163,17 @@ struct TSheetInfo {
 // State that lives as long as one run (or one MeasureFile called alone).
 struct TRunState {
     bool active = false;
-    TPageSet pages;  // FileName of every FileList record
+    TNameSet pages;  // FileName of every FileList record
     // SearchList entries (full paths) by index, and which of them have been
     // begun as pages: at the end of a run most have been reached through
     // links, and they are passed over without a look-up each.
-    TPageSet searchIndex;
+    TNameSet searchIndex;
     std::vector<bool> searchBegun;
+    // Per SearchList entry: the folder listing saw a regular file. Such a
+    // name is answered as a page without a stat of its own and without a
+    // place in the stat cache, which would otherwise hold every page of a
+    // big site until it is begun.
+    std::vector<bool> searchListed;
     std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
     std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
     std::unordered_map<std::string, TSheetInfo> sheets;         // modern reading: a sheet's addresses
@@ -265,6 +199,8 @@ struct TRunState {
         lastPageValid = false;
         searchIndex.clear();
         searchBegun.clear();
+        searchListed.clear();
+        oddPages = false;
         lastStatKey = nullptr;
         lastStat = nullptr;
         pages.clear();
@@ -281,6 +217,7 @@ struct TRunState {
         pages.Release();
         searchIndex.Release();
         std::vector<bool>().swap(searchBegun);
+        std::vector<bool>().swap(searchListed);
         std::unordered_map<std::string, TStatEntry>().swap(stats);
         std::unordered_map<std::string, TResourceEntry>().swap(resources);
         std::unordered_map<std::string, TSheetInfo>().swap(sheets);
@@ -306,12 +243,24 @@ struct TRunState {
         lastPageValid = true;
         return lastPageAnswer = pages.Contains(path);
     }
+    // A page begun, or a regular file with a page's name that the folder
+    // search listed (and will begin, if no link does first).
+    bool IsPageOrListed(const std::string& path) {
+        // Most names asked about are images: no look-up in the two big sets.
+        if (!oddPages && !IsHtmlExtension(platform::ExtractFileExt(path))) return false;
+        if (IsPage(path)) return true;
+        const size_t k = searchIndex.Find(path);
+        return k != TNameSet::npos && searchListed[k];
+    }
     // A page measured in this run is a regular file: its stat is not kept.
     void AddPage(const std::string& fileName) {
         pages.Insert(fileName);
+        NotePageName(fileName);
         const size_t k = searchIndex.Find(fileName);
-        if (k != TPageSet::npos) searchBegun[k] = true;
+        if (k != TNameSet::npos) searchBegun[k] = true;
         if (lastPageValid && fileName == lastPageQuery) lastPageAnswer = true;
+        // A listed page was never given a stat of its own to forget.
+        if (k != TNameSet::npos && searchListed[k]) return;
         auto it = stats.find(fileName);
         if (it == stats.end()) return;
         if (lastStatKey == &it->first) {
@@ -325,8 +274,18 @@ struct TRunState {
         if (pages.size() == static_cast<size_t>(FileList.Count())) return;
         lastPageValid = false;
         pages.clear();
-        for (const THTMLFileInfo* p : FileList)
-            if (p) pages.Insert(p->FileName);
+        oddPages = false;
+        for (const THTMLFileInfo* p : FileList) {
+            if (!p) continue;
+            pages.Insert(p->FileName);
+            NotePageName(p->FileName);
+        }
+    }
+    // Set once a page is named without a page's extension (an input file
+    // given by name), after which no name can be ruled out by it.
+    bool oddPages = false;
+    void NotePageName(const std::string& fileName) {
+        if (!oddPages && !IsHtmlExtension(platform::ExtractFileExt(fileName))) oddPages = true;
     }
 };
 
@@ -387,12 +346,12 @@ namespace {
 // is no longer kept.
 const TStatEntry& LinkStat(const std::string& path) {
     static const TStatEntry kPage{true, false, true, 0};
-    return g_run.IsPage(path) ? kPage : StatCached(path);
+    return g_run.IsPageOrListed(path) ? kPage : StatCached(path);
 }
 
 bool IsFolderForResolve(const std::string& path) {
     if (!g_run.active) return platform::DirectoryExists(path);
-    return !g_run.IsPage(path) && StatCached(path).isDir;
+    return !g_run.IsPageOrListed(path) && StatCached(path).isDir;
 }
 
 bool HasWildcard(std::string_view name) {
@@ -1261,6 +1220,8 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
             // file: names that are neither folder nor file get a stat of
             // their own when a page names them.
             if (!e.nameConverts || !(e.isDir || e.isRegular)) continue;
+            // Pages to be are answered from SearchList (see searchListed).
+            if (e.isRegular && g_run.IsHtmlExtension(platform::ExtractFileExt(e.name))) continue;
             platform::FileInfo fi;
             fi.exists = e.exists;
             fi.isDir = e.isDir;
@@ -1282,6 +1243,7 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
         } else if (g_run.IsHtmlExtension(platform::ExtractFileExt(e.name))) {
             if (e.nameConverts) {
                 SearchList.push_back(dir + e.name);
+                if (g_run.active) g_run.searchListed.push_back(e.isRegular);
             } else {
                 AddProblem(MsgNameNotSjis(), "", dir + e.name, StopFlag, WarningSink);
                 if (StopFlag) return;
@@ -1332,6 +1294,7 @@ void SearchFolder(const std::string& Path, bool& StopFlag, const TProgressSink& 
     TRunScope scope;
     if (platform::FileExists(Path)) {
         SearchList.push_back(Path);
+        if (g_run.active) g_run.searchListed.push_back(false);
         return;
     }
     TVisitedFolders visited;
@@ -1358,6 +1321,8 @@ void MeasureAll(bool& StopFlag, const TProgressSink& FolderSink, const TProgress
     // that name has begun, MeasureFile would end at its first test, before
     // any sink call, so the entry is passed over at once.
     g_run.searchBegun.assign(SearchList.size(), false);
+    // SearchList filled elsewhere than here carries no listing.
+    g_run.searchListed.resize(SearchList.size(), false);
     for (size_t i = 0; i < SearchList.size(); ++i)
         if (IsExpandedPath(SearchList[i])) g_run.searchIndex.Insert(SearchList[i], i);
     for (size_t i = 0; i < SearchList.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "engine/UHTMLList.h"
+#include "engine/UNameSet.h"
 #include "outside/YKWLSLib.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -78,14 +79,17 @@ std::vector<std::string> CollectWlsAddresses() {
         if (page) most += page->URLList.size();
     std::vector<std::string> addresses;
     addresses.reserve(most);
-    std::unordered_set<std::string_view> seen;
-    for (const THTMLFileInfo* page : FileList) {
+    TNameSet seen;
+    seen.Reserve(most);
+    for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, false);
+        const THTMLFileInfo* page = FileList[i];
         if (!page) continue;
         for (const std::string& url : page->URLList) {
             std::string address = WlsFieldText(url.substr(0, platform::SjisFind(url, '#')));
-            if (seen.count(address)) continue;
+            if (seen.Contains(address)) continue;
             addresses.push_back(std::move(address));
-            seen.insert(addresses.back());
+            seen.Insert(addresses.back());
         }
     }
     return addresses;

@@ -422,7 +422,9 @@ void AddResourceTables(TReportSink& Lines, bool HTMLMode) {
 }
 
 void AddOtherURLLists(TReportSink& Lines) {
-    for (THTMLFileInfo* page : FileList) {
+    for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, false);
+        THTMLFileInfo* page = FileList[i];
         if (page->URLList.empty()) continue;
         Lines.Line({});
         Lines.Line(SJ("リンク数:") + std::to_string(page->URLList.size()));
@@ -433,7 +435,9 @@ void AddOtherURLLists(TReportSink& Lines) {
 }
 
 void AddErrorLists(TReportSink& Lines) {
-    for (const THTMLFileInfo* page : FileList) {
+    for (int i = 0; i < FileList.Count(); ++i) {
+        PrefetchAhead(FileList, i, false);
+        const THTMLFileInfo* page = FileList[i];
         if (page->NotFoundList.empty()) continue;
         Lines.Line({});
         Lines.Line(SJ("エラー数:") + std::to_string(page->NotFoundList.size()));
