@@ -174,8 +174,8 @@ struct TRunState {
     // place in the stat cache, which would otherwise hold every page of a
     // big site until it is begun.
     std::vector<bool> searchListed;
-    std::unordered_map<std::string, TStatEntry> stats;          // link targets, folder tests
-    std::unordered_map<std::string, TResourceEntry> resources;  // resolved resource path
+    TNameMap<TStatEntry> stats;          // link targets, folder tests
+    TNameMap<TResourceEntry> resources;  // resolved resource path
     std::unordered_map<std::string, TSheetInfo> sheets;         // modern reading: a sheet's addresses
     std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
     // Reused buffers, so that no token allocates for them.
@@ -192,7 +192,7 @@ struct TRunState {
     std::string lastPageQuery;  // see IsPage
     bool lastPageValid = false;
     bool lastPageAnswer = false;
-    const std::string* lastStatKey = nullptr;  // the entry StatCached returned last
+    std::string lastStatKey;  // the entry StatCached returned last
     const TStatEntry* lastStat = nullptr;
 
     void Reset() {
@@ -201,7 +201,7 @@ struct TRunState {
         searchBegun.clear();
         searchListed.clear();
         oddPages = false;
-        lastStatKey = nullptr;
+        lastStatKey.clear();
         lastStat = nullptr;
         pages.clear();
         stats.clear();
@@ -212,14 +212,14 @@ struct TRunState {
     void Release() {
         // Swapped out so that the memory of a big run is given back.
         lastPageValid = false;
-        lastStatKey = nullptr;
+        lastStatKey.clear();
         lastStat = nullptr;
         pages.Release();
         searchIndex.Release();
         std::vector<bool>().swap(searchBegun);
         std::vector<bool>().swap(searchListed);
-        std::unordered_map<std::string, TStatEntry>().swap(stats);
-        std::unordered_map<std::string, TResourceEntry>().swap(resources);
+        stats.Release();
+        resources.Release();
         std::unordered_map<std::string, TSheetInfo>().swap(sheets);
         readBuf.reset();
         textBuf.reset();
@@ -259,15 +259,6 @@ struct TRunState {
         const size_t k = searchIndex.Find(fileName);
         if (k != TNameSet::npos) searchBegun[k] = true;
         if (lastPageValid && fileName == lastPageQuery) lastPageAnswer = true;
-        // A listed page was never given a stat of its own to forget.
-        if (k != TNameSet::npos && searchListed[k]) return;
-        auto it = stats.find(fileName);
-        if (it == stats.end()) return;
-        if (lastStatKey == &it->first) {
-            lastStatKey = nullptr;
-            lastStat = nullptr;
-        }
-        stats.erase(it);
     }
     // FileList is the truth; the set only speeds up the look-up.
     void SyncPages() {
@@ -329,13 +320,13 @@ TStatEntry StatEntryOf(const platform::FileInfo& fi) {
 
 const TStatEntry& StatCached(const std::string& path) {
     // A link's target is asked about several times in a row.
-    if (g_run.lastStatKey && *g_run.lastStatKey == path) return *g_run.lastStat;
-    auto it = g_run.stats.find(path);
-    if (it == g_run.stats.end()) it = g_run.stats.emplace(path, StatEntryOf(platform::Stat(path))).first;
-    // Nodes of the map never move, so the pointers stay valid.
-    g_run.lastStatKey = &it->first;
-    g_run.lastStat = &it->second;
-    return it->second;
+    if (g_run.lastStat && g_run.lastStatKey == path) return *g_run.lastStat;
+    const TStatEntry* found = g_run.stats.Find(path);
+    if (!found) found = &g_run.stats.Insert(path, StatEntryOf(platform::Stat(path)));
+    // Entries of the map never move, so the pointer stays valid.
+    g_run.lastStatKey.assign(path);
+    g_run.lastStat = found;
+    return *found;
 }
 
 }  // namespace
@@ -362,8 +353,7 @@ bool HasWildcard(std::string_view name) {
 // element with "*" or "?" that names no entry as written is matched in its
 // folder, first match in name order.
 const TResourceEntry& Resource(const std::string& path) {
-    auto it = g_run.resources.find(path);
-    if (it != g_run.resources.end()) return it->second;
+    if (const TResourceEntry* known = g_run.resources.Find(path)) return *known;
     TResourceEntry e;
     e.size = StatCached(path).size;
     if (e.size < 0 && HasWildcard(platform::ExtractFileName(path))) {
@@ -371,7 +361,7 @@ const TResourceEntry& Resource(const std::string& path) {
         if (!real.empty()) e.size = StatCached(platform::ExtractFilePath(path) + real).size;
     }
     if (e.size >= 0) e.fullName = platform::ExpandFileName(path);
-    return g_run.resources.emplace(path, std::move(e)).first->second;
+    return g_run.resources.Insert(path, std::move(e));
 }
 
 // The keys already met in one page. Pages hold a handful, and a long chain
@@ -1229,7 +1219,8 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
             fi.size = e.size;
             fi.dev = e.dev;
             fi.ino = e.ino;
-            g_run.stats.emplace(dir + e.name, StatEntryOf(fi));
+            const std::string name = dir + e.name;
+            if (!g_run.stats.Find(name)) g_run.stats.Insert(name, StatEntryOf(fi));
         }
     }
     for (const platform::DirEntry& e : entries) {

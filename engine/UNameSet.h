@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -83,4 +85,48 @@ private:
     std::vector<TSlot> slots_;
     size_t count_ = 0;
     size_t mask_ = 0;
+};
+
+// Names the map keeps itself, each with a value. Names are copied into
+// blocks and values kept in a deque, so that neither ever moves: a caller
+// may hold on to what a look-up returned. Nothing is erased.
+template <class T>
+class TNameMap {
+public:
+    size_t size() const { return values_.size(); }
+    T* Find(std::string_view name) {
+        const size_t k = index_.Find(name);
+        return k == TNameSet::npos ? nullptr : &values_[k];
+    }
+    // The name must not be held yet.
+    T& Insert(std::string_view name, T value) {
+        index_.Insert(Keep(name), values_.size());
+        values_.push_back(std::move(value));
+        return values_.back();
+    }
+    void clear() { Release(); }
+    void Release() {
+        index_.Release();
+        std::deque<T>().swap(values_);
+        std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+        used_ = cap_ = 0;
+    }
+
+private:
+    static constexpr size_t kBlock = 64 * 1024;
+    std::string_view Keep(std::string_view name) {
+        if (cap_ - used_ < name.size() + 1) {
+            cap_ = std::max(kBlock, name.size() + 1);
+            blocks_.push_back(std::make_unique<char[]>(cap_));
+            used_ = 0;
+        }
+        char* at = blocks_.back().get() + used_;
+        std::memcpy(at, name.data(), name.size());
+        used_ += name.size() + 1;  // never empty, so the view's data is never null
+        return {at, name.size()};
+    }
+    TNameSet index_;
+    std::deque<T> values_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t used_ = 0, cap_ = 0;
 };
