@@ -248,9 +248,9 @@ struct TRunState {
     bool IsPageOrListed(const std::string& path) {
         // Most names asked about are images: no look-up in the two big sets.
         if (!oddPages && !IsHtmlExtension(platform::ExtractFileExt(path))) return false;
-        if (IsPage(path)) return true;
+        // Most link targets were listed: one look-up, begun or not.
         const size_t k = searchIndex.Find(path);
-        return k != TNameSet::npos && searchListed[k];
+        return (k != TNameSet::npos && searchListed[k]) || IsPage(path);
     }
     // A page measured in this run is a regular file: its stat is not kept.
     void AddPage(const std::string& fileName) {

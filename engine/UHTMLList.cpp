@@ -255,8 +255,8 @@ void PrefetchAhead(const THTMLItemList& list, int i, bool parts) {
     const int n = list.Count();
     if (i < 0 || i >= n) return;
     const auto at = list.begin() + i;
-    if (i + 8 < n) PrefetchRecord(at[8]);
-    if (i + 4 < n) {
+    if (i + 8 < n && at[8]) PrefetchRecord(at[8]);
+    if (i + 4 < n && at[4]) {
         const THTMLFileInfo* r = at[4];
         Prefetch(r->FileName.data());
         if (parts && r->Items.Count() > 0) Prefetch(&*r->Items.begin());
@@ -264,10 +264,11 @@ void PrefetchAhead(const THTMLItemList& list, int i, bool parts) {
         if (!r->NotFoundList.empty()) Prefetch(r->NotFoundList.data());
     }
     if (!parts) return;
-    if (i + 2 < n)
+    if (i + 2 < n && at[2])
         for (const THTMLFileInfo* part : at[2]->Items) PrefetchRecord(part);
-    if (i + 1 < n)
-        for (const THTMLFileInfo* part : at[1]->Items) Prefetch(part->FileName.data());
+    if (i + 1 < n && at[1])
+        for (const THTMLFileInfo* part : at[1]->Items)
+            if (part) Prefetch(part->FileName.data());
 }
 
 const char* PartKindName(uint8_t kind) {

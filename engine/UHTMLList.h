@@ -105,7 +105,7 @@ public:
 // few entries further on and their names (with parts: also their parts and
 // the parts' names) are fetched into the cache meanwhile. The reports walk
 // every page of a big site in sorted order, which scatters them over
-// memory. Changes nothing; any i is allowed.
+// memory. Changes nothing; any i and null entries are allowed.
 void PrefetchAhead(const THTMLItemList& list, int i, bool parts);
 
 // The second owning list kind; the program keeps one for its lifetime.

@@ -72,24 +72,18 @@ uint32_t FreeTick(const std::string& path, uint32_t tick) {
 }  // namespace
 
 std::vector<std::string> CollectWlsAddresses() {
-    // Reserved for every URL, so that the strings never move and the set can
-    // look at them rather than hold copies.
-    size_t most = 0;
-    for (const THTMLFileInfo* page : FileList)
-        if (page) most += page->URLList.size();
     std::vector<std::string> addresses;
-    addresses.reserve(most);
-    TNameSet seen;
-    seen.Reserve(most);
+    // The set keeps its own copies: the list may move its strings as it grows.
+    TNameMap<bool> seen;
     for (int i = 0; i < FileList.Count(); ++i) {
         PrefetchAhead(FileList, i, false);
         const THTMLFileInfo* page = FileList[i];
         if (!page) continue;
         for (const std::string& url : page->URLList) {
             std::string address = WlsFieldText(url.substr(0, platform::SjisFind(url, '#')));
-            if (seen.Contains(address)) continue;
+            if (seen.Find(address)) continue;
+            seen.Insert(address, true);
             addresses.push_back(std::move(address));
-            seen.Insert(addresses.back());
         }
     }
     return addresses;

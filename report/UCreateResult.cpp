@@ -668,7 +668,9 @@ void BuildHTMLReport(TReportSink& Lines) {
         if (!AnyURLs()) {
             Lines.Line(NoneLineHtml());
         } else {
-            for (THTMLFileInfo* page : FileList) {
+            for (int i = 0; i < FileList.Count(); ++i) {
+                PrefetchAhead(FileList, i, false);
+                THTMLFileInfo* page = FileList[i];
                 if (page->URLList.empty()) continue;
                 OpenPageBlock(Lines, table, page->FileName);
                 Lines.Line(Cat({SJ("リンク先:"), std::to_string(page->URLList.size()), "<br>"}));
@@ -686,7 +688,9 @@ void BuildHTMLReport(TReportSink& Lines) {
         if (!AnyNotFound()) {
             Lines.Line(NoneLineHtml());
         } else {
-            for (const THTMLFileInfo* page : FileList) {
+            for (int i = 0; i < FileList.Count(); ++i) {
+                PrefetchAhead(FileList, i, false);
+                const THTMLFileInfo* page = FileList[i];
                 if (page->NotFoundList.empty()) continue;
                 OpenPageBlock(Lines, table, page->FileName);
                 Lines.Line(Cat({SJ("エラーリンク:"), std::to_string(page->NotFoundList.size()), "<br>"}));
