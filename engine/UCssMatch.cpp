@@ -705,8 +705,44 @@ struct TSelectorMatcher {
     }
 };
 
+namespace {
+
+// Memory that pages hand on to later pages: a run makes one element list
+// and (for a page that waits) one copy of the text per page, and taking
+// them afresh from the system costs more than filling them.
+struct TPagePool {
+    std::vector<std::vector<TPageElement>> Lists;
+    std::vector<std::string> Texts;
+    std::vector<int> Stack, LastChild;  // Build's own, one page at a time
+};
+TPagePool& Pool() {
+    thread_local TPagePool pool;
+    return pool;
+}
+// Enough for the pages that wait at one time in a usual run; more are let go.
+constexpr size_t kPoolKeep = 16;
+
+}  // namespace
+
+TPageElements::~TPageElements() {
+    TPagePool& pool = Pool();
+    if (Elements.capacity() && pool.Lists.size() < kPoolKeep) {
+        Elements.clear();
+        pool.Lists.push_back(std::move(Elements));
+    }
+    if (Own.capacity() > 15 && pool.Texts.size() < kPoolKeep) {
+        Own.clear();
+        pool.Texts.push_back(std::move(Own));
+    }
+}
+
 void TPageElements::Detach() {
     if (!Own.empty() || Text.empty()) return;
+    TPagePool& pool = Pool();
+    if (!pool.Texts.empty()) {
+        Own.swap(pool.Texts.back());
+        pool.Texts.pop_back();
+    }
     Own.assign(Text);
     Text = Own;
 }
@@ -726,10 +762,17 @@ void TPageElements::Build() const {
     body.Tag = TagCode("body");
     body.Parent = 0;
     root.HasChild = true;
+    TPagePool& pool = Pool();
+    if (!pool.Lists.empty()) {
+        Elements.swap(pool.Lists.back());
+        pool.Lists.pop_back();
+    }
     Elements.push_back(root);
     Elements.push_back(body);
-    std::vector<int> stack{0, 1};
-    std::vector<int> lastChild{1, -1};
+    std::vector<int>& stack = pool.Stack;
+    std::vector<int>& lastChild = pool.LastChild;
+    stack.assign({0, 1});
+    lastChild.assign({1, -1});
     bool realHtml = false, realBody = false;
     const size_t n = Text.size();
     const char* d = Text.data();

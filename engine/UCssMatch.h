@@ -34,6 +34,9 @@ public:
     // then, or until Detach(). An <html> and a <body> element are always
     // there, as a browser makes them.
     explicit TPageElements(std::string_view html) : Text(html) {}
+    ~TPageElements();
+    TPageElements(const TPageElements&) = delete;
+    TPageElements& operator=(const TPageElements&) = delete;
     // Keeps its own copy of the text, so that the caller may change it.
     void Detach();
 

@@ -769,7 +769,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
         code = SniffPageEncoding(std::string_view(raw, size));
         if (code != Sjis) {
-            g_run.modernText = PageTextToSjis(std::string_view(raw, size), code);
+            PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
             text = g_run.modernText.data();
             len = g_run.modernText.size();
         }

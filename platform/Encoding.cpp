@@ -184,11 +184,16 @@ uint16_t Cp932Of(uint32_t cp) {
 }  // namespace
 
 std::string Utf8ToCp932CharRefs(std::string_view utf8) {
-    if (IsAscii(utf8)) return std::string(utf8);
+    std::string out;
+    Utf8ToCp932CharRefs(utf8, out);
+    return out;
+}
+
+void Utf8ToCp932CharRefs(std::string_view utf8, std::string& out) {
     // Written through a pointer into a buffer sized for the input: a valid
     // sequence never grows, and only a reference ("&#x...;") may need more.
+    // The caller's buffer keeps its memory from page to page.
     const size_t n = utf8.size();
-    std::string out;
     out.resize(n + 16);
     char* w = out.data();
     const std::vector<uint16_t>& memo = Cp932Memo();
@@ -252,7 +257,6 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8) {
         }
     }
     out.resize(static_cast<size_t>(w - out.data()));
-    return out;
 }
 
 std::string Utf8ToCp932Literal(const char* utf8) {
