@@ -533,6 +533,7 @@ uint16_t TagCodeSlow(std::string_view lowerName) {
 
 struct TParsedSelectors {
     bool Valid = false;
+    uint32_t Id = 0;  // one per list parsed in the thread; pages keep their answers by it
     std::vector<TComplex> List;
 };
 
@@ -541,8 +542,10 @@ const TParsedSelectors& ParsedSelectors(std::string_view selectors) {
     thread_local std::unordered_map<std::string, TParsedSelectors, TNameHash, std::equal_to<>> cache;
     auto it = cache.find(selectors);
     if (it != cache.end()) return it->second;
+    thread_local uint32_t lastId = 0;
     if (cache.size() >= 4096) cache.clear();  // a bound for endless made-up sheets
     TParsedSelectors p;
+    p.Id = ++lastId;
     const std::string text = StripComments(selectors);  // the parser keeps a view of it
     p.Valid = TSelectorParser(text).List(p.List, 0);
     return cache.emplace(std::string(selectors), std::move(p)).first->second;
@@ -743,7 +746,21 @@ void TPageElements::Detach() {
         Own.swap(pool.Texts.back());
         pool.Texts.pop_back();
     }
-    Own.assign(Text);
+    if (!Built) {
+        Own.assign(Text);
+        Text = Own;
+        return;
+    }
+    // Once the elements are found, matching reads only their start tags:
+    // those are kept, one after another, and not the whole page.
+    Own.clear();
+    for (TPageElement& e : Elements) {
+        const auto at = static_cast<uint32_t>(Own.size());
+        if (e.IdLen) e.IdFrom = e.IdFrom - e.TagFrom + at;
+        if (e.ClassLen) e.ClassFrom = e.ClassFrom - e.TagFrom + at;
+        Own.append(Text, e.TagFrom, e.TagLen);
+        e.TagFrom = at;
+    }
     Text = Own;
 }
 
@@ -988,10 +1005,10 @@ bool TPageElements::FindToken(std::string_view name, std::string_view attr, int 
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
-    auto& cache = Cache[needText ? 1 : 0];
-    auto it = cache.find(selectorList);
-    if (it != cache.end()) return it->second;
     const TParsedSelectors& parsed = ParsedSelectors(selectorList);
+    auto& cache = Cache[needText ? 1 : 0];
+    auto it = cache.find(parsed.Id);
+    if (it != cache.end()) return it->second;
     const std::vector<TComplex>& list = parsed.List;
     bool result = false;
     // Most selectors name an id or class the page does not hold anywhere:
@@ -1014,7 +1031,7 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
                 break;
             }
     }
-    cache.emplace(std::string(selectorList), result);
+    cache.emplace(parsed.Id, result);
     return result;
 }
 

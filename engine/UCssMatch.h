@@ -58,12 +58,9 @@ private:
     std::string Own;  // the text, once detached
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
-    // Looked up by the selector list as it stands, without a copy.
-    struct TKeyHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    mutable std::unordered_map<std::string, bool, TKeyHash, std::equal_to<>> Cache[2];  // [text flag]
+    // By the number of the parsed selector list: a page is asked about the
+    // same lists as every other page, and keeps no copy of them.
+    mutable std::unordered_map<uint32_t, bool> Cache[2];  // [text flag]
     mutable std::unordered_map<std::string, bool> Tokens;                               // HasToken's answers
     // Matching steps left for the page: a page and selectors made to take
     // endless backtracking end in "matches", the answer for what cannot be
