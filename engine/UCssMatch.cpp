@@ -700,10 +700,21 @@ struct TSelectorMatcher {
 
     bool Any(const TComplex& c) const {
         // A page is checked against few selectors: a scan of its elements
-        // costs less than indexing them.
-        for (size_t i = 0; i < P.Elements.size(); ++i)
-            if ((!NeedText || P.Elements[i].HasText) && ComplexAt(c, c.Parts.size() - 1, static_cast<int>(i), true))
-                return true;
+        // costs less than indexing them. What the last compound asks of its
+        // element's tag, id and class rules out most of them at a glance.
+        const TCompound& last = c.Parts.back();
+        bool needId = false, needClass = false;
+        for (const TSimple& s : last.Simples) {
+            needId = needId || s.Kind == TSimple::Id;
+            needClass = needClass || s.Kind == TSimple::Class;
+        }
+        for (size_t i = 0; i < P.Elements.size(); ++i) {
+            const TPageElement& e = P.Elements[i];
+            if ((NeedText && !e.HasText) || (last.Tag >= 0 && e.Tag != last.Tag) || (needId && !e.IdLen) ||
+                (needClass && !e.ClassLen))
+                continue;
+            if (ComplexAt(c, c.Parts.size() - 1, static_cast<int>(i), true)) return true;
+        }
         return false;
     }
 };
@@ -800,21 +811,17 @@ void TPageElements::Build() const {
         e.HasText = e.HasChild = true;
     };
     // Past the ">" that ends a tag, quoted values passed over.
+    // Tags are short: a walk over their bytes costs less than a search per
+    // kind of byte.
     auto tagEnd = [&](size_t from) {
-        size_t k = from;
-        while (k < n) {
-            const void* gt = std::memchr(d + k, '>', n - k);
-            const size_t g = gt ? static_cast<size_t>(static_cast<const char*>(gt) - d) : n;
-            const void* q1 = std::memchr(d + k, '"', g - k);
-            const void* q2 = std::memchr(d + k, '\'', g - k);
-            if (!q1 && !q2) return gt ? g + 1 : n;
-            const char* q = !q1   ? static_cast<const char*>(q2)
-                            : !q2 ? static_cast<const char*>(q1)
-                                  : std::min(static_cast<const char*>(q1), static_cast<const char*>(q2));
-            const size_t open = static_cast<size_t>(q - d);
-            const void* close = std::memchr(d + open + 1, *q, n - open - 1);
-            if (!close) return n;
-            k = static_cast<size_t>(static_cast<const char*>(close) - d) + 1;
+        for (size_t k = from; k < n; ++k) {
+            const char c = d[k];
+            if (c == '>') return k + 1;
+            if (c == '"' || c == '\'') {
+                const void* close = std::memchr(d + k + 1, c, n - k - 1);
+                if (!close) return n;
+                k = static_cast<size_t>(static_cast<const char*>(close) - d);
+            }
         }
         return n;
     };
