@@ -708,13 +708,27 @@ struct TSelectorMatcher {
             needId = needId || s.Kind == TSimple::Id;
             needClass = needClass || s.Kind == TSimple::Class;
         }
-        for (size_t i = 0; i < P.Elements.size(); ++i) {
-            const TPageElement& e = P.Elements[i];
+        auto tryAt = [&](int i) {
+            const TPageElement& e = P.Elements[static_cast<size_t>(i)];
             if ((NeedText && !e.HasText) || (last.Tag >= 0 && e.Tag != last.Tag) || (needId && !e.IdLen) ||
                 (needClass && !e.ClassLen))
-                continue;
-            if (ComplexAt(c, c.Parts.size() - 1, static_cast<int>(i), true)) return true;
+                return false;
+            return ComplexAt(c, c.Parts.size() - 1, i, true);
+        };
+        if (last.Tag >= 0 && !P.FirstOfTag.empty()) {
+            if (static_cast<size_t>(last.Tag) >= P.FirstOfTag.size()) return false;
+            for (int i = P.FirstOfTag[static_cast<size_t>(last.Tag)]; i >= 0;
+                 i = P.Elements[static_cast<size_t>(i)].NextOfTag)
+                if (tryAt(i)) return true;
+            return false;
         }
+        if (needId || needClass) {
+            for (int i : needId ? P.WithId : P.WithClass)
+                if (tryAt(i)) return true;
+            return false;
+        }
+        for (size_t i = 0; i < P.Elements.size(); ++i)
+            if (tryAt(static_cast<int>(i))) return true;
         return false;
     }
 };
@@ -953,6 +967,21 @@ void TPageElements::Build() const {
     for (size_t k = Elements.size(); k-- > 1;) {
         const TPageElement& e = Elements[k];
         if (e.HasText) Elements[static_cast<size_t>(e.Parent)].HasText = true;
+    }
+    uint16_t maxTag = 0;
+    for (const TPageElement& e : Elements) maxTag = std::max(maxTag, e.Tag);
+    // Made-up names in their thousands: selectors scan all elements instead.
+    if (maxTag < 4096) {
+        FirstOfTag.assign(size_t{maxTag} + 1, -1);
+        for (size_t k = Elements.size(); k-- > 0;) {
+            TPageElement& e = Elements[k];
+            e.NextOfTag = FirstOfTag[e.Tag];
+            FirstOfTag[e.Tag] = static_cast<int>(k);
+        }
+    }
+    for (size_t k = 0; k < Elements.size(); ++k) {
+        if (Elements[k].ClassLen) WithClass.push_back(static_cast<int>(k));
+        if (Elements[k].IdLen) WithId.push_back(static_cast<int>(k));
     }
 }
 

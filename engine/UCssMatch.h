@@ -21,6 +21,7 @@ struct TPageElement {
     int Prev = -1, Next = -1;  // the element siblings around it
     bool HasChild = false;     // an element or text inside it
     bool HasText = false;      // text other than blanks somewhere inside it
+    int NextOfTag = -1;        // the next element of the same tag
 };
 
 // A number for a lower-case tag name, the same for the same name in one
@@ -58,6 +59,10 @@ private:
     std::string Own;  // the text, once detached
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
+    // The first element of each tag (by TagCode, when the page's codes are
+    // few), and the elements that have a class or an id, in page order:
+    // a selector is tried only on the elements that can fit its last part.
+    mutable std::vector<int> FirstOfTag, WithClass, WithId;
     // By the number of the parsed selector list: a page is asked about the
     // same lists as every other page, and keeps no copy of them.
     mutable std::unordered_map<uint32_t, bool> Cache[2];  // [text flag]
