@@ -490,6 +490,13 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
          "\xE3\x81\x84",
          "x&#xFFFD;&#xFFFD;\x82\xA2"},                                           // cut sequence, then い
         {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"},  // §
+        // Runs of Japanese (each character met twice, as known ones are
+        // taken another way) broken by a character without a form, a
+        // surrogate, one-byte katakana, markup and a cut sequence.
+        {"\xE3\x81\x82\xE3\x81\x82\xE2\x98\x83\xE2\x98\x83\xE3\x81\x82\xED\xA0\x80\xE3\x81\x82"
+         "\xEF\xBD\xB1\xEF\xBD\xB1\xE3\x81\x82<\xE3\x81\x82\xE3\x81\xE3\x81\x82",
+         "\x82\xA0\x82\xA0&#x2603;&#x2603;\x82\xA0&#xFFFD;&#xFFFD;&#xFFFD;\x82\xA0\xB1\xB1\x82\xA0<\x82\xA0"
+         "&#xFFFD;&#xFFFD;\x82\xA0"},
     };
     for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
 }
