@@ -74,6 +74,8 @@ TTagTable& Tags() {
         for (const char* v : {"head", "title", "meta", "link", "style", "script", "base", "noscript"}) m[v] |= fHead;
         for (const char* v : {"tr", "td", "th", "tbody", "thead", "tfoot"}) m[v] |= fTable;
         for (const char* v : {"li", "dt", "dd", "option"}) m[v] |= fList;
+        m["html"];
+        m["body"];
         for (const auto& [name, flags] : m) {
             t.Codes.emplace(std::string(name), static_cast<uint16_t>(t.Names.size()));
             t.Names.emplace_back(name);
@@ -91,6 +93,21 @@ uint8_t TagFlags(uint16_t code) {
 std::string_view TagName(uint16_t code) {
     const TTagTable& t = Tags();
     return code < t.Names.size() ? std::string_view(t.Names[code]) : std::string_view();
+}
+
+// The codes of the names the tree building tells apart, all in the table
+// from its start (so none is the shared code of names past its room).
+struct TBuildCodes {
+    uint16_t Html, Body, P, Dt, Dd, Td, Th, Tr, Tbody, Thead, Tfoot, Div, Textarea, Iframe;
+};
+const TBuildCodes& BuildCodes() {
+    thread_local const TBuildCodes codes = [] {
+        const TTagTable& t = Tags();
+        auto at = [&](std::string_view name) { return t.Codes.find(name)->second; };
+        return TBuildCodes{at("html"),  at("body"),  at("p"),     at("dt"),  at("dd"),       at("td"),    at("th"),
+                           at("tr"),    at("tbody"), at("thead"), at("tfoot"), at("div"), at("textarea"), at("iframe")};
+    }();
+    return codes;
 }
 
 // --- Selectors ---------------------------------------------------------------
@@ -799,9 +816,10 @@ void TPageElements::Build() const {
     Built = true;
     // A browser makes <html> and <body> when the page omits them; the
     // elements of the head go under <html> until the body has content.
+    const TBuildCodes& kc = BuildCodes();
     TPageElement root, body;
-    root.Tag = TagCode("html");
-    body.Tag = TagCode("body");
+    root.Tag = kc.Html;
+    body.Tag = kc.Body;
     body.Parent = 0;
     root.HasChild = true;
     TPagePool& pool = Pool();
@@ -898,26 +916,26 @@ void TPageElements::Build() const {
         const uint16_t code = TagCode(name);
         const uint8_t flags = TagFlags(code);
         int index;
-        if (name == "html" && !realHtml) {
+        if (code == kc.Html && !realHtml) {
             realHtml = true;
             index = 0;
-        } else if (name == "body" && !realBody) {
+        } else if (code == kc.Body && !realBody) {
             realBody = true;
             index = 1;
         } else {
             // The end tags a browser implies.
-            const std::string_view top = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
+            const uint16_t top = Elements[static_cast<size_t>(stack.back())].Tag;
             if (((flags & fList) &&
-                 (top == name || ((name == "dt" || name == "dd") && (top == "dt" || top == "dd")))) ||
-                ((flags & fClosesP) && top == "p"))
+                 (top == code || ((code == kc.Dt || code == kc.Dd) && (top == kc.Dt || top == kc.Dd)))) ||
+                ((flags & fClosesP) && top == kc.P))
                 pop();
             if (flags & fTable) {
-                const bool row = name != "td" && name != "th";
+                const bool row = code != kc.Td && code != kc.Th;
+                const bool group = code == kc.Tbody || code == kc.Thead || code == kc.Tfoot;
                 while (stack.size() > 1) {
-                    const std::string_view t = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
-                    if (t == "td" || t == "th" || (row && t == "tr") ||
-                        ((name == "tbody" || name == "thead" || name == "tfoot") &&
-                         (t == "tbody" || t == "thead" || t == "tfoot")))
+                    const uint16_t t = Elements[static_cast<size_t>(stack.back())].Tag;
+                    if (t == kc.Td || t == kc.Th || (row && t == kc.Tr) ||
+                        (group && (t == kc.Tbody || t == kc.Thead || t == kc.Tfoot)))
                         pop();
                     else break;
                 }
@@ -951,7 +969,7 @@ void TPageElements::Build() const {
             }
         }
         i = close;
-        if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && name != "div")) continue;
+        if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && code != kc.Div)) continue;
         if (flags & fRaw) {
             // Passed over to its end tag.
             size_t p = i;
@@ -959,7 +977,7 @@ void TPageElements::Build() const {
                    !(d[p] == '<' && d[p + 1] == '/' && SameLower(std::string_view(d + p + 2, name.size()), name)))
                 ++p;
             i = p + 2 + name.size() <= n ? tagEnd(p + 2) : n;
-            if (name == "textarea" || name == "iframe") markText();
+            if (code == kc.Textarea || code == kc.Iframe) markText();
             continue;
         }
         stack.push_back(index);
