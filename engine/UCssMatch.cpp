@@ -523,7 +523,9 @@ uint16_t TagCode(std::string_view lowerName) {
     const bool shortName = !lowerName.empty() && lowerName.size() <= 8;
     size_t slot = 0;
     if (shortName) {
-        std::memcpy(&key, lowerName.data(), lowerName.size());
+        // Byte by byte: a copy of a length known only here is a call.
+        for (size_t i = 0; i < lowerName.size(); ++i)
+            key |= static_cast<uint64_t>(static_cast<unsigned char>(lowerName[i])) << (8 * i);
         slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 55);
         if (recent[slot].Key == key) return recent[slot].Code;
     }
