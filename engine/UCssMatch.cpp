@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/UModernPage.h"
 
@@ -504,6 +507,33 @@ bool HasWord(std::string_view list, std::string_view word, char sep) {
         i = j + 1;
     }
     return false;
+}
+
+// The first place of a name in a page's text, as memmem finds it. A page
+// is searched whole for a name it mostly does not hold: sixteen places at a
+// time are tested for the name's first and last byte, and only where both
+// fit is the rest compared.
+const char* FindName(const char* d, size_t n, std::string_view name) {
+    const size_t m = name.size();
+    size_t i = 0;
+#if defined(__SSE2__)
+    if (m >= 2) {
+        const __m128i first = _mm_set1_epi8(name[0]);
+        const __m128i last = _mm_set1_epi8(name[m - 1]);
+        for (; i + m - 1 + 16 <= n; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + m - 1));
+            auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            while (mask) {
+                const auto bit = static_cast<size_t>(__builtin_ctz(mask));
+                if (std::memcmp(d + i + bit + 1, name.data() + 1, m - 2) == 0) return d + i + bit;
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
+    if (i >= n) return nullptr;
+    return static_cast<const char*>(memmem(d + i, n - i, name.data(), m));
 }
 
 // TagCode without its cache of short names.
@@ -1025,7 +1055,7 @@ bool TPageElements::FindToken(std::string_view name, std::string_view attr, int 
     const size_t n = Text.size();
     size_t from = 0;
     while (from + name.size() <= n) {
-        const void* hit = memmem(d + from, n - from, name.data(), name.size());
+        const void* hit = FindName(d + from, n - from, name);
         if (!hit) return false;
         const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - d);
         from = at + 1;

@@ -420,6 +420,15 @@ TEST(CssMatch, SelectorsAgainstThePage) {
     for (const auto& c : cases) EXPECT_EQ(page.AnyMatches(c.selectors), c.matches) << c.selectors;
     EXPECT_TRUE(page.AnyWithTextMatches("ul"));
     EXPECT_FALSE(page.AnyWithTextMatches("img, input, head"));
+    // A class is first looked for in the text, wherever it stands in it
+    // and among near misses; at the very end it ends an unclosed tag.
+    for (size_t pad = 0; pad < 32; ++pad)
+        for (const std::string tail : {"", "></i>                                        "}) {
+            const std::string text = "<b title='sxxxxh searchy sxxxxhsxxxxh'>searches</b>" + std::string(pad, ' ') +
+                                     "<b class=searc></b>sxxxxh<i class=search" + tail;
+            EXPECT_TRUE(TPageElements(text).AnyMatches("i.search")) << pad << tail;
+            EXPECT_FALSE(TPageElements(text).AnyMatches("b.search")) << pad << tail;
+        }
     // A page that waits keeps only what matching reads of its text; the
     // text it was found in is then overwritten by the next page.
     for (const bool asked : {false, true}) {
