@@ -785,19 +785,17 @@ struct TSelectorMatcher {
 namespace {
 
 // Memory that pages hand on to later pages: a run makes one element list
-// and (for a page that waits) one copy of the text per page, and taking
-// them afresh from the system costs more than filling them.
+// per page, and taking it afresh from the system costs more than filling it.
 struct TPagePool {
     std::vector<std::vector<TPageElement>> Lists;
-    std::vector<std::string> Texts;
     std::vector<int> Stack, LastChild;  // Build's own, one page at a time
 };
 TPagePool& Pool() {
     thread_local TPagePool pool;
     return pool;
 }
-// Enough for the pages that wait at one time in a usual run; more are let go.
-constexpr size_t kPoolKeep = 16;
+// A few: most pages let their list go before the next page finds its own.
+constexpr size_t kPoolKeep = 4;
 
 }  // namespace
 
@@ -807,19 +805,10 @@ TPageElements::~TPageElements() {
         Elements.clear();
         pool.Lists.push_back(std::move(Elements));
     }
-    if (Own.capacity() > 15 && pool.Texts.size() < kPoolKeep) {
-        Own.clear();
-        pool.Texts.push_back(std::move(Own));
-    }
 }
 
 void TPageElements::Detach() {
     if (!Own.empty() || Text.empty()) return;
-    TPagePool& pool = Pool();
-    if (!pool.Texts.empty()) {
-        Own.swap(pool.Texts.back());
-        pool.Texts.pop_back();
-    }
     if (!Built) {
         Own.assign(Text);
         Text = Own;
