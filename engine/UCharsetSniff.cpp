@@ -188,16 +188,25 @@ int SniffPageEncoding(std::string_view raw) {
 }
 
 std::string PageTextToSjis(std::string_view raw, int code) {
+    std::string out;
+    PageTextToSjis(raw, code, out);
+    return out;
+}
+
+void PageTextToSjis(std::string_view raw, int code, std::string& out) {
     switch (code) {
         case KanjiCodeJis:
-            return JISToSJIS(raw);
+            out = JISToSJIS(raw);
+            break;
         case KanjiCodeEuc:
-            return EUCToSJIS(raw);
+            out = EUCToSJIS(raw);
+            break;
         case KanjiCodeUtf8:
             if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
-            return platform::Utf8ToCp932CharRefs(raw);
+            platform::Utf8ToCp932CharRefs(raw, out);
+            break;
         default:
-            return std::string(raw);
+            out.assign(raw);
     }
 }
 

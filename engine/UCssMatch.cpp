@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/UModernPage.h"
 
@@ -74,6 +77,8 @@ TTagTable& Tags() {
         for (const char* v : {"head", "title", "meta", "link", "style", "script", "base", "noscript"}) m[v] |= fHead;
         for (const char* v : {"tr", "td", "th", "tbody", "thead", "tfoot"}) m[v] |= fTable;
         for (const char* v : {"li", "dt", "dd", "option"}) m[v] |= fList;
+        m["html"];
+        m["body"];
         for (const auto& [name, flags] : m) {
             t.Codes.emplace(std::string(name), static_cast<uint16_t>(t.Names.size()));
             t.Names.emplace_back(name);
@@ -91,6 +96,21 @@ uint8_t TagFlags(uint16_t code) {
 std::string_view TagName(uint16_t code) {
     const TTagTable& t = Tags();
     return code < t.Names.size() ? std::string_view(t.Names[code]) : std::string_view();
+}
+
+// The codes of the names the tree building tells apart, all in the table
+// from its start (so none is the shared code of names past its room).
+struct TBuildCodes {
+    uint16_t Html, Body, P, Dt, Dd, Td, Th, Tr, Tbody, Thead, Tfoot, Div, Textarea, Iframe;
+};
+const TBuildCodes& BuildCodes() {
+    thread_local const TBuildCodes codes = [] {
+        const TTagTable& t = Tags();
+        auto at = [&](std::string_view name) { return t.Codes.find(name)->second; };
+        return TBuildCodes{at("html"),  at("body"),  at("p"),     at("dt"),  at("dd"),       at("td"),    at("th"),
+                           at("tr"),    at("tbody"), at("thead"), at("tfoot"), at("div"), at("textarea"), at("iframe")};
+    }();
+    return codes;
 }
 
 // --- Selectors ---------------------------------------------------------------
@@ -489,6 +509,33 @@ bool HasWord(std::string_view list, std::string_view word, char sep) {
     return false;
 }
 
+// The first place of a name in a page's text, as memmem finds it. A page
+// is searched whole for a name it mostly does not hold: sixteen places at a
+// time are tested for the name's first and last byte, and only where both
+// fit is the rest compared.
+const char* FindName(const char* d, size_t n, std::string_view name) {
+    const size_t m = name.size();
+    size_t i = 0;
+#if defined(__SSE2__)
+    if (m >= 2) {
+        const __m128i first = _mm_set1_epi8(name[0]);
+        const __m128i last = _mm_set1_epi8(name[m - 1]);
+        for (; i + m - 1 + 16 <= n; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + m - 1));
+            auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            while (mask) {
+                const auto bit = static_cast<size_t>(__builtin_ctz(mask));
+                if (std::memcmp(d + i + bit + 1, name.data() + 1, m - 2) == 0) return d + i + bit;
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
+    if (i >= n) return nullptr;
+    return static_cast<const char*>(memmem(d + i, n - i, name.data(), m));
+}
+
 // TagCode without its cache of short names.
 uint16_t TagCodeSlow(std::string_view lowerName);
 
@@ -506,7 +553,9 @@ uint16_t TagCode(std::string_view lowerName) {
     const bool shortName = !lowerName.empty() && lowerName.size() <= 8;
     size_t slot = 0;
     if (shortName) {
-        std::memcpy(&key, lowerName.data(), lowerName.size());
+        // Byte by byte: a copy of a length known only here is a call.
+        for (size_t i = 0; i < lowerName.size(); ++i)
+            key |= static_cast<uint64_t>(static_cast<unsigned char>(lowerName[i])) << (8 * i);
         slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 55);
         if (recent[slot].Key == key) return recent[slot].Code;
     }
@@ -533,6 +582,7 @@ uint16_t TagCodeSlow(std::string_view lowerName) {
 
 struct TParsedSelectors {
     bool Valid = false;
+    uint32_t Id = 0;  // one per list parsed in the thread; pages keep their answers by it
     std::vector<TComplex> List;
 };
 
@@ -541,8 +591,10 @@ const TParsedSelectors& ParsedSelectors(std::string_view selectors) {
     thread_local std::unordered_map<std::string, TParsedSelectors, TNameHash, std::equal_to<>> cache;
     auto it = cache.find(selectors);
     if (it != cache.end()) return it->second;
+    thread_local uint32_t lastId = 0;
     if (cache.size() >= 4096) cache.clear();  // a bound for endless made-up sheets
     TParsedSelectors p;
+    p.Id = ++lastId;
     const std::string text = StripComments(selectors);  // the parser keeps a view of it
     p.Valid = TSelectorParser(text).List(p.List, 0);
     return cache.emplace(std::string(selectors), std::move(p)).first->second;
@@ -697,17 +749,81 @@ struct TSelectorMatcher {
 
     bool Any(const TComplex& c) const {
         // A page is checked against few selectors: a scan of its elements
-        // costs less than indexing them.
+        // costs less than indexing them. What the last compound asks of its
+        // element's tag, id and class rules out most of them at a glance.
+        const TCompound& last = c.Parts.back();
+        bool needId = false, needClass = false;
+        for (const TSimple& s : last.Simples) {
+            needId = needId || s.Kind == TSimple::Id;
+            needClass = needClass || s.Kind == TSimple::Class;
+        }
+        auto tryAt = [&](int i) {
+            const TPageElement& e = P.Elements[static_cast<size_t>(i)];
+            if ((NeedText && !e.HasText) || (last.Tag >= 0 && e.Tag != last.Tag) || (needId && !e.IdLen) ||
+                (needClass && !e.ClassLen))
+                return false;
+            return ComplexAt(c, c.Parts.size() - 1, i, true);
+        };
+        if (last.Tag >= 0 && !P.FirstOfTag.empty()) {
+            if (static_cast<size_t>(last.Tag) >= P.FirstOfTag.size()) return false;
+            for (int i = P.FirstOfTag[static_cast<size_t>(last.Tag)]; i >= 0;
+                 i = P.Elements[static_cast<size_t>(i)].NextOfTag)
+                if (tryAt(i)) return true;
+            return false;
+        }
+        if (needId || needClass) {
+            for (int i : needId ? P.WithId : P.WithClass)
+                if (tryAt(i)) return true;
+            return false;
+        }
         for (size_t i = 0; i < P.Elements.size(); ++i)
-            if ((!NeedText || P.Elements[i].HasText) && ComplexAt(c, c.Parts.size() - 1, static_cast<int>(i), true))
-                return true;
+            if (tryAt(static_cast<int>(i))) return true;
         return false;
     }
 };
 
+namespace {
+
+// Memory that pages hand on to later pages: a run makes one element list
+// per page, and taking it afresh from the system costs more than filling it.
+struct TPagePool {
+    std::vector<std::vector<TPageElement>> Lists;
+    std::vector<int> Stack, LastChild;  // Build's own, one page at a time
+};
+TPagePool& Pool() {
+    thread_local TPagePool pool;
+    return pool;
+}
+// A few: most pages let their list go before the next page finds its own.
+constexpr size_t kPoolKeep = 4;
+
+}  // namespace
+
+TPageElements::~TPageElements() {
+    TPagePool& pool = Pool();
+    if (Elements.capacity() && pool.Lists.size() < kPoolKeep) {
+        Elements.clear();
+        pool.Lists.push_back(std::move(Elements));
+    }
+}
+
 void TPageElements::Detach() {
     if (!Own.empty() || Text.empty()) return;
-    Own.assign(Text);
+    if (!Built) {
+        Own.assign(Text);
+        Text = Own;
+        return;
+    }
+    // Once the elements are found, matching reads only their start tags:
+    // those are kept, one after another, and not the whole page.
+    Own.clear();
+    for (TPageElement& e : Elements) {
+        const auto at = static_cast<uint32_t>(Own.size());
+        if (e.IdLen) e.IdFrom = e.IdFrom - e.TagFrom + at;
+        if (e.ClassLen) e.ClassFrom = e.ClassFrom - e.TagFrom + at;
+        Own.append(Text, e.TagFrom, e.TagLen);
+        e.TagFrom = at;
+    }
     Text = Own;
 }
 
@@ -721,15 +837,23 @@ void TPageElements::Build() const {
     Built = true;
     // A browser makes <html> and <body> when the page omits them; the
     // elements of the head go under <html> until the body has content.
+    const TBuildCodes& kc = BuildCodes();
     TPageElement root, body;
-    root.Tag = TagCode("html");
-    body.Tag = TagCode("body");
+    root.Tag = kc.Html;
+    body.Tag = kc.Body;
     body.Parent = 0;
     root.HasChild = true;
+    TPagePool& pool = Pool();
+    if (!pool.Lists.empty()) {
+        Elements.swap(pool.Lists.back());
+        pool.Lists.pop_back();
+    }
     Elements.push_back(root);
     Elements.push_back(body);
-    std::vector<int> stack{0, 1};
-    std::vector<int> lastChild{1, -1};
+    std::vector<int>& stack = pool.Stack;
+    std::vector<int>& lastChild = pool.LastChild;
+    stack.assign({0, 1});
+    lastChild.assign({1, -1});
     bool realHtml = false, realBody = false;
     const size_t n = Text.size();
     const char* d = Text.data();
@@ -740,21 +864,17 @@ void TPageElements::Build() const {
         e.HasText = e.HasChild = true;
     };
     // Past the ">" that ends a tag, quoted values passed over.
+    // Tags are short: a walk over their bytes costs less than a search per
+    // kind of byte.
     auto tagEnd = [&](size_t from) {
-        size_t k = from;
-        while (k < n) {
-            const void* gt = std::memchr(d + k, '>', n - k);
-            const size_t g = gt ? static_cast<size_t>(static_cast<const char*>(gt) - d) : n;
-            const void* q1 = std::memchr(d + k, '"', g - k);
-            const void* q2 = std::memchr(d + k, '\'', g - k);
-            if (!q1 && !q2) return gt ? g + 1 : n;
-            const char* q = !q1   ? static_cast<const char*>(q2)
-                            : !q2 ? static_cast<const char*>(q1)
-                                  : std::min(static_cast<const char*>(q1), static_cast<const char*>(q2));
-            const size_t open = static_cast<size_t>(q - d);
-            const void* close = std::memchr(d + open + 1, *q, n - open - 1);
-            if (!close) return n;
-            k = static_cast<size_t>(static_cast<const char*>(close) - d) + 1;
+        for (size_t k = from; k < n; ++k) {
+            const char c = d[k];
+            if (c == '>') return k + 1;
+            if (c == '"' || c == '\'') {
+                const void* close = std::memchr(d + k + 1, c, n - k - 1);
+                if (!close) return n;
+                k = static_cast<size_t>(static_cast<const char*>(close) - d);
+            }
         }
         return n;
     };
@@ -817,26 +937,26 @@ void TPageElements::Build() const {
         const uint16_t code = TagCode(name);
         const uint8_t flags = TagFlags(code);
         int index;
-        if (name == "html" && !realHtml) {
+        if (code == kc.Html && !realHtml) {
             realHtml = true;
             index = 0;
-        } else if (name == "body" && !realBody) {
+        } else if (code == kc.Body && !realBody) {
             realBody = true;
             index = 1;
         } else {
             // The end tags a browser implies.
-            const std::string_view top = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
+            const uint16_t top = Elements[static_cast<size_t>(stack.back())].Tag;
             if (((flags & fList) &&
-                 (top == name || ((name == "dt" || name == "dd") && (top == "dt" || top == "dd")))) ||
-                ((flags & fClosesP) && top == "p"))
+                 (top == code || ((code == kc.Dt || code == kc.Dd) && (top == kc.Dt || top == kc.Dd)))) ||
+                ((flags & fClosesP) && top == kc.P))
                 pop();
             if (flags & fTable) {
-                const bool row = name != "td" && name != "th";
+                const bool row = code != kc.Td && code != kc.Th;
+                const bool group = code == kc.Tbody || code == kc.Thead || code == kc.Tfoot;
                 while (stack.size() > 1) {
-                    const std::string_view t = TagName(Elements[static_cast<size_t>(stack.back())].Tag);
-                    if (t == "td" || t == "th" || (row && t == "tr") ||
-                        ((name == "tbody" || name == "thead" || name == "tfoot") &&
-                         (t == "tbody" || t == "thead" || t == "tfoot")))
+                    const uint16_t t = Elements[static_cast<size_t>(stack.back())].Tag;
+                    if (t == kc.Td || t == kc.Th || (row && t == kc.Tr) ||
+                        (group && (t == kc.Tbody || t == kc.Thead || t == kc.Tfoot)))
                         pop();
                     else break;
                 }
@@ -870,7 +990,7 @@ void TPageElements::Build() const {
             }
         }
         i = close;
-        if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && name != "div")) continue;
+        if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && code != kc.Div)) continue;
         if (flags & fRaw) {
             // Passed over to its end tag.
             size_t p = i;
@@ -878,7 +998,7 @@ void TPageElements::Build() const {
                    !(d[p] == '<' && d[p + 1] == '/' && SameLower(std::string_view(d + p + 2, name.size()), name)))
                 ++p;
             i = p + 2 + name.size() <= n ? tagEnd(p + 2) : n;
-            if (name == "textarea" || name == "iframe") markText();
+            if (code == kc.Textarea || code == kc.Iframe) markText();
             continue;
         }
         stack.push_back(index);
@@ -886,6 +1006,21 @@ void TPageElements::Build() const {
     for (size_t k = Elements.size(); k-- > 1;) {
         const TPageElement& e = Elements[k];
         if (e.HasText) Elements[static_cast<size_t>(e.Parent)].HasText = true;
+    }
+    uint16_t maxTag = 0;
+    for (const TPageElement& e : Elements) maxTag = std::max(maxTag, e.Tag);
+    // Made-up names in their thousands: selectors scan all elements instead.
+    if (maxTag < 4096) {
+        FirstOfTag.assign(size_t{maxTag} + 1, -1);
+        for (size_t k = Elements.size(); k-- > 0;) {
+            TPageElement& e = Elements[k];
+            e.NextOfTag = FirstOfTag[e.Tag];
+            FirstOfTag[e.Tag] = static_cast<int>(k);
+        }
+    }
+    for (size_t k = 0; k < Elements.size(); ++k) {
+        if (Elements[k].ClassLen) WithClass.push_back(static_cast<int>(k));
+        if (Elements[k].IdLen) WithId.push_back(static_cast<int>(k));
     }
 }
 
@@ -909,7 +1044,7 @@ bool TPageElements::FindToken(std::string_view name, std::string_view attr, int 
     const size_t n = Text.size();
     size_t from = 0;
     while (from + name.size() <= n) {
-        const void* hit = memmem(d + from, n - from, name.data(), name.size());
+        const void* hit = FindName(d + from, n - from, name);
         if (!hit) return false;
         const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - d);
         from = at + 1;
@@ -945,10 +1080,10 @@ bool TPageElements::FindToken(std::string_view name, std::string_view attr, int 
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
-    auto& cache = Cache[needText ? 1 : 0];
-    auto it = cache.find(selectorList);
-    if (it != cache.end()) return it->second;
     const TParsedSelectors& parsed = ParsedSelectors(selectorList);
+    auto& cache = Cache[needText ? 1 : 0];
+    auto it = cache.find(parsed.Id);
+    if (it != cache.end()) return it->second;
     const std::vector<TComplex>& list = parsed.List;
     bool result = false;
     // Most selectors name an id or class the page does not hold anywhere:
@@ -971,7 +1106,7 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
                 break;
             }
     }
-    cache.emplace(std::string(selectorList), result);
+    cache.emplace(parsed.Id, result);
     return result;
 }
 

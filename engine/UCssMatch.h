@@ -21,6 +21,7 @@ struct TPageElement {
     int Prev = -1, Next = -1;  // the element siblings around it
     bool HasChild = false;     // an element or text inside it
     bool HasText = false;      // text other than blanks somewhere inside it
+    int NextOfTag = -1;        // the next element of the same tag
 };
 
 // A number for a lower-case tag name, the same for the same name in one
@@ -34,6 +35,9 @@ public:
     // then, or until Detach(). An <html> and a <body> element are always
     // there, as a browser makes them.
     explicit TPageElements(std::string_view html) : Text(html) {}
+    ~TPageElements();
+    TPageElements(const TPageElements&) = delete;
+    TPageElements& operator=(const TPageElements&) = delete;
     // Keeps its own copy of the text, so that the caller may change it.
     void Detach();
 
@@ -55,12 +59,13 @@ private:
     std::string Own;  // the text, once detached
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
-    // Looked up by the selector list as it stands, without a copy.
-    struct TKeyHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    mutable std::unordered_map<std::string, bool, TKeyHash, std::equal_to<>> Cache[2];  // [text flag]
+    // The first element of each tag (by TagCode, when the page's codes are
+    // few), and the elements that have a class or an id, in page order:
+    // a selector is tried only on the elements that can fit its last part.
+    mutable std::vector<int> FirstOfTag, WithClass, WithId;
+    // By the number of the parsed selector list: a page is asked about the
+    // same lists as every other page, and keeps no copy of them.
+    mutable std::unordered_map<uint32_t, bool> Cache[2];  // [text flag]
     mutable std::unordered_map<std::string, bool> Tokens;                               // HasToken's answers
     // Matching steps left for the page: a page and selectors made to take
     // endless backtracking end in "matches", the answer for what cannot be

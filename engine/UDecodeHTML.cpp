@@ -460,7 +460,14 @@ struct TModernFrame {
     std::vector<TFont> Fonts;
     std::vector<const std::vector<TCssFontUse>*> SheetFontUses;
     std::vector<TCssFontUse> PageFontUses;  // of <style> and style attributes
+    // The families the page's text uses, once known: when the page waits
+    // after its last CSS event nothing can change them, and they are found
+    // then so that the elements need not wait with the page.
+    bool FontsDecided = false;
+    std::vector<std::string> UsedFamilies;
 };
+
+void DecideFonts(TModernFrame& m);
 
 // A page being measured, or waiting while a page it links to is measured.
 // Its text is scanned whole when the page begins; the frame keeps only the
@@ -519,8 +526,12 @@ struct TPageFrame {
             // The text the elements look at becomes the next page's buffer:
             // copied if rules or fonts may still ask about it, else let go.
             TModernFrame& m = *Keys->Modern;
-            if (Next < m.CssEnd || !m.Fonts.empty()) m.Elements->Detach();
-            else m.Elements.reset();
+            if (Next < m.CssEnd) {
+                m.Elements->Detach();
+            } else {
+                if (!m.Fonts.empty()) DecideFonts(m);
+                m.Elements.reset();
+            }
         }
         if (Next == 0 || Next < Events.size() - Next) return;
         Events.erase(0, Next);
@@ -718,7 +729,7 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
         code = SniffPageEncoding(std::string_view(raw, size));
         if (code != Sjis) {
-            g_run.modernText = PageTextToSjis(std::string_view(raw, size), code);
+            PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
             text = g_run.modernText.data();
             len = g_run.modernText.size();
         }
@@ -1099,15 +1110,15 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
 
 // At the end of a page: the web fonts whose family a rule that applies to
 // some text uses (of a family list, the first family that has faces).
-void ModernEndPage(TPageFrame& f, bool& StopFlag, const TProgressSink& WarningSink) {
-    TModernFrame& m = f.M();
-    if (m.Fonts.empty()) return;
+void DecideFonts(TModernFrame& m) {
+    if (m.FontsDecided) return;
+    m.FontsDecided = true;
     std::vector<std::string> faces;
     for (const TModernFrame::TFont& font : m.Fonts)
         if (!font.Ref.Family.empty() && std::find(faces.begin(), faces.end(), font.Ref.Family) == faces.end())
             faces.push_back(font.Ref.Family);
-    const TPageElements& page = PageElements(f);
-    std::vector<std::string> used;
+    const TPageElements& page = *m.Elements;
+    std::vector<std::string>& used = m.UsedFamilies;
     auto consider = [&](const TCssFontUse& u) {
         std::string family = UsedFaceFamily(u.Families, faces);
         if (family.empty() || std::find(used.begin(), used.end(), family) != used.end()) return;
@@ -1116,6 +1127,13 @@ void ModernEndPage(TPageFrame& f, bool& StopFlag, const TProgressSink& WarningSi
     for (const TCssFontUse& u : m.PageFontUses) consider(u);
     for (const std::vector<TCssFontUse>* list : m.SheetFontUses)
         for (const TCssFontUse& u : *list) consider(u);
+}
+
+void ModernEndPage(TPageFrame& f, bool& StopFlag, const TProgressSink& WarningSink) {
+    TModernFrame& m = f.M();
+    if (m.Fonts.empty()) return;
+    DecideFonts(m);
+    const std::vector<std::string>& used = m.UsedFamilies;
     for (const TModernFrame::TFont& font : m.Fonts) {
         if (StopFlag) return;
         if (std::find(used.begin(), used.end(), font.Ref.Family) == used.end()) continue;

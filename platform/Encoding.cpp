@@ -184,11 +184,16 @@ uint16_t Cp932Of(uint32_t cp) {
 }  // namespace
 
 std::string Utf8ToCp932CharRefs(std::string_view utf8) {
-    if (IsAscii(utf8)) return std::string(utf8);
+    std::string out;
+    Utf8ToCp932CharRefs(utf8, out);
+    return out;
+}
+
+void Utf8ToCp932CharRefs(std::string_view utf8, std::string& out) {
     // Written through a pointer into a buffer sized for the input: a valid
     // sequence never grows, and only a reference ("&#x...;") may need more.
+    // The caller's buffer keeps its memory from page to page.
     const size_t n = utf8.size();
-    std::string out;
     out.resize(n + 16);
     char* w = out.data();
     const std::vector<uint16_t>& memo = Cp932Memo();
@@ -215,6 +220,23 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8) {
         w += j - i;
         i = j;
         if (i >= n) break;
+        // Runs of three-byte characters met before (most of a Japanese
+        // page) go straight to their two bytes.
+        const size_t runFrom = i;
+        while (i + 3 <= n) {
+            const auto c0 = static_cast<unsigned char>(utf8[i]);
+            const auto c1 = static_cast<unsigned char>(utf8[i + 1]);
+            const auto c2 = static_cast<unsigned char>(utf8[i + 2]);
+            if ((c0 & 0xF0) != 0xE0 || (c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80) break;
+            const uint32_t v = ((c0 & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
+            if (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF)) break;
+            const uint16_t m = memo[v];
+            if (m == 0 || m == 0xFFFF || static_cast<size_t>(w - out.data()) + 2 > out.size()) break;
+            if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
+            *w++ = static_cast<char>(m & 0xFF);
+            i += 3;
+        }
+        if (i != runFrom) continue;
         // One character: a valid sequence, or a stray byte shown as U+FFFD.
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         size_t len = 1;
@@ -252,7 +274,6 @@ std::string Utf8ToCp932CharRefs(std::string_view utf8) {
         }
     }
     out.resize(static_cast<size_t>(w - out.data()));
-    return out;
 }
 
 std::string Utf8ToCp932Literal(const char* utf8) {

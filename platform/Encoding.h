@@ -29,6 +29,8 @@ std::string Utf8ToCp932(std::string_view utf8);
 // becomes the HTML character reference "&#xHHHH;" and a byte that is not
 // UTF-8 becomes "&#xFFFD;", so the text keeps its meaning as HTML.
 std::string Utf8ToCp932CharRefs(std::string_view utf8);
+// The same into out, whose memory is reused.
+void Utf8ToCp932CharRefs(std::string_view utf8, std::string& out);
 
 // For fixed texts of the program written in the source as UTF-8.
 // Aborts when the text has no CP932 form: that is a programming error.

@@ -195,6 +195,22 @@ std::vector<TSiteCase> SiteCases() {
          {"font:f.woff2", "image:late.png", "stylesheet:s.css"},
          {},
          {"index.html", "b.html"}},
+        // The sheet is read before the page waits for b.html: the fonts are
+        // decided against index.html's own elements, not b.html's text.
+        {"FontsOfAPageThatWaitsAfterItsSheets",
+         {{"index.html",
+           "<link rel=stylesheet href=s.css><p class=t>Text</p><span class=e></span><a href=b.html>b</a>"},
+          {"b.html", "<p class=e>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb</p>"},
+          {"s.css",
+           ".t{font-family:F} .e{font-family:G}"
+           "@font-face{font-family:F;src:url(f.woff2)} @font-face{font-family:G;src:url(g.woff2)}"},
+          {"f.woff2", "1"},
+          {"g.woff2", "1"}},
+         "JIS",
+         "-",
+         {"font:f.woff2", "stylesheet:s.css"},
+         {},
+         {"index.html", "b.html"}},
         {"EveryKindABrowserLoads",
          {{"index.html",
            "<link rel='shortcut icon' href=i.ico><link rel=preload as=font href=f.woff2>"
@@ -404,6 +420,28 @@ TEST(CssMatch, SelectorsAgainstThePage) {
     for (const auto& c : cases) EXPECT_EQ(page.AnyMatches(c.selectors), c.matches) << c.selectors;
     EXPECT_TRUE(page.AnyWithTextMatches("ul"));
     EXPECT_FALSE(page.AnyWithTextMatches("img, input, head"));
+    // A class is first looked for in the text, wherever it stands in it
+    // and among near misses; at the very end it ends an unclosed tag.
+    for (size_t pad = 0; pad < 32; ++pad)
+        for (const std::string tail : {"", "></i>                                        "}) {
+            const std::string text = "<b title='sxxxxh searchy sxxxxhsxxxxh'>searches</b>" + std::string(pad, ' ') +
+                                     "<b class=searc></b>sxxxxh<i class=search" + tail;
+            EXPECT_TRUE(TPageElements(text).AnyMatches("i.search")) << pad << tail;
+            EXPECT_FALSE(TPageElements(text).AnyMatches("b.search")) << pad << tail;
+        }
+    // A page that waits keeps only what matching reads of its text; the
+    // text it was found in is then overwritten by the next page.
+    for (const bool asked : {false, true}) {
+        std::string text = "<body class=b><p>x</p><div id=d class='m n' data-k=v><a href=h>y</a></div></body>";
+        TPageElements waiting(text);
+        if (asked) {
+            EXPECT_TRUE(waiting.AnyMatches("p"));
+        }
+        waiting.Detach();
+        std::fill(text.begin(), text.end(), ' ');
+        EXPECT_TRUE(waiting.AnyMatches("body.b #d.n[data-k=v] > a:link")) << asked;
+        EXPECT_FALSE(waiting.AnyMatches("#m, .d, [data-k=w], .b > a")) << asked;
+    }
     // A browser makes the <html> and <body> a page leaves out.
     EXPECT_TRUE(TPageElements("<title>x</title><p>y").AnyMatches("html > body > p"));
     // Deep nesting against many descendant steps would backtrack for ages:
@@ -461,6 +499,13 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
          "\xE3\x81\x84",
          "x&#xFFFD;&#xFFFD;\x82\xA2"},                                           // cut sequence, then い
         {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"},  // §
+        // Runs of Japanese (each character met twice, as known ones are
+        // taken another way) broken by a character without a form, a
+        // surrogate, one-byte katakana, markup and a cut sequence.
+        {"\xE3\x81\x82\xE3\x81\x82\xE2\x98\x83\xE2\x98\x83\xE3\x81\x82\xED\xA0\x80\xE3\x81\x82"
+         "\xEF\xBD\xB1\xEF\xBD\xB1\xE3\x81\x82<\xE3\x81\x82\xE3\x81\xE3\x81\x82",
+         "\x82\xA0\x82\xA0&#x2603;&#x2603;\x82\xA0&#xFFFD;&#xFFFD;&#xFFFD;\x82\xA0\xB1\xB1\x82\xA0<\x82\xA0"
+         "&#xFFFD;&#xFFFD;\x82\xA0"},
     };
     for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
 }
