@@ -771,9 +771,20 @@ struct TSelectorMatcher {
                 if (tryAt(i)) return true;
             return false;
         }
+        int classFrom = 0;
+        if (needClass) {
+            // No element before the first with each of the classes can fit.
+            for (const TSimple& s : last.Simples)
+                if (s.Kind == TSimple::Class) {
+                    const int first = P.FirstWithClass(s.Name);
+                    if (first < 0) return false;
+                    classFrom = std::max(classFrom, first);
+                }
+        }
         if (needId || needClass) {
-            for (int i : needId ? P.WithId : P.WithClass)
-                if (tryAt(i)) return true;
+            const std::vector<int>& with = needId ? P.WithId : P.WithClass;
+            for (size_t k = needId ? 0 : static_cast<size_t>(classFrom); k < with.size(); ++k)
+                if (tryAt(with[k])) return true;
             return false;
         }
         for (size_t i = 0; i < P.Elements.size(); ++i)
@@ -1022,6 +1033,35 @@ void TPageElements::Build() const {
         if (Elements[k].ClassLen) WithClass.push_back(static_cast<int>(k));
         if (Elements[k].IdLen) WithId.push_back(static_cast<int>(k));
     }
+}
+
+namespace {
+constexpr size_t kClassSlots = 1024;
+size_t ClassSlot(std::string_view word) {
+    size_t h = 2166136261u;
+    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return (h ^ (h >> 10)) & (kClassSlots - 1);
+}
+}  // namespace
+
+int TPageElements::FirstWithClass(std::string_view name) const {
+    if (ClassStart.empty()) {
+        ClassStart.assign(kClassSlots, -1);
+        for (size_t k = 0; k < WithClass.size(); ++k) {
+            const TPageElement& e = Elements[static_cast<size_t>(WithClass[k])];
+            const std::string_view list = std::string_view(Text).substr(e.ClassFrom, e.ClassLen);
+            // The words as HasWord splits them.
+            size_t i = 0;
+            while (i <= list.size()) {
+                size_t j = i;
+                while (j < list.size() && !IsWs(static_cast<unsigned char>(list[j]))) ++j;
+                int& first = ClassStart[ClassSlot(list.substr(i, j - i))];
+                if (first < 0) first = static_cast<int>(k);
+                i = j + 1;
+            }
+        }
+    }
+    return ClassStart[ClassSlot(name)];
 }
 
 // Whether the text holds the name as a word of an attribute value of the

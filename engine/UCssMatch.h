@@ -63,6 +63,12 @@ private:
     // few), and the elements that have a class or an id, in page order:
     // a selector is tried only on the elements that can fit its last part.
     mutable std::vector<int> FirstOfTag, WithClass, WithId;
+    // By a hash of a class word, the first place in WithClass where an
+    // element with a word of that hash stands (-1: none). Most classes a
+    // sheet names are on no element of a given page; the page's words are
+    // read once instead of once per selector.
+    mutable std::vector<int> ClassStart;
+    int FirstWithClass(std::string_view name) const;
     // By the number of the parsed selector list: a page is asked about the
     // same lists as every other page, and keeps no copy of them.
     mutable std::unordered_map<uint32_t, bool> Cache[2];  // [text flag]
