@@ -778,9 +778,11 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     }
 
     // The style attribute of any element; most tags have none.
-    // Found by its "=": a tag has few of them.
+    // Found by its "=": a tag has few of them, and is short enough that a
+    // walk over its bytes costs less than a search call per "=".
     bool maybeStyle = false;
-    for (size_t eq = text.find('='); eq != std::string_view::npos && !maybeStyle; eq = text.find('=', eq + 1)) {
+    for (size_t eq = 0; eq < text.size() && !maybeStyle; ++eq) {
+        if (text[eq] != '=') continue;
         size_t e = eq;
         while (e > 0 && IsWs(static_cast<unsigned char>(text[e - 1]))) --e;
         maybeStyle = e >= 5 && (text[e - 5] | 0x20) == 's' && (text[e - 4] | 0x20) == 't' &&

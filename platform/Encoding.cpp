@@ -267,10 +267,17 @@ void Utf8ToCp932CharRefs(std::string_view utf8, std::string& out) {
             if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
             *w++ = static_cast<char>(m & 0xFF);
         } else {
-            char ref[16];
-            const int k = std::snprintf(ref, sizeof ref, "&#x%X;", static_cast<unsigned>(cp));
-            std::memcpy(w, ref, static_cast<size_t>(k));
-            w += k;
+            // "&#x" and upper-case hex digits; written by hand, as pages in
+            // Latin scripts hold these by the thousand and a format call
+            // costs more than the rest of the conversion.
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            int digits = 1;
+            while (digits < 8 && (cp >> (4 * digits)) != 0) ++digits;
+            *w++ = '&';
+            *w++ = '#';
+            *w++ = 'x';
+            for (int d = digits; d-- > 0;) *w++ = kHex[(cp >> (4 * d)) & 0xF];
+            *w++ = ';';
         }
     }
     out.resize(static_cast<size_t>(w - out.data()));

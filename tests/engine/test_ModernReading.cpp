@@ -499,6 +499,7 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
          "\xE3\x81\x84",
          "x&#xFFFD;&#xFFFD;\x82\xA2"},                                           // cut sequence, then い
         {times("abcdefgh", 5) + "\xC2\xA7", times("abcdefgh", 5) + "\x81\x98"},  // §
+        {"caf\xC3\xA9 \xC4\x81", "caf&#xE9; &#x101;"},                             // é, ā: short numbers
         // Runs of Japanese (each character met twice, as known ones are
         // taken another way) broken by a character without a form, a
         // surrogate, one-byte katakana, markup and a cut sequence.
