@@ -536,6 +536,37 @@ const char* FindName(const char* d, size_t n, std::string_view name) {
     return static_cast<const char*>(memmem(d + i, n - i, name.data(), m));
 }
 
+// The first place from k on that holds c, or n. Most searches in a page's
+// markup end within a few bytes, where a library call costs more than the
+// search.
+size_t ByteFrom(const char* d, size_t k, size_t n, char c) {
+#if defined(__SSE2__)
+    const __m128i want = _mm_set1_epi8(c);
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+        if (const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))))
+            return k + static_cast<size_t>(__builtin_ctz(m));
+    }
+#endif
+    while (k < n && d[k] != c) ++k;
+    return k;
+}
+
+// The first place from k on of a ">" or a quote, or n.
+size_t TagStopFrom(const char* d, size_t k, size_t n) {
+#if defined(__SSE2__)
+    const __m128i gt = _mm_set1_epi8('>'), q2 = _mm_set1_epi8('"'), q1 = _mm_set1_epi8('\'');
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_or_si128(_mm_cmpeq_epi8(v, q2), _mm_cmpeq_epi8(v, q1)));
+        if (const auto m = static_cast<unsigned>(_mm_movemask_epi8(hit)))
+            return k + static_cast<size_t>(__builtin_ctz(m));
+    }
+#endif
+    while (k < n && d[k] != '>' && d[k] != '"' && d[k] != '\'') ++k;
+    return k;
+}
+
 // TagCode without its cache of short names.
 uint16_t TagCodeSlow(std::string_view lowerName);
 
@@ -875,27 +906,22 @@ void TPageElements::Build() const {
         e.HasText = e.HasChild = true;
     };
     // Past the ">" that ends a tag, quoted values passed over.
-    // Tags are short: a walk over their bytes costs less than a search per
-    // kind of byte.
     auto tagEnd = [&](size_t from) {
-        for (size_t k = from; k < n; ++k) {
-            const char c = d[k];
-            if (c == '>') return k + 1;
-            if (c == '"' || c == '\'') {
-                const void* close = std::memchr(d + k + 1, c, n - k - 1);
-                if (!close) return n;
-                k = static_cast<size_t>(static_cast<const char*>(close) - d);
-            }
+        for (size_t k = from;;) {
+            k = TagStopFrom(d, k, n);
+            if (k >= n) return n;
+            if (d[k] == '>') return k + 1;
+            k = ByteFrom(d, k + 1, n, d[k]);
+            if (k >= n) return n;
+            ++k;
         }
-        return n;
     };
     auto pop = [&] {
         if (stack.size() > 1) stack.pop_back();
     };
     size_t i = 0;
     while (i < n) {
-        const void* lt = std::memchr(d + i, '<', n - i);
-        const size_t at = lt ? static_cast<size_t>(static_cast<const char*>(lt) - d) : n;
+        const size_t at = ByteFrom(d, i, n, '<');
         // Text under an element already known to hold text adds nothing.
         if (!Elements[static_cast<size_t>(stack.back())].HasText)
             for (size_t k = i; k < at; ++k)
@@ -1005,9 +1031,12 @@ void TPageElements::Build() const {
         if (flags & fRaw) {
             // Passed over to its end tag.
             size_t p = i;
-            while (p + 2 + name.size() <= n &&
-                   !(d[p] == '<' && d[p + 1] == '/' && SameLower(std::string_view(d + p + 2, name.size()), name)))
-                ++p;
+            for (;; ++p) {
+                p = ByteFrom(d, p, n, '<');
+                if (p + 2 + name.size() > n ||
+                    (d[p + 1] == '/' && SameLower(std::string_view(d + p + 2, name.size()), name)))
+                    break;
+            }
             i = p + 2 + name.size() <= n ? tagEnd(p + 2) : n;
             if (code == kc.Textarea || code == kc.Iframe) markText();
             continue;
