@@ -1066,10 +1066,13 @@ void TPageElements::Build() const {
 
 namespace {
 constexpr size_t kClassSlots = 1024;
+// A cheap step per byte: every class word of the page goes through it.
+size_t ClassHashStep(size_t h, char c) { return h * 33 + static_cast<unsigned char>(c); }
+size_t ClassSlotOf(size_t h) { return (h ^ (h >> 10) ^ (h >> 20)) & (kClassSlots - 1); }
 size_t ClassSlot(std::string_view word) {
-    size_t h = 2166136261u;
-    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return (h ^ (h >> 10)) & (kClassSlots - 1);
+    size_t h = 5381;
+    for (char c : word) h = ClassHashStep(h, c);
+    return ClassSlotOf(h);
 }
 }  // namespace
 
@@ -1079,14 +1082,16 @@ int TPageElements::FirstWithClass(std::string_view name) const {
         for (size_t k = 0; k < WithClass.size(); ++k) {
             const TPageElement& e = Elements[static_cast<size_t>(WithClass[k])];
             const std::string_view list = std::string_view(Text).substr(e.ClassFrom, e.ClassLen);
-            // The words as HasWord splits them.
-            size_t i = 0;
-            while (i <= list.size()) {
-                size_t j = i;
-                while (j < list.size() && !IsWs(static_cast<unsigned char>(list[j]))) ++j;
-                int& first = ClassStart[ClassSlot(list.substr(i, j - i))];
+            // The words as HasWord splits them, each hashed as ClassSlot does.
+            size_t h = 5381;
+            for (size_t i = 0; i <= list.size(); ++i) {
+                if (i < list.size() && !IsWs(static_cast<unsigned char>(list[i]))) {
+                    h = ClassHashStep(h, list[i]);
+                    continue;
+                }
+                int& first = ClassStart[ClassSlotOf(h)];
                 if (first < 0) first = static_cast<int>(k);
-                i = j + 1;
+                h = 5381;
             }
         }
     }

@@ -429,6 +429,22 @@ TEST(CssMatch, SelectorsAgainstThePage) {
             EXPECT_TRUE(TPageElements(text).AnyMatches("i.search")) << pad << tail;
             EXPECT_FALSE(TPageElements(text).AnyMatches("b.search")) << pad << tail;
         }
+    // Once the elements are found, a class is looked for among the words of
+    // every class on the page: thousands of others, blanks of every kind.
+    std::string many = "<p>x</p>";
+    for (int i = 0; i < 3000; ++i) many += "<span class='c" + std::to_string(i % 20) + " common'></span>";
+    many += "<b class=\"one\ttwo\nlate\">x</b><i class=two></i><i class=one></i>";
+    const TPageElements crowded(many);
+    ASSERT_TRUE(crowded.AnyMatches("p"));
+    const struct {
+        const char* selectors;
+        bool matches;
+    } classCases[] = {
+        {".late", true},      {"b.late.one", true}, {".one.two", true}, {"i.one.two", false},
+        {"i.late", false},    {".lat", false},      {".c20", false},    {"span.c19.common", true},
+        {".c19.one", false}, {"span.c0:first-of-type", true},
+    };
+    for (const auto& c : classCases) EXPECT_EQ(crowded.AnyMatches(c.selectors), c.matches) << c.selectors;
     // A page that waits keeps only what matching reads of its text; the
     // text it was found in is then overwritten by the next page.
     for (const bool asked : {false, true}) {
