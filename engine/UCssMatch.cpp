@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/UByteScan.h"
 #include "engine/UModernPage.h"
 
 namespace {
@@ -107,8 +108,8 @@ const TBuildCodes& BuildCodes() {
     thread_local const TBuildCodes codes = [] {
         const TTagTable& t = Tags();
         auto at = [&](std::string_view name) { return t.Codes.find(name)->second; };
-        return TBuildCodes{at("html"),  at("body"),  at("p"),     at("dt"),  at("dd"),       at("td"),    at("th"),
-                           at("tr"),    at("tbody"), at("thead"), at("tfoot"), at("div"), at("textarea"), at("iframe")};
+        return TBuildCodes{at("html"), at("body"),  at("p"),     at("dt"),    at("dd"),  at("td"),       at("th"),
+                           at("tr"),   at("tbody"), at("thead"), at("tfoot"), at("div"), at("textarea"), at("iframe")};
     }();
     return codes;
 }
@@ -523,7 +524,8 @@ const char* FindName(const char* d, size_t n, std::string_view name) {
         for (; i + m - 1 + 16 <= n; i += 16) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + m - 1));
-            auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            auto mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
             while (mask) {
                 const auto bit = static_cast<size_t>(__builtin_ctz(mask));
                 if (std::memcmp(d + i + bit + 1, name.data() + 1, m - 2) == 0) return d + i + bit;
@@ -536,29 +538,14 @@ const char* FindName(const char* d, size_t n, std::string_view name) {
     return static_cast<const char*>(memmem(d + i, n - i, name.data(), m));
 }
 
-// The first place from k on that holds c, or n. Most searches in a page's
-// markup end within a few bytes, where a library call costs more than the
-// search.
-size_t ByteFrom(const char* d, size_t k, size_t n, char c) {
-#if defined(__SSE2__)
-    const __m128i want = _mm_set1_epi8(c);
-    for (; k + 16 <= n; k += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-        if (const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))))
-            return k + static_cast<size_t>(__builtin_ctz(m));
-    }
-#endif
-    while (k < n && d[k] != c) ++k;
-    return k;
-}
-
 // The first place from k on of a ">" or a quote, or n.
 size_t TagStopFrom(const char* d, size_t k, size_t n) {
 #if defined(__SSE2__)
     const __m128i gt = _mm_set1_epi8('>'), q2 = _mm_set1_epi8('"'), q1 = _mm_set1_epi8('\'');
     for (; k + 16 <= n; k += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_or_si128(_mm_cmpeq_epi8(v, q2), _mm_cmpeq_epi8(v, q1)));
+        const __m128i hit =
+            _mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_or_si128(_mm_cmpeq_epi8(v, q2), _mm_cmpeq_epi8(v, q1)));
         if (const auto m = static_cast<unsigned>(_mm_movemask_epi8(hit)))
             return k + static_cast<size_t>(__builtin_ctz(m));
     }

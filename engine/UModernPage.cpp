@@ -5,10 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
+#include "engine/UByteScan.h"
 #include "engine/UCharsetSniff.h"
 #include "platform/Encoding.h"
 
@@ -20,20 +18,6 @@ constexpr double kFontPx = 16;
 
 bool IsWs(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-// The first "=" of a tag from k on, or its size: sixteen bytes at a time,
-// as every tag of a page is searched and few hold more than a handful.
-size_t EqualsFrom(std::string_view t, size_t k) {
-#if defined(__SSE2__)
-    const __m128i eq = _mm_set1_epi8('=');
-    for (; k + 16 <= t.size(); k += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data() + k));
-        if (const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, eq))))
-            return k + static_cast<size_t>(__builtin_ctz(m));
-    }
-#endif
-    while (k < t.size() && t[k] != '=') ++k;
-    return k;
-}
 char Up(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 char Low(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -798,7 +782,9 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     // The style attribute of any element; most tags have none.
     // Found by its "=": a tag has few of them.
     bool maybeStyle = false;
-    for (size_t eq = EqualsFrom(text, 0); eq < text.size() && !maybeStyle; eq = EqualsFrom(text, eq + 1)) {
+    const size_t n = text.size();
+    for (size_t eq = ByteFrom(text.data(), 0, n, '='); eq < n && !maybeStyle;
+         eq = ByteFrom(text.data(), eq + 1, n, '=')) {
         size_t e = eq;
         while (e > 0 && IsWs(static_cast<unsigned char>(text[e - 1]))) --e;
         maybeStyle = e >= 5 && (text[e - 5] | 0x20) == 's' && (text[e - 4] | 0x20) == 't' &&

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
