@@ -1230,15 +1230,8 @@ void SearchIn(const std::string& path, bool& StopFlag, const TProgressSink& Fold
             if (!e.nameConverts || !(e.isDir || e.isRegular)) continue;
             // Pages to be are answered from SearchList (see searchListed).
             if (e.isRegular && g_run.IsHtmlExtension(platform::ExtractFileExt(e.name))) continue;
-            platform::FileInfo fi;
-            fi.exists = e.exists;
-            fi.isDir = e.isDir;
-            fi.isRegular = e.isRegular;
-            fi.size = e.size;
-            fi.dev = e.dev;
-            fi.ino = e.ino;
             const std::string name = dir + e.name;
-            if (!g_run.stats.Find(name)) g_run.stats.Insert(name, StatEntryOf(fi));
+            if (!g_run.stats.Find(name)) g_run.stats.Insert(name, StatEntryOf(e));
         }
     }
     for (const platform::DirEntry& e : entries) {

@@ -84,13 +84,7 @@ bool ListDirectory(std::string_view folder, std::vector<DirEntry>& out) {
             de.name = Utf8ToCp932(de.nativeName);
             de.nameConverts = false;
         }
-        FileInfo fi = StatNative((base + de.nativeName).c_str());
-        de.isDir = fi.isDir;
-        de.isRegular = fi.isRegular;
-        de.exists = fi.exists;
-        de.size = fi.size;
-        de.dev = fi.dev;
-        de.ino = fi.ino;
+        static_cast<FileInfo&>(de) = StatNative((base + de.nativeName).c_str());
         out.push_back(std::move(de));
     }
     ::closedir(d);

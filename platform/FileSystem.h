@@ -38,17 +38,13 @@ FileInfo Stat(std::string_view path);
 bool FileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
 
-struct DirEntry {
+// A listed name with the stat of what it leads to (symlinks followed); a
+// stat that finds nothing leaves exists false (the entry went away).
+struct DirEntry : FileInfo {
     std::string name;  // CP932; for a name without CP932 form, the
                        // display form (Utf8ToCp932 with <U+XXXX>)
     bool nameConverts = true;
     std::string nativeName;  // as stored on disk (UTF-8 bytes)
-    bool isDir = false;      // after following symlinks
-    bool isRegular = false;  // likewise
-    bool exists = false;     // false only when the entry went away before its stat
-    int64_t size = 0;
-    uint64_t dev = 0;
-    uint64_t ino = 0;
 };
 
 // Lists a folder without "." and "..", sorted by the CP932 name bytes
