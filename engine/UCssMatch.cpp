@@ -510,34 +510,6 @@ bool HasWord(std::string_view list, std::string_view word, char sep) {
     return false;
 }
 
-// The first place of a name in a page's text, as memmem finds it. A page
-// is searched whole for a name it mostly does not hold: sixteen places at a
-// time are tested for the name's first and last byte, and only where both
-// fit is the rest compared.
-const char* FindName(const char* d, size_t n, std::string_view name) {
-    const size_t m = name.size();
-    size_t i = 0;
-#if defined(__SSE2__)
-    if (m >= 2) {
-        const __m128i first = _mm_set1_epi8(name[0]);
-        const __m128i last = _mm_set1_epi8(name[m - 1]);
-        for (; i + m - 1 + 16 <= n; i += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + m - 1));
-            auto mask = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-            while (mask) {
-                const auto bit = static_cast<size_t>(__builtin_ctz(mask));
-                if (std::memcmp(d + i + bit + 1, name.data() + 1, m - 2) == 0) return d + i + bit;
-                mask &= mask - 1;
-            }
-        }
-    }
-#endif
-    if (i >= n) return nullptr;
-    return static_cast<const char*>(memmem(d + i, n - i, name.data(), m));
-}
-
 // The first place from k on of a ">" or a quote, or n.
 size_t TagStopFrom(const char* d, size_t k, size_t n) {
 #if defined(__SSE2__)
@@ -861,7 +833,7 @@ bool TPageElements::HasText() const {
     return Elements[0].HasText;
 }
 
-void TPageElements::Build() const {
+void TPageElements::Build(TMarkupVisitor* visitor) const {
     if (Built) return;
     Built = true;
     // A browser makes <html> and <body> when the page omits them; the
@@ -892,12 +864,20 @@ void TPageElements::Build() const {
         TPageElement& e = Elements[static_cast<size_t>(stack.back())];
         e.HasText = e.HasChild = true;
     };
-    // Past the ">" that ends a tag, quoted values passed over.
+    // Past the ">" that ends a tag, quoted values passed over. A quote
+    // opens a value only after "="; elsewhere it is a byte of a name or of
+    // an unquoted value.
     auto tagEnd = [&](size_t from) {
         for (size_t k = from;;) {
             k = TagStopFrom(d, k, n);
             if (k >= n) return n;
             if (d[k] == '>') return k + 1;
+            size_t e = k;
+            while (e > from && IsWs(static_cast<unsigned char>(d[e - 1]))) --e;
+            if (e == from || d[e - 1] != '=') {
+                ++k;
+                continue;
+            }
             k = ByteFrom(d, k + 1, n, d[k]);
             if (k >= n) return n;
             ++k;
@@ -908,7 +888,9 @@ void TPageElements::Build() const {
     };
     size_t i = 0;
     while (i < n) {
+        if (visitor && visitor->Stop()) break;
         const size_t at = ByteFrom(d, i, n, '<');
+        if (visitor && visitor->WantsText && at > i) visitor->Text(i, std::min(at, n));
         // Text under an element already known to hold text adds nothing.
         if (!Elements[static_cast<size_t>(stack.back())].HasText)
             for (size_t k = i; k < at; ++k)
@@ -948,6 +930,7 @@ void TPageElements::Build() const {
         const std::string_view name(lower, nameLen);
         const size_t close = tagEnd(k);
         if (end) {
+            if (visitor) visitor->EndTag(name);
             const uint16_t code = TagCode(name);
             for (size_t s = stack.size(); s-- > 1;)
                 if (Elements[static_cast<size_t>(stack[s])].Tag == code) {
@@ -1013,7 +996,12 @@ void TPageElements::Build() const {
                 e.ClassLen = static_cast<uint32_t>(classes.size());
             }
         }
-        i = close;
+        i = visitor ? visitor->StartTag(name, at, close) : close;
+        if (i > close) {
+            // The visitor passed over a raw-text element's content.
+            if (code == kc.Textarea || code == kc.Iframe) markText();
+            continue;
+        }
         if (index <= 1 || (flags & fVoid) || (close >= 2 && d[close - 2] == '/' && code != kc.Div)) continue;
         if (flags & fRaw) {
             // Passed over to its end tag.
@@ -1063,8 +1051,24 @@ size_t ClassSlot(std::string_view word) {
 }
 }  // namespace
 
+bool TPageElements::MayHaveId(std::string_view name) const {
+    HashWords();
+    const size_t slot = ClassSlot(name);
+    return (IdSlots[slot / 64] >> (slot % 64)) & 1;
+}
+
 int TPageElements::FirstWithClass(std::string_view name) const {
+    HashWords();
+    return ClassStart[ClassSlot(name)];
+}
+
+void TPageElements::HashWords() const {
     if (ClassStart.empty()) {
+        for (const int k : WithId) {
+            const TPageElement& e = Elements[static_cast<size_t>(k)];
+            const size_t slot = ClassSlot(std::string_view(Text).substr(e.IdFrom, e.IdLen));
+            IdSlots[slot / 64] |= uint64_t{1} << (slot % 64);
+        }
         ClassStart.assign(kClassSlots, -1);
         for (size_t k = 0; k < WithClass.size(); ++k) {
             const TPageElement& e = Elements[static_cast<size_t>(WithClass[k])];
@@ -1082,62 +1086,6 @@ int TPageElements::FirstWithClass(std::string_view name) const {
             }
         }
     }
-    return ClassStart[ClassSlot(name)];
-}
-
-// Whether the text holds the name as a word of an attribute value of the
-// given name ("class", "id"); a quick test that spares finding elements.
-bool TPageElements::HasToken(std::string_view name, std::string_view attr, int tag) const {
-    if (name.empty()) return false;
-    // The sheets of a page repeat their names from selector to selector.
-    std::string key(name);
-    key += attr[0];
-    key.append(reinterpret_cast<const char*>(&tag), sizeof tag);
-    auto known = Tokens.find(key);
-    if (known != Tokens.end()) return known->second;
-    const bool found = FindToken(name, attr, tag);
-    Tokens.emplace(std::move(key), found);
-    return found;
-}
-
-bool TPageElements::FindToken(std::string_view name, std::string_view attr, int tag) const {
-    const char* d = Text.data();
-    const size_t n = Text.size();
-    size_t from = 0;
-    while (from + name.size() <= n) {
-        const void* hit = FindName(d + from, n - from, name);
-        if (!hit) return false;
-        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - d);
-        from = at + 1;
-        const char after = at + name.size() < n ? d[at + name.size()] : ' ';
-        if (!(after == '"' || after == '\'' || after == '>' || after == '/' || IsWs(static_cast<unsigned char>(after))))
-            continue;
-        // Back to the start of the value, then over "=" to the attribute's name.
-        size_t k = at;
-        while (k > 0 && d[k - 1] != '"' && d[k - 1] != '\'' && d[k - 1] != '=' && d[k - 1] != '<' && d[k - 1] != '>')
-            --k;
-        if (k == 0 || d[k - 1] == '<' || d[k - 1] == '>') continue;
-        if (d[k - 1] != '=') {
-            --k;  // the quote
-            while (k > 0 && IsWs(static_cast<unsigned char>(d[k - 1]))) --k;
-            if (k == 0 || d[k - 1] != '=') continue;
-        }
-        --k;  // the "="
-        while (k > 0 && IsWs(static_cast<unsigned char>(d[k - 1]))) --k;
-        if (k < attr.size() || !SameLower(std::string_view(d + k - attr.size(), attr.size()), attr)) continue;
-        if (k > attr.size() && !IsWs(static_cast<unsigned char>(d[k - attr.size() - 1]))) continue;
-        if (tag < 0) return true;
-        // The element must be of the compound's tag as well.
-        const size_t lt = std::string_view(d, k).rfind('<');
-        if (lt == std::string_view::npos) continue;
-        size_t e = lt + 1;
-        char lower[32];
-        size_t len = 0;
-        while (e < k && len < sizeof lower && (IsNameChar(static_cast<unsigned char>(d[e])) || d[e] == ':'))
-            lower[len++] = Low(d[e++]);
-        if (TagCode(std::string_view(lower, len)) == tag) return true;
-    }
-    return false;
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
@@ -1147,22 +1095,21 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
     if (it != cache.end()) return it->second;
     const std::vector<TComplex>& list = parsed.List;
     bool result = false;
-    // Most selectors name an id or class the page does not hold anywhere:
-    // they are ruled out without finding the elements.
-    auto mayMatch = [&](const TComplex& c) {
-        for (const TCompound& part : c.Parts)
-            for (const TSimple& simple : part.Simples)
-                if ((simple.Kind == TSimple::Id || simple.Kind == TSimple::Class) &&
-                    !HasToken(simple.Name, simple.Kind == TSimple::Id ? "id" : "class", part.Tag))
-                    return false;
-        return true;
-    };
-    // Once the elements are there, matching is the quicker test.
-    if (parsed.Valid && (Built || std::any_of(list.begin(), list.end(), mayMatch))) {
+    if (parsed.Valid) {
         Build();
+        // Most selectors name an id or class that no element of the page
+        // holds: they are ruled out before any element is tried.
+        auto mayMatch = [&](const TComplex& c) {
+            for (const TCompound& part : c.Parts)
+                for (const TSimple& simple : part.Simples)
+                    if ((simple.Kind == TSimple::Id && !MayHaveId(simple.Name)) ||
+                        (simple.Kind == TSimple::Class && FirstWithClass(simple.Name) < 0))
+                        return false;
+            return true;
+        };
         TSelectorMatcher m{*this, needText};
         for (const TComplex& c : list)
-            if (m.Any(c)) {
+            if (mayMatch(c) && m.Any(c)) {
                 result = true;
                 break;
             }

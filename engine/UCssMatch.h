@@ -28,6 +28,24 @@ struct TPageElement {
 // thread.
 uint16_t TagCode(std::string_view lowerName);
 
+// What a walk over a page's markup tells its reader as it goes, so that
+// the page is read once for its addresses and its elements alike.
+class TMarkupVisitor {
+public:
+    bool WantsText = false;  // Text() is called only while this is set
+    // A run of text between tags, [from, to) in the page.
+    virtual void Text(size_t from, size_t to) = 0;
+    // A start tag, [from, close) in the page, with its lower-case name.
+    // Returns where the walk goes on: close, or past the content of a
+    // raw-text element that the visitor has read itself.
+    virtual size_t StartTag(std::string_view lowerName, size_t from, size_t close) = 0;
+    virtual void EndTag(std::string_view lowerName) = 0;
+    virtual bool Stop() const = 0;
+
+protected:
+    ~TMarkupVisitor() = default;
+};
+
 class TPageElements {
 public:
     // The elements of a page's text (Shift-JIS or any ASCII-compatible
@@ -40,6 +58,8 @@ public:
     TPageElements& operator=(const TPageElements&) = delete;
     // Keeps its own copy of the text, so that the caller may change it.
     void Detach();
+    // Finds the elements now, telling the visitor of every tag on the way.
+    void Walk(TMarkupVisitor& visitor) { Build(&visitor); }
 
     // Whether some element matches one of the selectors. A selector that a
     // browser rejects matches nothing; a part this reading cannot judge
@@ -52,9 +72,7 @@ public:
 private:
     friend struct TSelectorMatcher;
     bool Matches(std::string_view selectorList, bool needText) const;
-    void Build() const;
-    bool HasToken(std::string_view name, std::string_view attr, int tag) const;
-    bool FindToken(std::string_view name, std::string_view attr, int tag) const;
+    void Build(TMarkupVisitor* visitor = nullptr) const;
     std::string_view Text;
     std::string Own;  // the text, once detached
     mutable bool Built = false;
@@ -68,11 +86,14 @@ private:
     // sheet names are on no element of a given page; the page's words are
     // read once instead of once per selector.
     mutable std::vector<int> ClassStart;
+    // By the same hash of an id, whether an element may have it.
+    mutable uint64_t IdSlots[1024 / 64] = {};
+    void HashWords() const;
     int FirstWithClass(std::string_view name) const;
+    bool MayHaveId(std::string_view name) const;
     // By the number of the parsed selector list: a page is asked about the
     // same lists as every other page, and keeps no copy of them.
     mutable std::unordered_map<uint32_t, bool> Cache[2];  // [text flag]
-    mutable std::unordered_map<std::string, bool> Tokens;                               // HasToken's answers
     // Matching steps left for the page: a page and selectors made to take
     // endless backtracking end in "matches", the answer for what cannot be
     // judged. Real pages need a small part of it.

@@ -185,6 +185,7 @@ struct TRunState {
     std::string modernText;              // a page the modern reading turned into Shift-JIS
     std::string modernScratch;           // one modern address as packed
     std::vector<TModernRef> modernRefs;  // the addresses of one tag
+    std::string modernTagName;           // its name in upper case
     THTMLLinkResult token;               // shared by every page's scan
     // The page as read and its Shift-JIS form, reused from page to page.
     std::unique_ptr<char[]> readBuf, textBuf;
@@ -228,6 +229,7 @@ struct TRunState {
         std::string().swap(modernText);
         std::string().swap(modernScratch);
         std::vector<TModernRef>().swap(modernRefs);
+        std::string().swap(modernTagName);
     }
     bool IsHtmlExtension(std::string_view ext) const {
         for (const std::string& e : htmlExtensions)
@@ -566,16 +568,98 @@ void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
     events.append(value);
 }
 
+// The modern reading of a page in the same walk that finds its elements:
+// the title as the classic scan takes it (the first text after a bare
+// "<TITLE>"), and the addresses of every tag.
+class TModernScan final : public TMarkupVisitor {
+public:
+    TModernScan(const char* text, size_t len, std::string& events, const bool& stopFlag)
+        : d_(text), n_(len), events_(events), stop_(stopFlag) {}
+    size_t CssEnd() const { return cssEnd_; }
+
+    void Text(size_t from, size_t to) override { TakeTitle(std::string_view(d_ + from, to - from)); }
+
+    size_t StartTag(std::string_view lowerName, size_t from, size_t close) override {
+        const std::string_view token(d_ + from, close - from);
+        if (!titleDone_ && !WantsText) WantsText = platform::SameTextSjis(token, "<TITLE>");
+        if (WantsText && close < n_ && d_[close] != '<') {
+            // A title element's content is read past by the walk.
+            const size_t to = std::min(std::string_view(d_, n_).find('<', close), n_);
+            TakeTitle(std::string_view(d_ + close, to - close));
+        }
+        std::string& upper = g_run.modernTagName;
+        upper.assign(lowerName);
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        std::vector<TModernRef>& refs = g_run.modernRefs;
+        refs.clear();
+        auto pos = static_cast<int64_t>(close);
+        ModernTagRefs(upper, token, d_, pos, static_cast<int64_t>(n_), state_, refs);
+        std::string& packed = g_run.modernScratch;
+        uint8_t goesOn = 0;
+        for (const TModernRef& r : refs) {
+            packed.assign(1, static_cast<char>(r.Kind));
+            packed += r.Value;
+            const uint8_t off = r.Applies ? 0 : kRulesOff;
+            AddEvent(events_, static_cast<uint8_t>(kModernEvent + static_cast<uint8_t>(r.Use) + off + goesOn), packed);
+            goesOn = kTagGoesOn;
+            if (r.Use == TModernUse::Sheet || r.Use == TModernUse::StyleText) cssEnd_ = events_.size();
+        }
+        ++tokens_;
+        return static_cast<size_t>(pos);
+    }
+
+    void EndTag(std::string_view lowerName) override {
+        ModernEndTag(lowerName, state_);
+        ++tokens_;
+    }
+
+    // As the classic scan, which ends after the first token when the flag
+    // is already set.
+    bool Stop() const override { return stop_ && tokens_ > 0; }
+
+private:
+    void TakeTitle(std::string_view text) {
+        if (text.empty()) return;
+        std::string& title = g_run.upperScratch;
+        title = DecodeModernText(text);
+        for (char& c : title)
+            if (static_cast<unsigned char>(c) < 32) c = ' ';
+        // A title that decodes to nothing leaves the page untitled, and a
+        // later <TITLE> may still give one.
+        WantsText = false;
+        if (!title.empty()) {
+            AddEvent(events_, kTitleEvent, title);
+            titleDone_ = true;
+        }
+    }
+
+    const char* d_;
+    size_t n_;
+    std::string& events_;
+    const bool& stop_;
+    TModernPageState state_;
+    size_t cssEnd_ = 0;
+    bool titleDone_ = false;
+    size_t tokens_ = 0;
+};
+
+// Returns the offset past the last event of a sheet or CSS text (0 when
+// there is none).
+size_t ScanModernPage(const char* text, size_t len, std::string& events, const bool& StopFlag,
+                      TPageElements& elements) {
+    events.clear();
+    TModernScan scan(text, len, events, StopFlag);
+    elements.Walk(scan);
+    return scan.CssEnd();
+}
+
 // Scans a page's text into its events. The scan runs to the end of the
 // text, or stops after the first token when the stop flag is already set,
 // as the measuring loop would: nothing can set the flag while it runs, since
 // no sink is called, so the tokens are those a token-by-token loop would see.
-// The modern reading runs its tag handling here, on every tag, and keeps the
-// addresses each tag gives. Returns the offset past the last event of a
-// sheet or CSS text (0 when there is none).
-size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& StopFlag, bool modern) {
+void ScanPage(const char* text, int64_t len, std::string& events, const bool& StopFlag) {
     events.clear();
-    size_t cssEnd = 0;
     TTagScanBuffer buf;
     buf.Data = text;
     buf.Pos = 0;
@@ -583,23 +667,12 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
     THTMLLinkResult& t = g_run.token;
     InitLinkResult(t);
     bool titlePending = false, titleDone = false;
-    TModernPageState modernState;
-    std::vector<TModernRef>& modernRefs = g_run.modernRefs;
-    std::string& packed = g_run.modernScratch;
     do {
         const int64_t before = buf.Pos;
         const bool xmpContent = t.InXMP;
-        // Only the title needs the token's text as a copy; the modern
-        // reading views a tag's text in the page.
+        // Only the title needs the token's text as a copy.
         t.SkipTokenText = titleDone;
-        // The modern reading picks its own attributes from every tag.
-        std::string_view tokenText;
-        if (modern) {
-            GetHTMLTag(buf, t, nullptr, 0, StopFlag);
-            tokenText = std::string_view(buf.Data + before, static_cast<size_t>(buf.Pos - before));
-        } else {
-            GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
-        }
+        GetHTMLTag(buf, t, LinkTagTable, LinkTagCount, StopFlag);
         // Every token moves on, except the empty content of "<XMP></XMP>"
         // (the end tag follows in the next call); should one ever not, the
         // page ends rather than the run hanging.
@@ -611,12 +684,9 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
                 titlePending = platform::SameTextSjis(t.TokenText, "<TITLE>");
             } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
                 std::string& title = g_run.upperScratch;
-                if (modern) title = DecodeModernText(t.TokenText);
-                else title = t.TokenText;
+                title = t.TokenText;
                 for (char& c : title)
                     if (static_cast<unsigned char>(c) < 32) c = ' ';
-                // A title that decodes to nothing leaves the page untitled,
-                // and a later <TITLE> may still give one.
                 titlePending = false;
                 if (!title.empty()) {
                     AddEvent(events, kTitleEvent, title);
@@ -624,25 +694,7 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
                 }
             }
         }
-        if (modern) {
-            if (t.TokenKind != tkTag || tokenText.size() < 2) continue;
-            if (tokenText[1] == '/') {
-                ModernEndTag(tokenText.substr(2), modernState);
-                continue;
-            }
-            modernRefs.clear();
-            ModernTagRefs(t.TagName, tokenText, buf.Data, buf.Pos, buf.Len, modernState, modernRefs);
-            uint8_t goesOn = 0;
-            for (const TModernRef& r : modernRefs) {
-                packed.assign(1, static_cast<char>(r.Kind));
-                packed += r.Value;
-                const uint8_t off = r.Applies ? 0 : kRulesOff;
-                AddEvent(events, static_cast<uint8_t>(kModernEvent + static_cast<uint8_t>(r.Use) + off + goesOn),
-                         packed);
-                goesOn = kTagGoesOn;
-                if (r.Use == TModernUse::Sheet || r.Use == TModernUse::StyleText) cssEnd = events.size();
-            }
-        } else if (t.LinkType == ltMeta) {
+        if (t.LinkType == ltMeta) {
             size_t at = std::string::npos;
             if (platform::SameTextSjis(t.Value1, "REFRESH"))
                 at = platform::SjisFindText(platform::AnsiUpper(t.Value2), "URL=");
@@ -653,7 +705,6 @@ size_t ScanPage(const char* text, int64_t len, std::string& events, const bool& 
             AddEvent(events, bgsound ? kBgsoundEvent : static_cast<uint8_t>(t.LinkType), t.Value1);
         }
     } while (buf.Pos < buf.Len && !StopFlag);
-    return cssEnd;
 }
 
 // A buffer that keeps its memory from page to page and is never zero-filled:
@@ -745,14 +796,20 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
 
     auto frame = std::make_unique<TPageFrame>();
     frame->Info = info;
-    const size_t cssEnd = ScanPage(text, static_cast<int64_t>(len), g_run.eventScratch, StopFlag, EnvSettings.Modern);
+    if (!EnvSettings.Modern) {
+        ScanPage(text, static_cast<int64_t>(len), g_run.eventScratch, StopFlag);
+        frame->Events.assign(g_run.eventScratch);
+        return frame;
+    }
+    auto elements = std::make_unique<TPageElements>(std::string_view(text, len));
+    const size_t cssEnd = ScanModernPage(text, len, g_run.eventScratch, StopFlag, *elements);
     frame->Events.assign(g_run.eventScratch);
     if (cssEnd) {
         // Rules and fonts are checked against the page's elements while its
         // events are handled; the elements look at the text where it lies
         // until the page waits (see Suspend).
         TModernFrame& m = frame->M();
-        m.Elements = std::make_unique<TPageElements>(std::string_view(text, len));
+        m.Elements = std::move(elements);
         m.CssEnd = cssEnd;
     }
     return frame;
