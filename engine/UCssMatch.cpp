@@ -783,6 +783,52 @@ struct TSelectorMatcher {
     }
 };
 
+void ReadTagFacts(std::string_view t, TTagFacts& facts) {
+    facts = TTagFacts();
+    // From "=" to "=": the name before each, the value after it. Values
+    // are passed over whole, so an "=" inside one is never taken for a
+    // name's; the first attribute of a name wins, as in a browser.
+    const char* d = t.data();
+    const size_t n = t.size();
+    auto ws = [&](size_t k) { return IsWs(static_cast<unsigned char>(d[k])); };
+    auto nameIs = [&](size_t from, size_t to, std::string_view lower) {
+        if (to - from != lower.size()) return false;
+        for (size_t k = 0; k < lower.size(); ++k)
+            if ((d[from + k] | 0x20) != lower[k]) return false;
+        return true;
+    };
+    bool idSeen = false, classSeen = false, hrefSeen = false;
+    for (size_t eq = ByteFrom(d, 1, n, '='); eq < n; eq = ByteFrom(d, eq, n, '=')) {
+        size_t e = eq;
+        while (e > 1 && ws(e - 1)) --e;
+        size_t b = e;
+        while (b > 1 && !ws(b - 1) && d[b - 1] != '/' && d[b - 1] != '"' && d[b - 1] != '\'') --b;
+        size_t from = eq + 1;
+        while (from < n && ws(from)) ++from;
+        size_t to = from;
+        if (from < n && (d[from] == '"' || d[from] == '\'')) {
+            to = ByteFrom(d, from + 1, n, d[from]);
+            ++from;
+            eq = std::min(to + 1, n);
+        } else {
+            while (to < n && !ws(to) && d[to] != '>') ++to;
+            eq = std::max(to, from);
+        }
+        if (!idSeen && nameIs(b, e, "id")) {
+            idSeen = true;
+            facts.Id = t.substr(from, to - from);
+        } else if (!classSeen && nameIs(b, e, "class")) {
+            classSeen = true;
+            facts.Classes = t.substr(from, to - from);
+        } else if (!hrefSeen && nameIs(b, e, "href")) {
+            hrefSeen = true;
+            facts.Href = t.substr(from, to - from);
+        } else if (nameIs(b, e, "style")) {
+            facts.MaybeStyle = true;
+        }
+    }
+}
+
 namespace {
 
 // Memory that pages hand on to later pages: a run makes one element list
@@ -984,19 +1030,17 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
         TPageElement& e = Elements[static_cast<size_t>(index)];
         e.TagFrom = static_cast<uint32_t>(at);
         e.TagLen = static_cast<uint32_t>(close - at);
-        if (tag.find('=') != std::string_view::npos) {
-            std::string_view id, classes;
-            TagIdAndClasses(tag, id, classes);
-            if (!id.empty()) {
-                e.IdFrom = static_cast<uint32_t>(id.data() - d);
-                e.IdLen = static_cast<uint32_t>(id.size());
-            }
-            if (!classes.empty()) {
-                e.ClassFrom = static_cast<uint32_t>(classes.data() - d);
-                e.ClassLen = static_cast<uint32_t>(classes.size());
-            }
+        TTagFacts facts;
+        ReadTagFacts(tag, facts);
+        if (!facts.Id.empty()) {
+            e.IdFrom = static_cast<uint32_t>(facts.Id.data() - d);
+            e.IdLen = static_cast<uint32_t>(facts.Id.size());
         }
-        i = visitor ? visitor->StartTag(name, at, close) : close;
+        if (!facts.Classes.empty()) {
+            e.ClassFrom = static_cast<uint32_t>(facts.Classes.data() - d);
+            e.ClassLen = static_cast<uint32_t>(facts.Classes.size());
+        }
+        i = visitor ? visitor->StartTag(code, name, at, close, facts) : close;
         if (i > close) {
             // The visitor passed over a raw-text element's content.
             if (code == kc.Textarea || code == kc.Iframe) markText();

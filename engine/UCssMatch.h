@@ -28,6 +28,15 @@ struct TPageElement {
 // thread.
 uint16_t TagCode(std::string_view lowerName);
 
+// What is read of every start tag as the page is walked: the values of
+// its id, class and href attributes (the first of each name), and whether
+// it may have a style attribute (false only when it has none).
+struct TTagFacts {
+    std::string_view Id, Classes, Href;
+    bool MaybeStyle = false;
+};
+void ReadTagFacts(std::string_view tagText, TTagFacts& facts);
+
 // What a walk over a page's markup tells its reader as it goes, so that
 // the page is read once for its addresses and its elements alike.
 class TMarkupVisitor {
@@ -35,10 +44,12 @@ public:
     bool WantsText = false;  // Text() is called only while this is set
     // A run of text between tags, [from, to) in the page.
     virtual void Text(size_t from, size_t to) = 0;
-    // A start tag, [from, close) in the page, with its lower-case name.
-    // Returns where the walk goes on: close, or past the content of a
-    // raw-text element that the visitor has read itself.
-    virtual size_t StartTag(std::string_view lowerName, size_t from, size_t close) = 0;
+    // A start tag, [from, close) in the page, with its TagCode(), its
+    // lower-case name and what was read of it. Returns where the walk goes
+    // on: close, or past the content of a raw-text element that the visitor
+    // has read itself.
+    virtual size_t StartTag(uint16_t code, std::string_view lowerName, size_t from, size_t close,
+                            const TTagFacts& facts) = 0;
     virtual void EndTag(std::string_view lowerName) = 0;
     virtual bool Stop() const = 0;
 

@@ -186,6 +186,7 @@ struct TRunState {
     std::string modernScratch;           // one modern address as packed
     std::vector<TModernRef> modernRefs;  // the addresses of one tag
     std::string modernTagName;           // its name in upper case
+    std::vector<int8_t> modernTagNamed;  // by TagCode: whether such a tag can give addresses (-1: not known yet)
     THTMLLinkResult token;               // shared by every page's scan
     // The page as read and its Shift-JIS form, reused from page to page.
     std::unique_ptr<char[]> readBuf, textBuf;
@@ -230,6 +231,7 @@ struct TRunState {
         std::string().swap(modernScratch);
         std::vector<TModernRef>().swap(modernRefs);
         std::string().swap(modernTagName);
+        std::vector<int8_t>().swap(modernTagNamed);
     }
     bool IsHtmlExtension(std::string_view ext) const {
         for (const std::string& e : htmlExtensions)
@@ -579,7 +581,9 @@ public:
 
     void Text(size_t from, size_t to) override { TakeTitle(std::string_view(d_ + from, to - from)); }
 
-    size_t StartTag(std::string_view lowerName, size_t from, size_t close) override {
+    size_t StartTag(uint16_t code, std::string_view lowerName, size_t from, size_t close,
+                    const TTagFacts& facts) override {
+        ++tokens_;
         const std::string_view token(d_ + from, close - from);
         if (!titleDone_ && !WantsText) WantsText = platform::SameTextSjis(token, "<TITLE>");
         if (WantsText && close < n_ && d_[close] != '<') {
@@ -587,14 +591,25 @@ public:
             const size_t to = std::min(std::string_view(d_, n_).find('<', close), n_);
             TakeTitle(std::string_view(d_ + close, to - close));
         }
+        // Most tags give no address; whether a name can is known once per
+        // run (but for the code that names past the table's room share).
+        std::vector<int8_t>& named = g_run.modernTagNamed;
+        if (code >= named.size()) named.resize(size_t{code} + 1, -1);
+        int8_t& known = named[code];
+        if (known == 0 && !facts.MaybeStyle) return close;
         std::string& upper = g_run.modernTagName;
         upper.assign(lowerName);
         for (char& c : upper)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (known < 0) {
+            const bool can = ModernTagNamed(upper);
+            if (code != 0xFFFF) known = can ? 1 : 0;
+            if (!can && !facts.MaybeStyle) return close;
+        }
         std::vector<TModernRef>& refs = g_run.modernRefs;
         refs.clear();
         auto pos = static_cast<int64_t>(close);
-        ModernTagRefs(upper, token, d_, pos, static_cast<int64_t>(n_), state_, refs);
+        ModernTagRefs(upper, token, facts, d_, pos, static_cast<int64_t>(n_), state_, refs);
         std::string& packed = g_run.modernScratch;
         uint8_t goesOn = 0;
         for (const TModernRef& r : refs) {
@@ -605,7 +620,6 @@ public:
             goesOn = kTagGoesOn;
             if (r.Use == TModernUse::Sheet || r.Use == TModernUse::StyleText) cssEnd_ = events_.size();
         }
-        ++tokens_;
         return static_cast<size_t>(pos);
     }
 

@@ -674,45 +674,9 @@ void ParseAttributesInto(std::string_view t, TAttrList& out) {
     });
 }
 
-// The value of the first attribute of this (upper-case) name, without
-// reading the others into a list; false when the tag has none.
-bool FindAttribute(std::string_view t, std::string_view upperName, std::string& value) {
-    bool found = false;
-    ForEachAttribute(t, [&](std::string_view name, std::string_view v) {
-        if (name.size() != upperName.size()) return true;
-        for (size_t k = 0; k < name.size(); ++k)
-            if (Up(name[k]) != upperName[k]) return true;
-        value.assign(v);
-        found = true;
-        return false;
-    });
-    return found;
-}
-
 }  // namespace
 
-void TagIdAndClasses(std::string_view t, std::string_view& id, std::string_view& classes) {
-    auto is = [](std::string_view name, std::string_view lower) {
-        if (name.size() != lower.size()) return false;
-        for (size_t i = 0; i < name.size(); ++i) {
-            const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] + 32) : name[i];
-            if (c != lower[i]) return false;
-        }
-        return true;
-    };
-    bool idSeen = false, classSeen = false;
-    ForEachAttribute(t, [&](std::string_view name, std::string_view value) {
-        // The first of two attributes of one name wins.
-        if (!idSeen && is(name, "id")) {
-            idSeen = true;
-            id = value;
-        } else if (!classSeen && is(name, "class")) {
-            classSeen = true;
-            classes = value;
-        }
-        return !(idSeen && classSeen);
-    });
-}
+bool ModernTagNamed(std::string_view upperName) { return TagId(upperName) != tOther; }
 
 bool MediaMatches(std::string_view media) {
     if (LowerTrim(media).empty()) return true;
@@ -743,8 +707,8 @@ std::string PickSrcset(std::string_view srcset, std::string_view sizes, std::str
     return c[i].Url;
 }
 
-void ModernTagRefs(const std::string& tag, std::string_view text, const char* data, int64_t& pos, int64_t len,
-                   TModernPageState& st, std::vector<TModernRef>& out) {
+void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFacts& facts, const char* data,
+                   int64_t& pos, int64_t len, TModernPageState& st, std::vector<TModernRef>& out) {
     const TTagId id = TagId(tag);
     // Elements whose content is not markup.
     if (id == tScript) {
@@ -779,17 +743,6 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
         return;
     }
 
-    // The style attribute of any element; most tags have none.
-    // Found by its "=": a tag has few of them.
-    bool maybeStyle = false;
-    const size_t n = text.size();
-    for (size_t eq = ByteFrom(text.data(), 0, n, '='); eq < n && !maybeStyle;
-         eq = ByteFrom(text.data(), eq + 1, n, '=')) {
-        size_t e = eq;
-        while (e > 0 && IsWs(static_cast<unsigned char>(text[e - 1]))) --e;
-        maybeStyle = e >= 5 && (text[e - 5] | 0x20) == 's' && (text[e - 4] | 0x20) == 't' &&
-                     (text[e - 3] | 0x20) == 'y' && (text[e - 2] | 0x20) == 'l' && (text[e - 1] | 0x20) == 'e';
-    }
     thread_local TAttrList a;
     bool parsed = false;
     auto attrs = [&]() -> const TAttrList& {
@@ -859,14 +812,11 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
     } else if (id == tBackground) {
         AddRef(out, TModernUse::Part, pkImage, Attr(attrs(), "BACKGROUND"));
     } else if (id == tAnchor) {
-        // The most common tag with an address: its one attribute is looked
-        // up without a list, unless the list is needed for a style anyway.
-        if (maybeStyle) {
-            AddRef(out, TModernUse::Link, pkPage, Attr(attrs(), "HREF"));
-        } else {
-            thread_local std::string href;
-            if (FindAttribute(text, "HREF", href)) AddRef(out, TModernUse::Link, pkPage, &href);
-        }
+        // The most common tag with an address: its attribute was read with
+        // the tag's id and class.
+        thread_local std::string href;
+        href.assign(facts.Href);
+        AddRef(out, TModernUse::Link, pkPage, &href);
     } else if (id == tBase) {
         if (!st.BaseSeen) {
             const std::string* href = Attr(attrs(), "HREF");
@@ -890,7 +840,7 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const char* da
             }
         }
     }
-    if (maybeStyle) {
+    if (facts.MaybeStyle) {
         if (const std::string* style = Attr(attrs(), "STYLE"); style && style->find('(') != std::string::npos)
             AddRef(out, TModernUse::StyleText, pkStyleSheet, style);
     }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/UCssMatch.h"
 #include "engine/UHTMLList.h"
 
 // What the run does with an address a tag names.
@@ -49,12 +50,16 @@ struct TTagAttr {
 // The attributes of a start tag's text ("<img src=a.gif alt='x'>").
 std::vector<TTagAttr> ParseTagAttributes(std::string_view tagText);
 
-// The addresses of one start tag (TagName upper-case). For an element whose
+// The addresses of one start tag (TagName upper-case, Facts read from its
+// text). For an element whose
 // content a browser does not parse as markup (SCRIPT, STYLE, NOSCRIPT with
 // scripting on, TEMPLATE, TEXTAREA), Pos moves past its end tag; a STYLE
 // element's content is given as StyleText.
-void ModernTagRefs(const std::string& tagName, std::string_view tagText, const char* data, int64_t& pos, int64_t len,
-                   TModernPageState& st, std::vector<TModernRef>& out);
+void ModernTagRefs(const std::string& tagName, std::string_view tagText, const TTagFacts& facts, const char* data,
+                   int64_t& pos, int64_t len, TModernPageState& st, std::vector<TModernRef>& out);
+// Whether ModernTagRefs reads a tag of this (upper-case) name for more than
+// its style attribute.
+bool ModernTagNamed(std::string_view upperName);
 // An end tag (name without "/", upper-case) that closes a state.
 void ModernEndTag(std::string_view tagName, TModernPageState& st);
 
@@ -80,6 +85,3 @@ std::string DecodeModernText(std::string_view text);
 // does not say (OBJECT, EMBED): by extension.
 uint8_t KindByExtension(std::string_view path);
 
-// The values of the id and class attributes of a start tag's text (the
-// first of each name), read without building the whole attribute list.
-void TagIdAndClasses(std::string_view tagText, std::string_view& id, std::string_view& classes);

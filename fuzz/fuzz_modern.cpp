@@ -64,10 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TModernPageState st;
     std::vector<TModernRef> refs;
     int64_t pos = 0;
+    TTagFacts facts;
+    ReadTagFacts(src, facts);
+    Check(facts.Id.empty() || (facts.Id.data() >= src.data() && facts.Id.data() + facts.Id.size() <= src.data() + src.size()));
     const std::string tag = "STYLE";
-    ModernTagRefs(tag, src, buf.data(), pos, static_cast<int64_t>(size), st, refs);
+    ModernTagRefs(tag, src, facts, buf.data(), pos, static_cast<int64_t>(size), st, refs);
     Check(pos >= 0 && pos <= static_cast<int64_t>(size));
     pos = 0;
-    ModernTagRefs("IMG", src, buf.data(), pos, static_cast<int64_t>(size), st, refs);
+    ModernTagRefs("IMG", src, facts, buf.data(), pos, static_cast<int64_t>(size), st, refs);
     return 0;
 }

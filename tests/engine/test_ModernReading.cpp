@@ -420,8 +420,9 @@ TEST(CssMatch, SelectorsAgainstThePage) {
     for (const auto& c : cases) EXPECT_EQ(page.AnyMatches(c.selectors), c.matches) << c.selectors;
     EXPECT_TRUE(page.AnyWithTextMatches("ul"));
     EXPECT_FALSE(page.AnyWithTextMatches("img, input, head"));
-    // A class is first looked for in the text, wherever it stands in it
-    // and among near misses; at the very end it ends an unclosed tag.
+    // A class counts only as a word of a class attribute, wherever it
+    // stands in the text and among near misses; at the very end it ends an
+    // unclosed tag.
     for (size_t pad = 0; pad < 32; ++pad)
         for (const std::string tail : {"", "></i>                                        "}) {
             const std::string text = "<b title='sxxxxh searchy sxxxxhsxxxxh'>searches</b>" + std::string(pad, ' ') +
@@ -529,6 +530,31 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
 
 // An <a> is read without its attribute list; its address must be the one
 // the list gives (first of two, any case, any quoting, "/" between).
+TEST(ModernPage, TagFactsReadNamesOutsideValues) {
+    const struct {
+        const char* tag;
+        const char* id;
+        const char* classes;
+        bool style;
+    } cases[] = {
+        {"<div id=a class=\"b c\">", "a", "b c", false},
+        {"<a href=\"x?class=y&id=z\" title='style=q' class=k>", "", "k", false},
+        {"<div data-class=x CLASS = 'y' Style=color:red>", "", "y", true},
+        {"<div title=a=b id=c data-style=s>", "c", "", false},
+        {"<div class=x class=y id='' id=z>", "", "x", false},
+        {"<p style id=\"i\">", "i", "", false},
+        {"<i class=\"unclosed", "", "unclosed", false},
+        {"<b class=>", "", "", false},
+    };
+    for (const auto& c : cases) {
+        TTagFacts f;
+        ReadTagFacts(c.tag, f);
+        EXPECT_EQ(f.Id, c.id) << c.tag;
+        EXPECT_EQ(f.Classes, c.classes) << c.tag;
+        EXPECT_EQ(f.MaybeStyle, c.style) << c.tag;
+    }
+}
+
 TEST(ModernPage, AnchorAddressAsTheAttributeListGivesIt) {
     const char* const tags[] = {
         "<a href=one.html>",
@@ -552,7 +578,10 @@ TEST(ModernPage, AnchorAddressAsTheAttributeListGivesIt) {
         TModernPageState st;
         std::vector<TModernRef> refs;
         int64_t pos = 0;
-        ModernTagRefs("A", tag, tag, pos, static_cast<int64_t>(std::string_view(tag).size()), st, refs);
+        TTagFacts facts;
+        ReadTagFacts(tag, facts);
+        ModernTagRefs("A", tag, facts, tag, pos, static_cast<int64_t>(std::string_view(tag).size()), st,
+                      refs);
         std::string got;
         for (const TModernRef& r : refs)
             if (r.Use == TModernUse::Link) got = r.Value;
