@@ -188,25 +188,25 @@ int SniffPageEncoding(std::string_view raw) {
 }
 
 std::string PageTextToSjis(std::string_view raw, int code) {
-    std::string out;
+    platform::TTextBuffer out;
     PageTextToSjis(raw, code, out);
-    return out;
+    return std::string(out.View());
 }
 
-void PageTextToSjis(std::string_view raw, int code, std::string& out) {
+void PageTextToSjis(std::string_view raw, int code, platform::TTextBuffer& out) {
     switch (code) {
         case KanjiCodeJis:
-            out = JISToSJIS(raw);
+            out.Assign(JISToSJIS(raw));
             break;
         case KanjiCodeEuc:
-            out = EUCToSJIS(raw);
+            out.Assign(EUCToSJIS(raw));
             break;
         case KanjiCodeUtf8:
             if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
             platform::Utf8ToCp932CharRefs(raw, out);
             break;
         default:
-            out.assign(raw);
+            out.Assign(raw);
     }
 }
 

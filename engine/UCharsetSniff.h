@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Encoding.h"
+
 // The code a page record stores for a page read as UTF-8 ("UTF8"); the
 // classic codes 0..2 stay as they are.
 constexpr int KanjiCodeUtf8 = 4;
@@ -36,7 +38,7 @@ int SniffPageEncoding(std::string_view raw);
 // and a byte that is not UTF-8 becomes "&#xFFFD;", as a browser shows it.
 std::string PageTextToSjis(std::string_view raw, int code);
 // The same into out, whose memory is reused from page to page.
-void PageTextToSjis(std::string_view raw, int code, std::string& out);
+void PageTextToSjis(std::string_view raw, int code, platform::TTextBuffer& out);
 
 // One Unicode character as Shift-JIS, or "<U+XXXX>" (the program's way of
 // showing a character without a Shift-JIS form) when there is none.

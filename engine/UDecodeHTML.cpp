@@ -182,7 +182,7 @@ struct TRunState {
     std::string upperScratch;
     std::string pathScratch;
     std::string eventScratch;
-    std::string modernText;              // a page the modern reading turned into Shift-JIS
+    platform::TTextBuffer modernText;    // a page the modern reading turned into Shift-JIS
     std::string modernScratch;           // one modern address as packed
     std::vector<TModernRef> modernRefs;  // the addresses of one tag
     std::string modernTagName;           // its name in upper case
@@ -227,7 +227,7 @@ struct TRunState {
         textBuf.reset();
         readCap = textCap = 0;
         std::string().swap(eventScratch);
-        std::string().swap(modernText);
+        modernText.Release();
         std::string().swap(modernScratch);
         std::vector<TModernRef>().swap(modernRefs);
         std::string().swap(modernTagName);
@@ -795,8 +795,8 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
         code = SniffPageEncoding(std::string_view(raw, size));
         if (code != Sjis) {
             PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
-            text = g_run.modernText.data();
-            len = g_run.modernText.size();
+            text = g_run.modernText.View().data();
+            len = g_run.modernText.View().size();
         }
     } else {
         if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(std::string_view(raw, size));

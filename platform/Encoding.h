@@ -4,6 +4,7 @@
 // must never split a double-byte character.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,8 +30,25 @@ std::string Utf8ToCp932(std::string_view utf8);
 // becomes the HTML character reference "&#xHHHH;" and a byte that is not
 // UTF-8 becomes "&#xFFFD;", so the text keeps its meaning as HTML.
 std::string Utf8ToCp932CharRefs(std::string_view utf8);
-// The same into out, whose memory is reused.
-void Utf8ToCp932CharRefs(std::string_view utf8, std::string& out);
+
+// Text written byte by byte by a conversion: it grows without being
+// zero-filled first, and keeps its memory from use to use.
+class TTextBuffer {
+public:
+    std::string_view View() const { return {data_.get(), size_}; }
+    void Assign(std::string_view s);
+    // Room for need more bytes after the first used ones, which are kept;
+    // returns where the text begins.
+    char* Room(size_t used, size_t need);
+    void SetSize(size_t n) { size_ = n; }
+    void Release();
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0, cap_ = 0;
+};
+// The same into out.
+void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out);
 
 // For fixed texts of the program written in the source as UTF-8.
 // Aborts when the text has no CP932 form: that is a programming error.

@@ -528,8 +528,8 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
     for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
 }
 
-// An <a> is read without its attribute list; its address must be the one
-// the list gives (first of two, any case, any quoting, "/" between).
+// Every tag's id, class and style are read from '=' to '=': a name inside
+// a value, or one that only ends like the name, is not the attribute.
 TEST(ModernPage, TagFactsReadNamesOutsideValues) {
     const struct {
         const char* tag;
@@ -555,6 +555,8 @@ TEST(ModernPage, TagFactsReadNamesOutsideValues) {
     }
 }
 
+// An <a> is read without its attribute list; its address must be the one
+// the list gives (first of two, any case, any quoting, "/" between).
 TEST(ModernPage, AnchorAddressAsTheAttributeListGivesIt) {
     const char* const tags[] = {
         "<a href=one.html>",
