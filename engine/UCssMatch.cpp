@@ -1,6 +1,7 @@
 #include "engine/UCssMatch.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
@@ -17,6 +18,17 @@ char Low(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c
 bool IsNameChar(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
            c >= 0x80;
+}
+// The bytes of a tag name: IsNameChar's and ":", looked up in a table.
+bool IsTagNameByte(char c) {
+    static constexpr auto kTable = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                                        c == '-' || c == '_' || c == ':' || c >= 0x80;
+        return t;
+    }();
+    return kTable[static_cast<unsigned char>(c)];
 }
 std::string Lower(std::string_view s) {
     std::string r(s);
@@ -529,29 +541,31 @@ size_t TagStopFrom(const char* d, size_t k, size_t n) {
 // TagCode without its cache of short names.
 uint16_t TagCodeSlow(std::string_view lowerName);
 
-}  // namespace
-
-uint16_t TagCode(std::string_view lowerName) {
-    // Short names, nearly all of them, are found in a small direct table
-    // first: one per tag of every page.
+// Short names, nearly all of them, are found in a small direct table
+// first: one per tag of every page. The key holds the name's bytes.
+uint16_t TagCodeOfKey(uint64_t key, std::string_view lowerName) {
     struct TSlot {
         uint64_t Key;
         uint16_t Code;
     };
     thread_local TSlot recent[512] = {};
-    uint64_t key = 0;
-    const bool shortName = !lowerName.empty() && lowerName.size() <= 8;
-    size_t slot = 0;
-    if (shortName) {
-        // Byte by byte: a copy of a length known only here is a call.
-        for (size_t i = 0; i < lowerName.size(); ++i)
-            key |= static_cast<uint64_t>(static_cast<unsigned char>(lowerName[i])) << (8 * i);
-        slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 55);
-        if (recent[slot].Key == key) return recent[slot].Code;
-    }
+    if (lowerName.empty()) return TagCodeSlow(lowerName);
+    const auto slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 55);
+    if (recent[slot].Key == key) return recent[slot].Code;
     const uint16_t code = TagCodeSlow(lowerName);
-    if (shortName) recent[slot] = {key, code};
+    recent[slot] = {key, code};
     return code;
+}
+
+}  // namespace
+
+uint16_t TagCode(std::string_view lowerName) {
+    if (lowerName.size() > 8) return TagCodeSlow(lowerName);
+    // Byte by byte: a copy of a length known only here is a call.
+    uint64_t key = 0;
+    for (size_t i = 0; i < lowerName.size(); ++i)
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(lowerName[i])) << (8 * i);
+    return TagCodeOfKey(key, lowerName);
 }
 
 namespace {
@@ -934,7 +948,7 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
     };
     size_t i = 0;
     while (i < n) {
-        if (visitor && visitor->Stop()) break;
+        if (visitor && visitor->Stopped) break;
         const size_t at = ByteFrom(d, i, n, '<');
         if (visitor && visitor->WantsText && at > i) visitor->Text(i, std::min(at, n));
         // Text under an element already known to hold text adds nothing.
@@ -967,17 +981,23 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             if (!end) markText();  // a "<" of the text
             continue;
         }
-        const size_t nameFrom = k;
-        while (k < n && (IsNameChar(static_cast<unsigned char>(d[k])) || d[k] == ':')) ++k;
-        // Tag names are short; a longer one is cut, which only makes it unknown.
+        // Tag names are short; a longer one is cut, which only makes it
+        // unknown. The name is lower-cased and keyed for TagCode as it is read.
         char lower[32];
-        const size_t nameLen = std::min<size_t>(k - nameFrom, sizeof lower);
-        for (size_t c = 0; c < nameLen; ++c) lower[c] = Low(d[nameFrom + c]);
+        size_t nameLen = 0;
+        uint64_t key = 0;
+        for (; k < n && IsTagNameByte(d[k]); ++k) {
+            const char l = Low(d[k]);
+            if (nameLen < 8) key |= uint64_t{static_cast<unsigned char>(l)} << (8 * nameLen);
+            if (nameLen < sizeof lower) lower[nameLen++] = l;
+            else nameLen = sizeof lower + 1;
+        }
+        nameLen = std::min(nameLen, sizeof lower);
         const std::string_view name(lower, nameLen);
+        const uint16_t code = nameLen <= 8 ? TagCodeOfKey(key, name) : TagCode(name);
         const size_t close = tagEnd(k);
         if (end) {
             if (visitor) visitor->EndTag(name);
-            const uint16_t code = TagCode(name);
             for (size_t s = stack.size(); s-- > 1;)
                 if (Elements[static_cast<size_t>(stack[s])].Tag == code) {
                     stack.resize(s);
@@ -987,7 +1007,6 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             continue;
         }
         const std::string_view tag(d + at, close - at);
-        const uint16_t code = TagCode(name);
         const uint8_t flags = TagFlags(code);
         int index;
         if (code == kc.Html && !realHtml) {

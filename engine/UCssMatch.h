@@ -42,6 +42,7 @@ void ReadTagFacts(std::string_view tagText, TTagFacts& facts);
 class TMarkupVisitor {
 public:
     bool WantsText = false;  // Text() is called only while this is set
+    bool Stopped = false;    // set by the visitor to end the walk after the current tag
     // A run of text between tags, [from, to) in the page.
     virtual void Text(size_t from, size_t to) = 0;
     // A start tag, [from, close) in the page, with its TagCode(), its
@@ -51,7 +52,6 @@ public:
     virtual size_t StartTag(uint16_t code, std::string_view lowerName, size_t from, size_t close,
                             const TTagFacts& facts) = 0;
     virtual void EndTag(std::string_view lowerName) = 0;
-    virtual bool Stop() const = 0;
 
 protected:
     ~TMarkupVisitor() = default;

@@ -583,7 +583,9 @@ public:
 
     size_t StartTag(uint16_t code, std::string_view lowerName, size_t from, size_t close,
                     const TTagFacts& facts) override {
-        ++tokens_;
+        // As the classic scan, which ends after the first token when the
+        // flag is already set (nothing can set it during the scan).
+        Stopped = stop_;
         const std::string_view token(d_ + from, close - from);
         if (!titleDone_ && !WantsText) WantsText = platform::SameTextSjis(token, "<TITLE>");
         if (WantsText && close < n_ && d_[close] != '<') {
@@ -625,12 +627,8 @@ public:
 
     void EndTag(std::string_view lowerName) override {
         ModernEndTag(lowerName, state_);
-        ++tokens_;
+        Stopped = stop_;
     }
-
-    // As the classic scan, which ends after the first token when the flag
-    // is already set.
-    bool Stop() const override { return stop_ && tokens_ > 0; }
 
 private:
     void TakeTitle(std::string_view text) {
@@ -655,7 +653,6 @@ private:
     TModernPageState state_;
     size_t cssEnd_ = 0;
     bool titleDone_ = false;
-    size_t tokens_ = 0;
 };
 
 // Returns the offset past the last event of a sheet or CSS text (0 when
