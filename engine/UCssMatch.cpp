@@ -811,7 +811,7 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
             if ((d[from + k] | 0x20) != lower[k]) return false;
         return true;
     };
-    bool idSeen = false, classSeen = false, hrefSeen = false;
+    bool idSeen = false, classSeen = false, hrefSeen = false, srcSeen = false;
     for (size_t eq = ByteFrom(d, 1, n, '='); eq < n; eq = ByteFrom(d, eq, n, '=')) {
         size_t e = eq;
         while (e > 1 && ws(e - 1)) --e;
@@ -837,8 +837,13 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
         } else if (!hrefSeen && nameIs(b, e, "href")) {
             hrefSeen = true;
             facts.Href = t.substr(from, to - from);
+        } else if (!srcSeen && nameIs(b, e, "src")) {
+            srcSeen = true;
+            facts.Src = t.substr(from, to - from);
         } else if (nameIs(b, e, "style")) {
             facts.MaybeStyle = true;
+        } else if (nameIs(b, e, "srcset")) {
+            facts.MaybeSrcset = true;
         }
     }
 }

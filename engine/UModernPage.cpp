@@ -754,12 +754,16 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
     };
 
     if (id == tImg) {
-        const TAttrList& x = attrs();
         std::string pick;
-        if (st.InPicture && st.PictureChosen) pick = st.PictureUrl;
-        else if (const std::string* set = Attr(x, "SRCSET"))
-            pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
-        else pick = AttrOr(x, "SRC");
+        if (st.InPicture && st.PictureChosen) {
+            pick = st.PictureUrl;
+        } else if (!facts.MaybeSrcset) {
+            pick = facts.Src;  // most images: read with the tag's id and class
+        } else {
+            const TAttrList& x = attrs();
+            if (const std::string* set = Attr(x, "SRCSET")) pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
+            else pick = AttrOr(x, "SRC");
+        }
         AddRef(out, TModernUse::Part, pkImage, &pick);
     } else if (id == tPicture) {
         st.InPicture = true;

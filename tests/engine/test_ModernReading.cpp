@@ -528,7 +528,7 @@ TEST(Utf8Conversion, CharactersWithoutAFormBecomeReferences) {
     for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToCp932CharRefs(c.utf8), c.sjis) << c.utf8;
 }
 
-// Every tag's id, class and style are read from '=' to '=': a name inside
+// Every tag's id, class, src and style are read from '=' to '=': a name inside
 // a value, or one that only ends like the name, is not the attribute.
 TEST(ModernPage, TagFactsReadNamesOutsideValues) {
     const struct {
@@ -536,15 +536,19 @@ TEST(ModernPage, TagFactsReadNamesOutsideValues) {
         const char* id;
         const char* classes;
         bool style;
+        std::string_view src;
+        bool srcset;
     } cases[] = {
-        {"<div id=a class=\"b c\">", "a", "b c", false},
-        {"<a href=\"x?class=y&id=z\" title='style=q' class=k>", "", "k", false},
-        {"<div data-class=x CLASS = 'y' Style=color:red>", "", "y", true},
-        {"<div title=a=b id=c data-style=s>", "c", "", false},
-        {"<div class=x class=y id='' id=z>", "", "x", false},
-        {"<p style id=\"i\">", "i", "", false},
-        {"<i class=\"unclosed", "", "unclosed", false},
-        {"<b class=>", "", "", false},
+        {"<div id=a class=\"b c\">", "a", "b c", false, "", false},
+        {"<a href=\"x?class=y&id=z\" title='style=q' class=k>", "", "k", false, "", false},
+        {"<div data-class=x CLASS = 'y' Style=color:red>", "", "y", true, "", false},
+        {"<div title=a=b id=c data-style=s>", "c", "", false, "", false},
+        {"<div class=x class=y id='' id=z>", "", "x", false, "", false},
+        {"<p style id=\"i\">", "i", "", false, "", false},
+        {"<i class=\"unclosed", "", "unclosed", false, "", false},
+        {"<b class=>", "", "", false, "", false},
+        {"<img data-src=no srcset=\"a.gif 2x\" SRC = yes.gif src=no.gif>", "", "", false, "yes.gif", true},
+        {"<img alt='srcset=x' src=\"i.gif\">", "", "", false, "i.gif", false},
     };
     for (const auto& c : cases) {
         TTagFacts f;
@@ -552,6 +556,8 @@ TEST(ModernPage, TagFactsReadNamesOutsideValues) {
         EXPECT_EQ(f.Id, c.id) << c.tag;
         EXPECT_EQ(f.Classes, c.classes) << c.tag;
         EXPECT_EQ(f.MaybeStyle, c.style) << c.tag;
+        EXPECT_EQ(f.Src, c.src) << c.tag;
+        EXPECT_EQ(f.MaybeSrcset, c.srcset) << c.tag;
     }
 }
 
