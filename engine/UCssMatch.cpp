@@ -1140,17 +1140,15 @@ void TPageElements::HashWords() const {
         ClassStart.assign(kClassSlots, -1);
         for (size_t k = 0; k < WithClass.size(); ++k) {
             const TPageElement& e = Elements[static_cast<size_t>(WithClass[k])];
-            const std::string_view list = std::string_view(Text).substr(e.ClassFrom, e.ClassLen);
+            const char* p = Text.data() + e.ClassFrom;
+            const char* const end = p + e.ClassLen;
             // The words as HasWord splits them, each hashed as ClassSlot does.
-            size_t h = 5381;
-            for (size_t i = 0; i <= list.size(); ++i) {
-                if (i < list.size() && !IsWs(static_cast<unsigned char>(list[i]))) {
-                    h = ClassHashStep(h, list[i]);
-                    continue;
-                }
+            while (p < end) {
+                size_t h = 5381;
+                for (; p < end && !IsWs(static_cast<unsigned char>(*p)); ++p) h = ClassHashStep(h, *p);
                 int& first = ClassStart[ClassSlotOf(h)];
                 if (first < 0) first = static_cast<int>(k);
-                h = 5381;
+                while (p < end && IsWs(static_cast<unsigned char>(*p))) ++p;
             }
         }
     }

@@ -298,8 +298,7 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
             // Latin scripts hold these by the thousand and a format call
             // costs more than the rest of the conversion.
             static constexpr char kHex[] = "0123456789ABCDEF";
-            int digits = 1;
-            while (digits < 8 && (cp >> (4 * digits)) != 0) ++digits;
+            const int digits = (35 - __builtin_clz(cp | 1)) / 4;
             *w++ = '&';
             *w++ = '#';
             *w++ = 'x';
