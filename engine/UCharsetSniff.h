@@ -37,8 +37,10 @@ int SniffPageEncoding(std::string_view raw);
 // reference "&#xHHHH;", which means the same character to every later step,
 // and a byte that is not UTF-8 becomes "&#xFFFD;", as a browser shows it.
 std::string PageTextToSjis(std::string_view raw, int code);
-// The same into out, whose memory is reused from page to page.
-void PageTextToSjis(std::string_view raw, int code, platform::TTextBuffer& out);
+// The same, written into out (whose memory is reused from page to page)
+// unless the text stays as it is: returns raw itself for a page in plain
+// ASCII or already in Shift-JIS, else out's text.
+std::string_view PageTextToSjis(std::string_view raw, int code, platform::TTextBuffer& out);
 
 // One Unicode character as Shift-JIS, or "<U+XXXX>" (the program's way of
 // showing a character without a Shift-JIS form) when there is none.

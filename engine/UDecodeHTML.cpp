@@ -790,11 +790,9 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     size_t len = size;
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
         code = SniffPageEncoding(std::string_view(raw, size));
-        if (code != Sjis) {
-            PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
-            text = g_run.modernText.View().data();
-            len = g_run.modernText.View().size();
-        }
+        const std::string_view sjis = PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
+        text = sjis.data();
+        len = sjis.size();
     } else {
         if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(std::string_view(raw, size));
         if (code == Jis || code == Euc) {
