@@ -989,15 +989,25 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
         // Tag names are short; a longer one is cut, which only makes it
         // unknown. The name is lower-cased and keyed for TagCode as it is read.
         char lower[32];
-        size_t nameLen = 0;
+        const size_t nameFrom = k;
+        while (k < n && IsTagNameByte(d[k])) ++k;
+        const size_t nameLen = std::min(k - nameFrom, sizeof lower);
         uint64_t key = 0;
-        for (; k < n && IsTagNameByte(d[k]); ++k) {
-            const char l = Low(d[k]);
-            if (nameLen < 8) key |= uint64_t{static_cast<unsigned char>(l)} << (8 * nameLen);
-            if (nameLen < sizeof lower) lower[nameLen++] = l;
-            else nameLen = sizeof lower + 1;
+        if (nameLen <= 8 && nameFrom + 8 <= n) {
+            // Eight bytes at once: the name's kept, its capitals made small.
+            std::memcpy(&key, d + nameFrom, 8);
+            if (nameLen < 8) key &= (uint64_t{1} << (8 * nameLen)) - 1;
+            const uint64_t seven = key & 0x7F7F7F7F7F7F7F7Full;
+            const uint64_t upper = ~key & 0x8080808080808080ull &
+                                   ((seven + 0x3F3F3F3F3F3F3F3Full) ^ (seven + 0x2525252525252525ull));
+            key |= upper >> 2;
+            std::memcpy(lower, &key, 8);
+        } else {
+            for (size_t c = 0; c < nameLen; ++c) {
+                lower[c] = Low(d[nameFrom + c]);
+                if (c < 8) key |= uint64_t{static_cast<unsigned char>(lower[c])} << (8 * c);
+            }
         }
-        nameLen = std::min(nameLen, sizeof lower);
         const std::string_view name(lower, nameLen);
         const uint16_t code = nameLen <= 8 ? TagCodeOfKey(key, name) : TagCode(name);
         const size_t close = tagEnd(k);

@@ -461,6 +461,11 @@ TEST(CssMatch, SelectorsAgainstThePage) {
     }
     // A browser makes the <html> and <body> a page leaves out.
     EXPECT_TRUE(TPageElements("<title>x</title><p>y").AnyMatches("html > body > p"));
+    // Tag names in any case, of any length, up to the very end of the text.
+    const TPageElements shouting("<DIV Id=a><Blockquote><SPAN>x</SPAN></Blockquote><My-Element-Name><@><B");
+    for (const char* selectors : {"div#a > blockquote span", "my-element-name", "b", "[id=a]"})
+        EXPECT_TRUE(shouting.AnyMatches(selectors)) << selectors;
+    EXPECT_FALSE(shouting.AnyMatches("my-element-nam, span > div, bl"));
     // Deep nesting against many descendant steps would backtrack for ages:
     // the search ends, and what it could not decide counts as matching.
     std::string deep;
