@@ -805,13 +805,8 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
     const char* d = t.data();
     const size_t n = t.size();
     auto ws = [&](size_t k) { return IsWs(static_cast<unsigned char>(d[k])); };
-    auto nameIs = [&](size_t from, size_t to, std::string_view lower) {
-        if (to - from != lower.size()) return false;
-        for (size_t k = 0; k < lower.size(); ++k)
-            if ((d[from + k] | 0x20) != lower[k]) return false;
-        return true;
-    };
-    bool idSeen = false, classSeen = false, hrefSeen = false, srcSeen = false;
+    std::string_view* const values[] = {&facts.Id, &facts.Classes, &facts.Href, &facts.Src, &facts.Background};
+    unsigned seen = 0;
     for (size_t eq = ByteFrom(d, 1, n, '='); eq < n; eq = ByteFrom(d, eq, n, '=')) {
         size_t e = eq;
         while (e > 1 && ws(e - 1)) --e;
@@ -828,22 +823,38 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
             while (to < n && !ws(to) && d[to] != '>') ++to;
             eq = std::max(to, from);
         }
-        if (!idSeen && nameIs(b, e, "id")) {
-            idSeen = true;
-            facts.Id = t.substr(from, to - from);
-        } else if (!classSeen && nameIs(b, e, "class")) {
-            classSeen = true;
-            facts.Classes = t.substr(from, to - from);
-        } else if (!hrefSeen && nameIs(b, e, "href")) {
-            hrefSeen = true;
-            facts.Href = t.substr(from, to - from);
-        } else if (!srcSeen && nameIs(b, e, "src")) {
-            srcSeen = true;
-            facts.Src = t.substr(from, to - from);
-        } else if (nameIs(b, e, "style")) {
-            facts.MaybeStyle = true;
-        } else if (nameIs(b, e, "srcset")) {
-            facts.MaybeSrcset = true;
+        auto is = [&](std::string_view lower) {
+            for (size_t k = 0; k < lower.size(); ++k)
+                if ((d[b + k] | 0x20) != lower[k]) return false;
+            return true;
+        };
+        int which = -1;
+        switch (e - b) {
+            case 2:
+                if (is("id")) which = 0;
+                break;
+            case 3:
+                if (is("src")) which = 3;
+                break;
+            case 4:
+                if (is("href")) which = 2;
+                break;
+            case 5:
+                if (is("class")) which = 1;
+                else if (is("style")) facts.MaybeStyle = true;
+                break;
+            case 6:
+                if (is("srcset")) facts.MaybeSrcset = true;
+                break;
+            case 10:
+                if (is("background")) which = 4;
+                break;
+            default:
+                break;
+        }
+        if (which >= 0 && !(seen & (1u << which))) {
+            seen |= 1u << which;
+            *values[which] = t.substr(from, to - from);
         }
     }
 }

@@ -29,11 +29,11 @@ struct TPageElement {
 uint16_t TagCode(std::string_view lowerName);
 
 // What is read of every start tag as the page is walked: the values of
-// its id, class, href and src attributes (the first of each name), and
-// whether it may have a style or srcset attribute (false only when it has
-// none).
+// its id, class, href, src and background attributes (the first of each
+// name), and whether it may have a style or srcset attribute (false only
+// when it has none).
 struct TTagFacts {
-    std::string_view Id, Classes, Href, Src;
+    std::string_view Id, Classes, Href, Src, Background;
     bool MaybeStyle = false, MaybeSrcset = false;
 };
 void ReadTagFacts(std::string_view tagText, TTagFacts& facts);

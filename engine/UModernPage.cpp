@@ -814,7 +814,10 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
         const std::string* d = Attr(attrs(), "SRC");
         if (d && !d->empty()) AddRef(out, TModernUse::Part, KindByExtension(*d), d);
     } else if (id == tBackground) {
-        AddRef(out, TModernUse::Part, pkImage, Attr(attrs(), "BACKGROUND"));
+        if (!facts.Background.empty()) {
+            const std::string background(facts.Background);
+            AddRef(out, TModernUse::Part, pkImage, &background);
+        }
     } else if (id == tAnchor) {
         // The most common tag with an address: its attribute was read with
         // the tag's id and class.

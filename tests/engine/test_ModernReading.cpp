@@ -564,6 +564,9 @@ TEST(ModernPage, TagFactsReadNamesOutsideValues) {
         EXPECT_EQ(f.Src, c.src) << c.tag;
         EXPECT_EQ(f.MaybeSrcset, c.srcset) << c.tag;
     }
+    TTagFacts cell;
+    ReadTagFacts("<td data-background=no BACKGROUND = 'b.gif' background=c.gif>", cell);
+    EXPECT_EQ(cell.Background, "b.gif");
 }
 
 // An <a> is read without its attribute list; its address must be the one
