@@ -570,6 +570,17 @@ void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
     events.append(value);
 }
 
+// The title's event, control characters shown as blanks. False when
+// nothing is left: the page stays untitled, and a later <TITLE> may still
+// give one.
+bool AddTitle(std::string& events, std::string& title) {
+    for (char& c : title)
+        if (static_cast<unsigned char>(c) < 32) c = ' ';
+    if (title.empty()) return false;
+    AddEvent(events, kTitleEvent, title);
+    return true;
+}
+
 // The modern reading of a page in the same walk that finds its elements:
 // the title as the classic scan takes it (the first text after a bare
 // "<TITLE>"), and the addresses of every tag.
@@ -635,15 +646,8 @@ private:
         if (text.empty()) return;
         std::string& title = g_run.upperScratch;
         title = DecodeModernText(text);
-        for (char& c : title)
-            if (static_cast<unsigned char>(c) < 32) c = ' ';
-        // A title that decodes to nothing leaves the page untitled, and a
-        // later <TITLE> may still give one.
         WantsText = false;
-        if (!title.empty()) {
-            AddEvent(events_, kTitleEvent, title);
-            titleDone_ = true;
-        }
+        titleDone_ = AddTitle(events_, title);
     }
 
     const char* d_;
@@ -696,13 +700,8 @@ void ScanPage(const char* text, int64_t len, std::string& events, const bool& St
             } else if (!t.TokenText.empty() && t.TokenText[0] != '<') {
                 std::string& title = g_run.upperScratch;
                 title = t.TokenText;
-                for (char& c : title)
-                    if (static_cast<unsigned char>(c) < 32) c = ' ';
                 titlePending = false;
-                if (!title.empty()) {
-                    AddEvent(events, kTitleEvent, title);
-                    titleDone = true;
-                }
+                titleDone = AddTitle(events, title);
             }
         }
         if (t.LinkType == ltMeta) {
