@@ -19,6 +19,20 @@ bool IsNameChar(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
            c >= 0x80;
 }
+// Class words are hashed alike on the page and in selectors; the hash
+// picks a slot of a page's table of words and a bit of each element's
+// mask of its words. A cheap step per byte: every class word of the page
+// goes through it.
+constexpr size_t kClassSlots = 1024;
+size_t ClassHashStep(size_t h, char c) { return h * 33 + static_cast<unsigned char>(c); }
+size_t ClassHash(std::string_view word) {
+    size_t h = 5381;
+    for (char c : word) h = ClassHashStep(h, c);
+    return h;
+}
+size_t ClassSlotOf(size_t h) { return (h ^ (h >> 10) ^ (h >> 20)) & (kClassSlots - 1); }
+uint64_t ClassBitOf(size_t h) { return uint64_t{1} << ((h * 0x9E3779B97F4A7C15ull) >> 58); }
+
 // The bytes of a tag name: IsNameChar's and ":", looked up in a table.
 bool IsTagNameByte(char c) {
     static constexpr auto kTable = [] {
@@ -160,6 +174,7 @@ struct TSimple {
     char Op = 0;              // Attr: 0 (present), '=', '~', '|', '^', '$', '*'
     int A = 0, B = 0;         // an+b
     std::vector<TComplex> Inner;
+    uint64_t Bit = 0;  // Class: its ClassBitOf, which an element holding it has in its mask
 };
 
 struct TCompound {
@@ -323,7 +338,7 @@ private:
         }
         // Another engine's prefix: a browser drops the whole rule.
         if (name.rfind("-moz-", 0) == 0 || name.rfind("-ms-", 0) == 0 || name.rfind("-o-", 0) == 0) return false;
-        TSimple s{TSimple::Unknown, {}, {}, 0, 0, 0, {}};
+        TSimple s{TSimple::Unknown, {}, {}, 0, 0, 0, {}, 0};
         // Pseudo-elements that exist whenever their element does.
         if (OneOf(name,
                   {"before", "after", "first-line", "first-letter", "marker", "placeholder", "file-selector-button"})) {
@@ -405,7 +420,7 @@ private:
 
     bool Attribute(TCompound& part) {
         Blanks();
-        TSimple s{TSimple::Attr, {}, {}, 0, 0, 0, {}};
+        TSimple s{TSimple::Attr, {}, {}, 0, 0, 0, {}, 0};
         s.Name = Ident();
         if (p_ < s_.size() && s_[p_] == '|' && (p_ + 1 >= s_.size() || s_[p_ + 1] != '=')) {
             ++p_;  // a namespace prefix
@@ -466,7 +481,8 @@ private:
             const char c = s_[p_];
             if (c == '#' || c == '.') {
                 ++p_;
-                TSimple s{c == '#' ? TSimple::Id : TSimple::Class, Ident(), {}, 0, 0, 0, {}};
+                TSimple s{c == '#' ? TSimple::Id : TSimple::Class, Ident(), {}, 0, 0, 0, {}, 0};
+                if (s.Kind == TSimple::Class) s.Bit = ClassBitOf(ClassHash(s.Name));
                 if (s.Name.empty()) return false;
                 part.Simples.push_back(std::move(s));
             } else if (c == '[') {
@@ -645,7 +661,9 @@ struct TSelectorMatcher {
             case TSimple::Id:
                 return std::string_view(P.Text).substr(e.IdFrom, e.IdLen) == s.Name;
             case TSimple::Class:
-                return HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
+                // Most elements are ruled out by their mask of words.
+                return (e.ClassBits & s.Bit) &&
+                       HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
             case TSimple::Attr: {
                 const auto a = Attrs(e);
                 const std::string* v = AttrValue(a, s.Name);
@@ -1128,34 +1146,22 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
     }
 }
 
-namespace {
-constexpr size_t kClassSlots = 1024;
-// A cheap step per byte: every class word of the page goes through it.
-size_t ClassHashStep(size_t h, char c) { return h * 33 + static_cast<unsigned char>(c); }
-size_t ClassSlotOf(size_t h) { return (h ^ (h >> 10) ^ (h >> 20)) & (kClassSlots - 1); }
-size_t ClassSlot(std::string_view word) {
-    size_t h = 5381;
-    for (char c : word) h = ClassHashStep(h, c);
-    return ClassSlotOf(h);
-}
-}  // namespace
-
 bool TPageElements::MayHaveId(std::string_view name) const {
     HashWords();
-    const size_t slot = ClassSlot(name);
+    const size_t slot = ClassSlotOf(ClassHash(name));
     return (IdSlots[slot / 64] >> (slot % 64)) & 1;
 }
 
 int TPageElements::FirstWithClass(std::string_view name) const {
     HashWords();
-    return ClassStart[ClassSlot(name)];
+    return ClassStart[ClassSlotOf(ClassHash(name))];
 }
 
 void TPageElements::HashWords() const {
     if (ClassStart.empty()) {
         for (const int k : WithId) {
             const TPageElement& e = Elements[static_cast<size_t>(k)];
-            const size_t slot = ClassSlot(std::string_view(Text).substr(e.IdFrom, e.IdLen));
+            const size_t slot = ClassSlotOf(ClassHash(std::string_view(Text).substr(e.IdFrom, e.IdLen)));
             IdSlots[slot / 64] |= uint64_t{1} << (slot % 64);
         }
         ClassStart.assign(kClassSlots, -1);
@@ -1164,13 +1170,16 @@ void TPageElements::HashWords() const {
             const char* p = Text.data() + e.ClassFrom;
             const char* const end = p + e.ClassLen;
             // The words as HasWord splits them, each hashed as ClassSlot does.
+            uint64_t bits = 0;
             while (p < end) {
                 size_t h = 5381;
                 for (; p < end && !IsWs(static_cast<unsigned char>(*p)); ++p) h = ClassHashStep(h, *p);
                 int& first = ClassStart[ClassSlotOf(h)];
                 if (first < 0) first = static_cast<int>(k);
+                bits |= ClassBitOf(h);
                 while (p < end && IsWs(static_cast<unsigned char>(*p))) ++p;
             }
+            Elements[static_cast<size_t>(WithClass[k])].ClassBits = bits;
         }
     }
 }
@@ -1184,6 +1193,7 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
     bool result = false;
     if (parsed.Valid) {
         Build();
+        HashWords();  // the elements' masks of class words are read by every class test
         // Most selectors name an id or class that no element of the page
         // holds: they are ruled out before any element is tried.
         auto mayMatch = [&](const TComplex& c) {

@@ -22,6 +22,7 @@ struct TPageElement {
     bool HasChild = false;     // an element or text inside it
     bool HasText = false;      // text other than blanks somewhere inside it
     int NextOfTag = -1;        // the next element of the same tag
+    uint64_t ClassBits = 0;    // a bit per class word (set once the words are hashed)
 };
 
 // A number for a lower-case tag name, the same for the same name in one

@@ -459,6 +459,10 @@ TEST(CssMatch, SelectorsAgainstThePage) {
         EXPECT_TRUE(waiting.AnyMatches("body.b #d.n[data-k=v] > a:link")) << asked;
         EXPECT_FALSE(waiting.AnyMatches("#m, .d, [data-k=w], .b > a")) << asked;
     }
+    // A class only inside :not() is judged as well when it is a page's
+    // first question.
+    EXPECT_FALSE(TPageElements("<div class='w x'><p>t</p></div>").AnyMatches("div:not(.x) > p"));
+    EXPECT_TRUE(TPageElements("<div class=y><p>t</p></div>").AnyMatches("div:not(.x) > p"));
     // A browser makes the <html> and <body> a page leaves out.
     EXPECT_TRUE(TPageElements("<title>x</title><p>y").AnyMatches("html > body > p"));
     // Tag names in any case, of any length, up to the very end of the text.
