@@ -176,6 +176,11 @@ struct TRunState {
     std::vector<bool> searchListed;
     TNameMap<TStatEntry> stats;          // link targets, folder tests
     TNameMap<TResourceEntry> resources;  // resolved resource path
+    // The modern reading: a page's folder and an address its tags give for
+    // a part, as written, to the resolved path. The sheets, scripts and
+    // icons of a site are named alike from page after page.
+    TNameMap<std::string> modernResolved;
+    std::string modernKey;  // its key for one address
     std::unordered_map<std::string, TSheetInfo> sheets;         // modern reading: a sheet's addresses
     std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
     // Reused buffers, so that no token allocates for them.
@@ -222,6 +227,8 @@ struct TRunState {
         std::vector<bool>().swap(searchListed);
         stats.Release();
         resources.Release();
+        modernResolved.Release();
+        std::string().swap(modernKey);
         std::unordered_map<std::string, TSheetInfo>().swap(sheets);
         readBuf.reset();
         textBuf.reset();
@@ -1156,10 +1163,29 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
         if (path.empty()) return TTokenOutcome::Next;
         return ProcessLink(f, root, text, std::move(path), target, StopFlag, WarningSink, &m.Base);
     }
-    std::string path;
-    if (!ModernLocalPath(f, r.Value, true, m.Base, path, StopFlag, WarningSink))
-        return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
-    const std::string file = ModernPart(f, path, r.Kind, m.Base, StopFlag, WarningSink);
+    // An address met before from the same folder, whose steps to its path
+    // noted nothing for the page (no outside address, problem or skip), is
+    // taken as resolved then. A frame's address is also followed as written.
+    std::string& key = g_run.modernKey;
+    const size_t slash = m.Base.rfind('/');
+    const bool keyed = r.Use != TModernUse::Frame && m.BaseUrl.empty() && !m.Base.empty() && m.Base[0] == '/';
+    if (keyed) {
+        key.assign(m.Base, 0, slash + 1);
+        key += '\n';
+        key += r.Value;
+    }
+    std::string path, file;
+    if (const std::string* known = keyed ? g_run.modernResolved.Find(key) : nullptr) {
+        file = ModernResolvedPart(f, *known, r.Kind, StopFlag, WarningSink);
+    } else {
+        // Past ModernLocalPath's "true" nothing has been noted for the page;
+        // ModernPart gives the resolved path only where it notes nothing.
+        if (!ModernLocalPath(f, r.Value, true, m.Base, path, StopFlag, WarningSink))
+            return StopFlag ? TTokenOutcome::EndPage : TTokenOutcome::Next;
+        std::string resolved;
+        file = ModernPart(f, path, r.Kind, m.Base, StopFlag, WarningSink, &resolved);
+        if (keyed && !resolved.empty()) g_run.modernResolved.Insert(key, std::move(resolved));
+    }
     if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file)) {
         TSheetInfo& info = SheetRefs(file);
         if (r.Applies) m.SheetFontUses.push_back(&info.FontUses);

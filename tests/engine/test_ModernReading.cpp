@@ -324,6 +324,57 @@ TEST(ModernSetting, OffKeepsTheClassicReading) {
     InputList.clear();
 }
 
+// A page's parts, missing files, outside addresses and problem lines do not
+// depend on whether pages measured before it named the same addresses.
+TEST(ModernSetting, AddressesMetAgainGiveWhatTheyGiveOnTheirOwn) {
+    TempDir t;
+    const std::string tags =
+        "<link rel=stylesheet href=s.css><img src=gone.gif><img src='http://x.org/i.gif'>"
+        "<img src='file:///nonexistent/f.gif'><img src=../up.gif><img src=skip/no.gif>";
+    t.Write("index.html", tags + "<a href=sub/p.html>p</a>");
+    t.Write("s.css", "1");
+    t.Write("up.gif", "1");
+    t.Write("sub/p.html", tags);
+    t.Write("sub/s.css", "22");
+    auto measure = [&](const std::string& input) {
+        EnvSettings = TEnvSettings{};
+        EnvSettings.Modern = true;
+        EnvSettings.ImgSkipEnabled = true;
+        EnvSettings.ImgSkipPrefixes = {"SKIP/"};
+        InputList = {*platform::FromNative(t / input)};
+        bool stop = false;
+        std::vector<std::string> lines;
+        MeasureAll(stop, {}, {}, [&](const std::string& l) { lines.push_back(l); });
+        std::vector<std::string> got;
+        for (const THTMLFileInfo* page : FileList) {
+            if (page->FileName.find("/sub/") == std::string::npos) continue;
+            for (int i = 1; i < page->Items.Count(); ++i)
+                got.push_back(std::string("part ") + PartKindName(page->Items[i]->Kind) + " " +
+                              page->Items[i]->FileName + " " + std::to_string(page->Items[i]->TotalSize));
+            for (const std::string& m : page->NotFoundList) got.push_back("missing " + m);
+            for (const std::string& u : page->URLList) got.push_back("outside " + u);
+        }
+        for (const std::string& l : lines)
+            if (l.find("/sub/") != std::string::npos) got.push_back("line " + l);
+        FileList.Clear();
+        ErrorLog.Clear();
+        InputList.clear();
+        return got;
+    };
+    const std::vector<std::string> alone = measure("sub/p.html");
+    EXPECT_EQ(measure("index.html"), alone);
+    // Its own folder's sheet, the file above it, and what it notes itself.
+    const std::string sub = *platform::FromNative(t / "sub");
+    const std::vector<std::string> want = {
+        "part stylesheet " + sub + "/s.css 2", "part image " + *platform::FromNative(t / "up.gif") + " 1",
+        "missing " + sub + "/gone.gif", "outside http://x.org/i.gif"};
+    for (const std::string& w : want)
+        EXPECT_NE(std::find(alone.begin(), alone.end(), w), alone.end()) << w;
+    EXPECT_EQ(std::count_if(alone.begin(), alone.end(), [](const std::string& l) { return l.rfind("line ", 0) == 0; }),
+              3);  // two missing files and the local file address
+    EnvSettings = TEnvSettings{};
+}
+
 // --- pure readers ------------------------------------------------------------
 
 TEST(CssReader, FindsWhatABrowserFetches) {
