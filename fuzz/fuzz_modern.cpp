@@ -13,6 +13,7 @@
 #include "engine/UCssMatch.h"
 #include "engine/UCssReader.h"
 #include "engine/UModernPage.h"
+#include "platform/Encoding.h"
 
 namespace {
 void Check(bool ok) {
@@ -46,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(declared >= -1 && declared <= 4);
     if (code == KanjiCodeUtf8 && declared < 0) Check(IsUtf8WithMultibyte(src));
     const std::string text = PageTextToSjis(src, code);
+    // Where every character has a Shift-JIS form the page conversion is the
+    // strict one, whatever path each character takes through it.
+    if (const auto strict = platform::Utf8ToCp932Strict(src)) Check(platform::Utf8ToCp932CharRefs(src) == *strict);
     (void)DecodeModernText(text);
 
     // The first line as srcset, the second as sizes, the rest as a tag.

@@ -219,14 +219,15 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
     // Written through a pointer into a buffer sized for the input: a valid
     // sequence never grows, and only a reference ("&#x...;") may need more.
     const size_t n = utf8.size();
-    char* base = out.Room(0, n + 16);
-    char* end = base + n + 16;
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    char* base = out.Room(0, n + 32);
+    char* end = base + n + 32;
     char* w = base;
     const std::vector<uint16_t>& memo = Cp932Memo();
     auto room = [&](size_t need) {
-        const auto used = static_cast<size_t>(w - base);
-        if (used + need > static_cast<size_t>(end - base)) {
-            const size_t more = std::max(used + need, static_cast<size_t>(end - base) * 2) - used;
+        if (need > static_cast<size_t>(end - w)) {
+            const auto used = static_cast<size_t>(w - base);
+            const size_t more = std::max(need, static_cast<size_t>(end - base));
             base = out.Room(used, more);
             end = base + used + more;
             w = base + used;
@@ -234,46 +235,44 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
     };
     size_t i = 0;
     while (i < n) {
-        size_t j = i;
-        // Sixteen bytes at a time through the ASCII runs.
+        // ASCII, sixteen bytes at a time, copied as they are read: most runs
+        // between other characters are a few bytes long.
 #if defined(__SSE2__)
-        while (j + 16 <= n &&
-               _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8.data() + j))) == 0)
-            j += 16;
-#endif
-        while (j < n && static_cast<unsigned char>(utf8[j]) < 0x80) ++j;
-        room(j - i);
-        std::memcpy(w, utf8.data() + i, j - i);
-        w += j - i;
-        i = j;
-        if (i >= n) break;
-        // Runs of three-byte characters met before (most of a Japanese
-        // page) go straight to their two bytes.
-        const size_t runFrom = i;
-        while (i + 3 <= n) {
-            const auto c0 = static_cast<unsigned char>(utf8[i]);
-            const auto c1 = static_cast<unsigned char>(utf8[i + 1]);
-            const auto c2 = static_cast<unsigned char>(utf8[i + 2]);
-            if ((c0 & 0xF0) != 0xE0 || (c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80) break;
-            const uint32_t v = ((c0 & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
-            if (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF)) break;
-            const uint16_t m = memo[v];
-            if (m == 0 || m == 0xFFFF || w + 2 > end) break;
-            if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
-            *w++ = static_cast<char>(m & 0xFF);
-            i += 3;
+        while (i + 16 <= n) {
+            room(16);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16u;
+            i += ascii;
+            w += ascii;
+            if (high) break;
         }
-        if (i != runFrom) continue;
-        // One character: a valid sequence, or a stray byte shown as U+FFFD.
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+#endif
+        while (i < n && s[i] < 0x80) {
+            room(1);
+            *w++ = static_cast<char>(s[i++]);
+        }
+        if (i >= n) break;
+        // One character: two- and three-byte sequences read straight, else
+        // a longer sequence, or a stray byte shown as U+FFFD.
+        const unsigned char c = s[i];
         size_t len = 1;
         uint32_t cp = 0xFFFD;
-        if (c >= 0xC2 && c <= 0xF4) {
+        if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            len = 2;
+            cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
+                   (cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu)) >= 0x800 &&
+                   !(cp >= 0xD800 && cp <= 0xDFFF)) {
+            len = 3;
+        } else if (c >= 0xC2 && c <= 0xF4) {
+            cp = 0xFFFD;
             const size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
             uint32_t v = want == 2 ? (c & 0x1Fu) : want == 3 ? (c & 0x0Fu) : (c & 0x07u);
             size_t k = 1;
-            while (k < want && i + k < n && (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80) {
-                v = (v << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+            while (k < want && i + k < n && (s[i + k] & 0xC0) == 0x80) {
+                v = (v << 6) | (s[i + k] & 0x3Fu);
                 ++k;
             }
             const bool valid = k == want && !(want == 3 && v < 0x800) &&
@@ -282,6 +281,8 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
                 len = want;
                 cp = v;
             }
+        } else {
+            cp = 0xFFFD;
         }
         i += len;
         uint16_t m = 0xFFFF;
