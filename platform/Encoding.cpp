@@ -253,58 +253,72 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
             room(1);
             *w++ = static_cast<char>(s[i++]);
         }
-        if (i >= n) break;
-        // One character: two- and three-byte sequences read straight, else
-        // a longer sequence, or a stray byte shown as U+FFFD.
-        const unsigned char c = s[i];
-        size_t len = 1;
-        uint32_t cp = 0xFFFD;
-        if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
-            len = 2;
-            cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
-        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
-                   (cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu)) >= 0x800 &&
-                   !(cp >= 0xD800 && cp <= 0xDFFF)) {
-            len = 3;
-        } else if (c >= 0xC2 && c <= 0xF4) {
-            cp = 0xFFFD;
-            const size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-            uint32_t v = want == 2 ? (c & 0x1Fu) : want == 3 ? (c & 0x0Fu) : (c & 0x07u);
-            size_t k = 1;
-            while (k < want && i + k < n && (s[i + k] & 0xC0) == 0x80) {
-                v = (v << 6) | (s[i + k] & 0x3Fu);
-                ++k;
+        // Characters up to the next ASCII byte: two- and three-byte
+        // sequences read straight, else a longer sequence, or a stray byte
+        // shown as U+FFFD.
+        while (i < n && s[i] >= 0x80) {
+            // Runs of three-byte characters met before (most of a Japanese
+            // page) go straight to their two bytes.
+            while (i + 3 <= n && (s[i] & 0xF0) == 0xE0 && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
+                   end - w >= 2) {
+                const uint32_t v = ((s[i] & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+                const uint16_t m = v >= 0x800 ? memo[v] : 0;
+                if (m == 0 || m == 0xFFFF || (v >= 0xD800 && v <= 0xDFFF)) break;
+                if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
+                *w++ = static_cast<char>(m & 0xFF);
+                i += 3;
             }
-            const bool valid = k == want && !(want == 3 && v < 0x800) &&
-                               !(want == 4 && (v < 0x10000 || v > 0x10FFFF)) && !(v >= 0xD800 && v <= 0xDFFF);
-            if (valid) {
-                len = want;
-                cp = v;
+            if (i >= n || s[i] < 0x80) break;
+            const unsigned char c = s[i];
+            size_t len = 1;
+            uint32_t cp = 0xFFFD;
+            if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+                len = 2;
+                cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+            } else if ((c & 0xF0) == 0xE0 && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
+                       (cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu)) >= 0x800 &&
+                       !(cp >= 0xD800 && cp <= 0xDFFF)) {
+                len = 3;
+            } else if (c >= 0xC2 && c <= 0xF4) {
+                cp = 0xFFFD;
+                const size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                uint32_t v = want == 2 ? (c & 0x1Fu) : want == 3 ? (c & 0x0Fu) : (c & 0x07u);
+                size_t k = 1;
+                while (k < want && i + k < n && (s[i + k] & 0xC0) == 0x80) {
+                    v = (v << 6) | (s[i + k] & 0x3Fu);
+                    ++k;
+                }
+                const bool valid = k == want && !(want == 3 && v < 0x800) &&
+                                   !(want == 4 && (v < 0x10000 || v > 0x10FFFF)) && !(v >= 0xD800 && v <= 0xDFFF);
+                if (valid) {
+                    len = want;
+                    cp = v;
+                }
+            } else {
+                cp = 0xFFFD;
             }
-        } else {
-            cp = 0xFFFD;
-        }
-        i += len;
-        uint16_t m = 0xFFFF;
-        if (cp < 0x10000 && len != 1) {
-            m = memo[cp];  // the per-thread table, fetched once per page
-            if (m == 0) m = Cp932Of(cp);
-        }
-        room(16);
-        if (m != 0xFFFF) {
-            if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
-            *w++ = static_cast<char>(m & 0xFF);
-        } else {
-            // "&#x" and upper-case hex digits; written by hand, as pages in
-            // Latin scripts hold these by the thousand and a format call
-            // costs more than the rest of the conversion.
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            const int digits = (35 - __builtin_clz(cp | 1)) / 4;
-            *w++ = '&';
-            *w++ = '#';
-            *w++ = 'x';
-            for (int d = digits; d-- > 0;) *w++ = kHex[(cp >> (4 * d)) & 0xF];
-            *w++ = ';';
+            i += len;
+            uint16_t m = 0xFFFF;
+            if (cp < 0x10000 && len != 1) {
+                m = memo[cp];  // the per-thread table, fetched once per page
+                if (m == 0) m = Cp932Of(cp);
+            }
+            room(16);
+            if (m != 0xFFFF) {
+                if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
+                *w++ = static_cast<char>(m & 0xFF);
+            } else {
+                // "&#x" and upper-case hex digits; written by hand, as pages in
+                // Latin scripts hold these by the thousand and a format call
+                // costs more than the rest of the conversion.
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                const int digits = (35 - __builtin_clz(cp | 1)) / 4;
+                *w++ = '&';
+                *w++ = '#';
+                *w++ = 'x';
+                for (int d = digits; d-- > 0;) *w++ = kHex[(cp >> (4 * d)) & 0xF];
+                *w++ = ';';
+            }
         }
     }
     out.SetSize(static_cast<size_t>(w - base));
