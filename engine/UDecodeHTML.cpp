@@ -182,6 +182,9 @@ struct TRunState {
     TNameMap<std::string> modernResolved;
     std::string modernKey;  // its key for one address
     std::unordered_map<std::string, TSheetInfo> sheets;         // modern reading: a sheet's addresses
+    // A sheet's text to the sheet first read with it: sites copy their
+    // sheets into folder after folder (a manual into each of its languages).
+    std::unordered_map<std::string, const TSheetInfo*> sheetTexts;
     std::vector<std::string> htmlExtensions;                    // a handful, compared in turn
     // Reused buffers, so that no token allocates for them.
     std::string upperScratch;
@@ -214,6 +217,7 @@ struct TRunState {
         stats.clear();
         resources.clear();
         sheets.clear();
+        sheetTexts.clear();
         htmlExtensions = EnvSettings.HtmlExtensions;
     }
     void Release() {
@@ -230,6 +234,7 @@ struct TRunState {
         modernResolved.Release();
         std::string().swap(modernKey);
         std::unordered_map<std::string, TSheetInfo>().swap(sheets);
+        std::unordered_map<std::string, const TSheetInfo*>().swap(sheetTexts);
         readBuf.reset();
         textBuf.reset();
         readCap = textCap = 0;
@@ -1050,23 +1055,28 @@ TSheetInfo& SheetRefs(const std::string& path) {
     auto it = g_run.sheets.find(path);
     if (it != g_run.sheets.end()) return it->second;
     std::string bytes;
-    std::vector<TCssRef> refs;
-    std::vector<TCssFontUse> fontUses;
+    TSheetInfo info;
     if (platform::ReadWholeFile(path, bytes)) {
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             bytes = platform::Utf8ToCp932(std::string_view(bytes).substr(3));
         } else if (IsUtf8WithMultibyte(bytes)) {
             bytes = platform::Utf8ToCp932(bytes);
         }
-        TCssSheet sheet = ReadCssSheet(bytes);
-        refs = std::move(sheet.Refs);
-        fontUses = std::move(sheet.FontUses);
+        // A copy of a sheet read before names the same addresses, which
+        // resolve against its own folder.
+        if (auto same = g_run.sheetTexts.find(bytes); same != g_run.sheetTexts.end()) {
+            info.Refs = same->second->Refs;
+            info.FontUses = same->second->FontUses;
+        } else {
+            TCssSheet sheet = ReadCssSheet(bytes);
+            info.Refs = std::move(sheet.Refs);
+            info.FontUses = std::move(sheet.FontUses);
+        }
     }
-    TSheetInfo info;
-    info.Resolved.resize(refs.size());
-    info.Refs = std::move(refs);
-    info.FontUses = std::move(fontUses);
-    return g_run.sheets.emplace(path, std::move(info)).first->second;
+    info.Resolved.resize(info.Refs.size());
+    TSheetInfo& kept = g_run.sheets.emplace(path, std::move(info)).first->second;
+    if (!bytes.empty()) g_run.sheetTexts.emplace(std::move(bytes), &kept);
+    return kept;
 }
 
 // Set when the page began: every page with CSS has them.

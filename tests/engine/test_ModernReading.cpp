@@ -325,17 +325,22 @@ TEST(ModernSetting, OffKeepsTheClassicReading) {
 }
 
 // A page's parts, missing files, outside addresses and problem lines do not
-// depend on whether pages measured before it named the same addresses.
+// depend on whether pages measured before it named the same addresses or
+// read a sheet of the same text.
 TEST(ModernSetting, AddressesMetAgainGiveWhatTheyGiveOnTheirOwn) {
     TempDir t;
     const std::string tags =
         "<link rel=stylesheet href=s.css><img src=gone.gif><img src='http://x.org/i.gif'>"
         "<img src='file:///nonexistent/f.gif'><img src=../up.gif><img src=skip/no.gif>";
     t.Write("index.html", tags + "<a href=sub/p.html>p</a>");
-    t.Write("s.css", "1");
+    // The same sheet in both folders names each folder's own image.
+    const std::string sheet = "body { background: url(bg.gif) }";
+    t.Write("s.css", sheet);
+    t.Write("bg.gif", "1");
     t.Write("up.gif", "1");
     t.Write("sub/p.html", tags);
-    t.Write("sub/s.css", "22");
+    t.Write("sub/s.css", sheet);
+    t.Write("sub/bg.gif", "22");
     auto measure = [&](const std::string& input) {
         EnvSettings = TEnvSettings{};
         EnvSettings.Modern = true;
@@ -366,7 +371,8 @@ TEST(ModernSetting, AddressesMetAgainGiveWhatTheyGiveOnTheirOwn) {
     // Its own folder's sheet, the file above it, and what it notes itself.
     const std::string sub = *platform::FromNative(t / "sub");
     const std::vector<std::string> want = {
-        "part stylesheet " + sub + "/s.css 2", "part image " + *platform::FromNative(t / "up.gif") + " 1",
+        "part stylesheet " + sub + "/s.css " + std::to_string(sheet.size()), "part image " + sub + "/bg.gif 2",
+        "part image " + *platform::FromNative(t / "up.gif") + " 1",
         "missing " + sub + "/gone.gif", "outside http://x.org/i.gif"};
     for (const std::string& w : want)
         EXPECT_NE(std::find(alone.begin(), alone.end(), w), alone.end()) << w;
