@@ -1,6 +1,7 @@
 #include "engine/UModernPage.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -761,7 +762,8 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
             pick = facts.Src;  // most images: read with the tag's id and class
         } else {
             const TAttrList& x = attrs();
-            if (const std::string* set = Attr(x, "SRCSET")) pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
+            if (const std::string* set = Attr(x, "SRCSET"))
+                pick = PickSrcset(*set, AttrOr(x, "SIZES"), AttrOr(x, "SRC"));
             else pick = AttrOr(x, "SRC");
         }
         AddRef(out, TModernUse::Part, pkImage, &pick);
@@ -878,15 +880,24 @@ void ModernEndTag(std::string_view tag, TModernPageState& st) {
 
 bool ModernRefToPath(std::string_view value, bool decodeCharRefs, std::string& path) {
     // Most addresses need none of the steps below but the cut at "#".
+    // By byte: 1 ends the path ("#", "?"), 2 needs the steps below.
+    static constexpr auto kStop = [] {
+        std::array<uint8_t, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] = (c == '#' || c == '?')                                         ? 1
+                                        : (c <= 0x20 || c >= 0x80 || c == '&' || c == '%' || c == '<') ? 2
+                                                                                                       : 0;
+        return t;
+    }();
     bool plain = !value.empty() && static_cast<unsigned char>(value.front()) > 0x20;
     size_t end = value.size();
     for (size_t i = 0; i < value.size() && plain; ++i) {
-        const unsigned char c = static_cast<unsigned char>(value[i]);
-        if (c == '#' || c == '?') {
+        const uint8_t stop = kStop[static_cast<unsigned char>(value[i])];
+        if (stop == 1) {
             end = i;
             break;
         }
-        plain = c > 0x20 && c < 0x80 && c != '&' && c != '%' && c != '<';
+        plain = stop == 0;
     }
     if (plain) {
         path.assign(value.substr(0, end));
