@@ -800,7 +800,8 @@ struct TSelectorMatcher {
                 if (s.Kind == TSimple::Class) {
                     const int first = P.FirstWithClass(s.Name);
                     if (first < 0) return false;
-                    classFrom = std::max(classFrom, first);
+                    const auto at = std::lower_bound(P.WithClass.begin(), P.WithClass.end(), first) - P.WithClass.begin();
+                    classFrom = std::max(classFrom, static_cast<int>(at));
                 }
         }
         if (needId || needClass) {
@@ -953,6 +954,7 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
     const size_t n = Text.size();
     const char* d = Text.data();
     Elements.reserve(n / 256 + 2);
+    ClassStart.assign(kClassSlots, -1);
     lastChild.reserve(n / 256 + 2);
     auto markText = [&] {
         TPageElement& e = Elements[static_cast<size_t>(stack.back())];
@@ -1098,10 +1100,25 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
         if (!facts.Id.empty()) {
             e.IdFrom = static_cast<uint32_t>(facts.Id.data() - d);
             e.IdLen = static_cast<uint32_t>(facts.Id.size());
+            const size_t slot = ClassSlotOf(ClassHash(facts.Id));
+            IdSlots[slot / 64] |= uint64_t{1} << (slot % 64);
         }
         if (!facts.Classes.empty()) {
             e.ClassFrom = static_cast<uint32_t>(facts.Classes.data() - d);
             e.ClassLen = static_cast<uint32_t>(facts.Classes.size());
+            // The words as HasWord splits them, hashed while they are at hand.
+            const char* p = facts.Classes.data();
+            const char* const wordsEnd = p + facts.Classes.size();
+            uint64_t bits = 0;
+            while (p < wordsEnd) {
+                size_t h = 5381;
+                for (; p < wordsEnd && !IsWs(static_cast<unsigned char>(*p)); ++p) h = ClassHashStep(h, *p);
+                int& first = ClassStart[ClassSlotOf(h)];
+                if (first < 0 || index < first) first = index;  // <html> and <body> may come late
+                bits |= ClassBitOf(h);
+                while (p < wordsEnd && IsWs(static_cast<unsigned char>(*p))) ++p;
+            }
+            e.ClassBits = bits;
         }
         i = visitor ? visitor->StartTag(code, name, at, close, facts) : close;
         if (i > close) {
@@ -1147,41 +1164,12 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
 }
 
 bool TPageElements::MayHaveId(std::string_view name) const {
-    HashWords();
     const size_t slot = ClassSlotOf(ClassHash(name));
     return (IdSlots[slot / 64] >> (slot % 64)) & 1;
 }
 
 int TPageElements::FirstWithClass(std::string_view name) const {
-    HashWords();
     return ClassStart[ClassSlotOf(ClassHash(name))];
-}
-
-void TPageElements::HashWords() const {
-    if (ClassStart.empty()) {
-        for (const int k : WithId) {
-            const TPageElement& e = Elements[static_cast<size_t>(k)];
-            const size_t slot = ClassSlotOf(ClassHash(std::string_view(Text).substr(e.IdFrom, e.IdLen)));
-            IdSlots[slot / 64] |= uint64_t{1} << (slot % 64);
-        }
-        ClassStart.assign(kClassSlots, -1);
-        for (size_t k = 0; k < WithClass.size(); ++k) {
-            const TPageElement& e = Elements[static_cast<size_t>(WithClass[k])];
-            const char* p = Text.data() + e.ClassFrom;
-            const char* const end = p + e.ClassLen;
-            // The words as HasWord splits them, each hashed as ClassSlot does.
-            uint64_t bits = 0;
-            while (p < end) {
-                size_t h = 5381;
-                for (; p < end && !IsWs(static_cast<unsigned char>(*p)); ++p) h = ClassHashStep(h, *p);
-                int& first = ClassStart[ClassSlotOf(h)];
-                if (first < 0) first = static_cast<int>(k);
-                bits |= ClassBitOf(h);
-                while (p < end && IsWs(static_cast<unsigned char>(*p))) ++p;
-            }
-            Elements[static_cast<size_t>(WithClass[k])].ClassBits = bits;
-        }
-    }
 }
 
 bool TPageElements::Matches(std::string_view selectorList, bool needText) const {
@@ -1193,7 +1181,6 @@ bool TPageElements::Matches(std::string_view selectorList, bool needText) const 
     bool result = false;
     if (parsed.Valid) {
         Build();
-        HashWords();  // the elements' masks of class words are read by every class test
         // Most selectors name an id or class that no element of the page
         // holds: they are ruled out before any element is tried.
         auto mayMatch = [&](const TComplex& c) {

@@ -94,14 +94,12 @@ private:
     // few), and the elements that have a class or an id, in page order:
     // a selector is tried only on the elements that can fit its last part.
     mutable std::vector<int> FirstOfTag, WithClass, WithId;
-    // By a hash of a class word, the first place in WithClass where an
-    // element with a word of that hash stands (-1: none). Most classes a
-    // sheet names are on no element of a given page; the page's words are
-    // read once instead of once per selector.
+    // By a hash of a class word, the first element (in page order) that
+    // holds a word of that hash (-1: none), found as the page is walked.
+    // Most classes a sheet names are on no element of a given page.
     mutable std::vector<int> ClassStart;
     // By the same hash of an id, whether an element may have it.
     mutable uint64_t IdSlots[1024 / 64] = {};
-    void HashWords() const;
     int FirstWithClass(std::string_view name) const;
     bool MayHaveId(std::string_view name) const;
     // By the number of the parsed selector list: a page is asked about the
