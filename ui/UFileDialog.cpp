@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -74,14 +75,17 @@ void TFileDialog::showEvent(QShowEvent* event) {
     QFileDialog::showEvent(event);
     if (!connected_) {
         connected_ = true;
-        // Each folder read brings new texts to fit; the first one after the
-        // dialog opens may widen it too (later ones leave its size to the
-        // user).
+        // Each folder read brings new texts to fit; the shown folder, once
+        // read after the dialog opens, may widen it too (later ones leave
+        // its size to the user). The model may read other folders first,
+        // such as the ones above it.
         if (auto* model = findChild<QFileSystemModel*>())
-            connect(model, &QFileSystemModel::directoryLoaded, this, [this] {
+            connect(model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
                 FitColumns();
-                if (widenPending_) FitWidth();
-                widenPending_ = false;
+                if (widenPending_ && QDir(path) == directory()) {
+                    FitWidth();
+                    widenPending_ = false;
+                }
             });
     }
     FitColumns();
