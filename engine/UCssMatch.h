@@ -22,7 +22,7 @@ struct TPageElement {
     bool HasChild = false;     // an element or text inside it
     bool HasText = false;      // text other than blanks somewhere inside it
     int NextOfTag = -1;        // the next element of the same tag
-    uint64_t ClassBits = 0;    // a bit per class word (set once the words are hashed)
+    uint64_t ClassBits = 0;    // a bit per class word's hash, for a quick "not this class"
 };
 
 // A number for a lower-case tag name, the same for the same name in one
@@ -62,8 +62,8 @@ protected:
 class TPageElements {
 public:
     // The elements of a page's text (Shift-JIS or any ASCII-compatible
-    // bytes), found when first asked for. The text must stay as it is until
-    // then, or until Detach(). An <html> and a <body> element are always
+    // bytes), found by Walk() or when first asked for. The text must stay
+    // as it is until Detach(). An <html> and a <body> element are always
     // there, as a browser makes them.
     explicit TPageElements(std::string_view html) : Text(html) {}
     ~TPageElements();
