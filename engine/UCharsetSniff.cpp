@@ -2,9 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "engine/YKKanjiLib.h"
 #include "platform/Encoding.h"
@@ -195,19 +192,6 @@ std::string PageTextToSjis(std::string_view raw, int code) {
     return std::string(PageTextToSjis(raw, code, out));
 }
 
-namespace {
-bool PlainAscii(std::string_view s) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= s.size(); i += 16)
-        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i)))) return false;
-#endif
-    for (; i < s.size(); ++i)
-        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
-    return true;
-}
-}  // namespace
-
 std::string_view PageTextToSjis(std::string_view raw, int code, platform::TTextBuffer& out) {
     switch (code) {
         case KanjiCodeJis:
@@ -218,7 +202,7 @@ std::string_view PageTextToSjis(std::string_view raw, int code, platform::TTextB
             return out.View();
         case KanjiCodeUtf8:
             // Many pages that say UTF-8 hold ASCII only (Doxygen's do).
-            if (PlainAscii(raw)) return raw;
+            if (platform::IsAscii(raw)) return raw;
             if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
             platform::Utf8ToCp932CharRefs(raw, out);
             return out.View();

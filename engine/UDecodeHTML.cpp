@@ -582,6 +582,19 @@ void AddEvent(std::string& events, uint8_t kind, std::string_view value) {
     events.append(value);
 }
 
+// Upper-cases ASCII letters into a reused buffer, as AnsiUpper does.
+void UpperInto(std::string& out, std::string_view s) {
+    out.assign(s);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(out[i]);
+        if (platform::IsSjisLead(c) && i + 1 < out.size()) {
+            ++i;
+        } else if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 32);
+        }
+    }
+}
+
 // The title's event, control characters shown as blanks. False when
 // nothing is left: the page stays untitled, and a later <TITLE> may still
 // give one.
@@ -623,9 +636,7 @@ public:
         int8_t& known = named[code];
         if (known == 0 && !facts.MaybeStyle) return close;
         std::string& upper = g_run.modernTagName;
-        upper.assign(lowerName);
-        for (char& c : upper)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        UpperInto(upper, lowerName);
         if (known < 0) {
             const bool can = ModernTagNamed(upper);
             if (code != 0xFFFF) known = can ? 1 : 0;
@@ -845,19 +856,6 @@ bool IsOutsideUrl(std::string_view ref) {
 void CutAtHash(std::string& s) {
     size_t hash = platform::SjisFind(s, '#');
     if (hash != std::string::npos) s.resize(hash);
-}
-
-// Upper-cases ASCII letters into a reused buffer, as AnsiUpper does.
-void UpperInto(std::string& out, std::string_view s) {
-    out.assign(s);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(out[i]);
-        if (platform::IsSjisLead(c) && i + 1 < out.size()) {
-            ++i;
-        } else if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 32);
-        }
-    }
 }
 
 TTokenOutcome ProcessLink(TPageFrame& f, const std::string& root, std::string_view raw, std::string ref,

@@ -18,6 +18,10 @@ std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932);
 // CP932 -> UTF-8 for display: bytes that do not convert become U+FFFD.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// True when every byte is below 0x80: the text is the same in every
+// encoding the program reads.
+bool IsAscii(std::string_view s);
+
 // UTF-8 -> CP932. Returns nullopt when some character has no CP932 form
 // or the input is not valid UTF-8.
 std::optional<std::string> Utf8ToCp932Strict(std::string_view utf8);
