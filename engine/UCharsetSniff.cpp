@@ -29,29 +29,38 @@ bool StartsNoCase(std::string_view s, size_t at, std::string_view lowerWord) {
 }
 
 // The attributes of the tag that starts at s[at] (after "<meta"), as the
-// prescan of a browser reads them: name, value; stops at ">".
+// prescan of a browser reads them: name, value; stops at ">". Both are
+// views into the page; the name is compared without regard to case.
 struct TAttr {
-    std::string name, value;
+    std::string_view name, value;
+    bool Is(std::string_view lowerWord) const {
+        return name.size() == lowerWord.size() && StartsNoCase(name, 0, lowerWord);
+    }
 };
 
 size_t ReadAttr(std::string_view s, size_t i, TAttr& a) {
-    a.name.clear();
-    a.value.clear();
+    a.name = a.value = {};
     while (i < s.size() && (IsSpace(static_cast<unsigned char>(s[i])) || s[i] == '/')) ++i;
     if (i >= s.size() || s[i] == '>') return i;
+    const size_t nameFrom = i;
     while (i < s.size() && !IsSpace(static_cast<unsigned char>(s[i])) && s[i] != '=' && s[i] != '>' &&
-           !(s[i] == '/' && !a.name.empty()))
-        a.name += static_cast<char>(Lower(static_cast<unsigned char>(s[i++])));
+           !(s[i] == '/' && i > nameFrom))
+        ++i;
+    a.name = s.substr(nameFrom, i - nameFrom);
     while (i < s.size() && IsSpace(static_cast<unsigned char>(s[i]))) ++i;
     if (i >= s.size() || s[i] != '=') return i;
     ++i;
     while (i < s.size() && IsSpace(static_cast<unsigned char>(s[i]))) ++i;
+    size_t from = i;
     if (i < s.size() && (s[i] == '"' || s[i] == '\'')) {
         const char q = s[i++];
-        while (i < s.size() && s[i] != q) a.value += s[i++];
+        from = i;
+        while (i < s.size() && s[i] != q) ++i;
+        a.value = s.substr(from, i - from);
         if (i < s.size()) ++i;
     } else {
-        while (i < s.size() && !IsSpace(static_cast<unsigned char>(s[i])) && s[i] != '>') a.value += s[i++];
+        while (i < s.size() && !IsSpace(static_cast<unsigned char>(s[i])) && s[i] != '>') ++i;
+        a.value = s.substr(from, i - from);
     }
     return i;
 }
@@ -136,8 +145,7 @@ int DeclaredPageEncoding(std::string_view raw) {
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") return KanjiCodeUtf8;
     const std::string_view head = raw.substr(0, 1024);
     int metaCharset = -1, httpEquiv = -1;
-    for (size_t i = 0; i < head.size(); ++i) {
-        if (head[i] != '<') continue;
+    for (size_t i = 0; (i = head.find('<', i)) != std::string_view::npos; ++i) {
         if (head.substr(i, 4) == "<!--") {
             const size_t end = head.find("-->", i + 4);
             if (end == std::string_view::npos) break;
@@ -149,13 +157,13 @@ int DeclaredPageEncoding(std::string_view raw) {
             continue;
         size_t j = i + 5;
         TAttr a;
-        std::string charset, content;
+        std::string_view charset, content;
         bool contentType = false;
         while (j < head.size() && head[j] != '>') {
             const size_t next = ReadAttr(head, j, a);
-            if (a.name == "charset" && charset.empty()) charset = a.value;
-            else if (a.name == "content" && content.empty()) content = a.value;
-            else if (a.name == "http-equiv") contentType = LowerTrim(a.value) == "content-type";
+            if (a.Is("charset") && charset.empty()) charset = a.value;
+            else if (a.Is("content") && content.empty()) content = a.value;
+            else if (a.Is("http-equiv")) contentType = LowerTrim(a.value) == "content-type";
             if (next == j) ++j;
             else j = next;
         }

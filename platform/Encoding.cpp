@@ -1,5 +1,6 @@
 #include "platform/Encoding.h"
 
+#include <endian.h>
 #include <iconv.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -264,11 +265,18 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
         while (i < n && s[i] >= 0x80) {
             // Runs of three-byte characters met before (most of a Japanese
             // page) go straight to their two bytes.
-            while (i + 3 <= n && (s[i] & 0xF0) == 0xE0 && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80 &&
-                   end - w >= 2) {
-                const uint32_t v = ((s[i] & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            // Four bytes are read to test three; the last character of the
+            // page takes the longer way below. A surrogate's entry is never
+            // filled, so it stops the run as an unknown character does.
+            if ((s[i] & 0xF0) == 0xE0)
+            for (size_t room2 = static_cast<size_t>(end - w) / 2; i + 4 <= n && room2; --room2) {
+                uint32_t x;
+                std::memcpy(&x, s + i, 4);
+                x = le32toh(x);
+                if ((x & 0xC0C0F0u) != 0x8080E0u) break;
+                const uint32_t v = ((x & 0x0Fu) << 12) | ((x >> 2) & 0xFC0u) | ((x >> 16) & 0x3Fu);
                 const uint16_t m = v >= 0x800 ? memo[v] : 0;
-                if (m == 0 || m == 0xFFFF || (v >= 0xD800 && v <= 0xDFFF)) break;
+                if (m == 0 || m == 0xFFFF) break;
                 if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
                 *w++ = static_cast<char>(m & 0xFF);
                 i += 3;
