@@ -10,6 +10,7 @@
 
 #include "engine/UByteScan.h"
 #include "engine/UModernPage.h"
+#include "platform/Encoding.h"
 
 namespace {
 
@@ -824,7 +825,8 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
     const char* d = t.data();
     const size_t n = t.size();
     auto ws = [&](size_t k) { return IsWs(static_cast<unsigned char>(d[k])); };
-    std::string_view* const values[] = {&facts.Id, &facts.Classes, &facts.Href, &facts.Src, &facts.Background};
+    std::string_view* const values[] = {&facts.Id,  &facts.Classes,    &facts.Href,
+                                        &facts.Src, &facts.Background, &facts.Rel};
     unsigned seen = 0;
     for (size_t eq = ByteFrom(d, 1, n, '='); eq < n; eq = ByteFrom(d, eq, n, '=')) {
         size_t e = eq;
@@ -854,6 +856,7 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
                 break;
             case 3:
                 if (is("src")) which = 3;
+                else if (is("rel")) which = 5;
                 break;
             case 4:
                 if (is("href")) which = 2;
@@ -954,6 +957,10 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
     const size_t n = Text.size();
     const char* d = Text.data();
     Elements.reserve(n / 256 + 2);
+    // A UTF-8 page's start tags in Shift-JIS, one after another.
+    std::string tags;
+    if (Utf8) tags.reserve(n / 2);
+    thread_local platform::TTextBuffer tagScratch;
     ClassStart.assign(kClassSlots, -1);
     lastChild.reserve(n / 256 + 2);
     auto markText = [&] {
@@ -963,7 +970,7 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
     // Past the ">" that ends a tag, quoted values passed over. A quote
     // opens a value only after "="; elsewhere it is a byte of a name or of
     // an unquoted value.
-    auto tagEnd = [&](size_t from) {
+    auto tagEnd = [&](size_t from) __attribute__((always_inline)) {
         for (size_t k = from;;) {
             k = TagStopFrom(d, k, n);
             if (k >= n) return n;
@@ -1020,28 +1027,43 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
         // Tag names are short; a longer one is cut, which only makes it
         // unknown. The name is lower-cased and keyed for TagCode as it is read.
         char lower[32];
-        const size_t nameFrom = k;
-        while (k < n && IsTagNameByte(d[k])) ++k;
-        const size_t nameLen = std::min(k - nameFrom, sizeof lower);
+        size_t nameLen = 0;
         uint64_t key = 0;
-        if (nameLen <= 8 && nameFrom + 8 <= n) {
-            // Eight bytes at once: the name's kept, its capitals made small.
-            std::memcpy(&key, d + nameFrom, 8);
-            if (nameLen < 8) key &= (uint64_t{1} << (8 * nameLen)) - 1;
-            const uint64_t seven = key & 0x7F7F7F7F7F7F7F7Full;
-            const uint64_t upper = ~key & 0x8080808080808080ull &
-                                   ((seven + 0x3F3F3F3F3F3F3F3Full) ^ (seven + 0x2525252525252525ull));
-            key |= upper >> 2;
-            std::memcpy(lower, &key, 8);
-        } else {
-            for (size_t c = 0; c < nameLen; ++c) {
-                lower[c] = Low(d[nameFrom + c]);
-                if (c < 8) key |= uint64_t{static_cast<unsigned char>(lower[c])} << (8 * c);
+        auto readName = [&](const char* p, size_t from, size_t limit) {
+            size_t to = from;
+            while (to < limit && IsTagNameByte(p[to])) ++to;
+            nameLen = std::min(to - from, sizeof lower);
+            key = 0;
+            if (nameLen <= 8 && from + 8 <= limit) {
+                // Eight bytes at once: the name's kept, its capitals made small.
+                std::memcpy(&key, p + from, 8);
+                if (nameLen < 8) key &= (uint64_t{1} << (8 * nameLen)) - 1;
+                const uint64_t seven = key & 0x7F7F7F7F7F7F7F7Full;
+                const uint64_t upper = ~key & 0x8080808080808080ull &
+                                       ((seven + 0x3F3F3F3F3F3F3F3Full) ^ (seven + 0x2525252525252525ull));
+                key |= upper >> 2;
+                std::memcpy(lower, &key, 8);
+            } else {
+                for (size_t c = 0; c < nameLen; ++c) {
+                    lower[c] = Low(p[from + c]);
+                    if (c < 8) key |= uint64_t{static_cast<unsigned char>(lower[c])} << (8 * c);
+                }
             }
+            return to;
+        };
+        const size_t nameEnd = readName(d, k, n);
+        const size_t close = tagEnd(nameEnd);
+        std::string_view tag(d + at, close - at);
+        // Of an end tag only the name counts.
+        if (Utf8 && !platform::IsAscii(end ? std::string_view(d + k, nameEnd - k) : tag)) {
+            // Its Shift-JIS text; the ASCII that bounds a tag and its values
+            // stands where it stood, but a name may read otherwise.
+            platform::Utf8ToCp932CharRefs(tag, tagScratch);
+            tag = tagScratch.View();
+            readName(tag.data(), k - at, tag.size());
         }
         const std::string_view name(lower, nameLen);
         const uint16_t code = nameLen <= 8 ? TagCodeOfKey(key, name) : TagCode(name);
-        const size_t close = tagEnd(k);
         if (end) {
             if (visitor) visitor->EndTag(name);
             for (size_t s = stack.size(); s-- > 1;)
@@ -1052,7 +1074,6 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             i = close;
             continue;
         }
-        const std::string_view tag(d + at, close - at);
         const uint8_t flags = TagFlags(code);
         int index;
         if (code == kc.Html && !realHtml) {
@@ -1093,18 +1114,23 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             lastChild.push_back(-1);
         }
         TPageElement& e = Elements[static_cast<size_t>(index)];
-        e.TagFrom = static_cast<uint32_t>(at);
-        e.TagLen = static_cast<uint32_t>(close - at);
+        if (Utf8) {
+            e.TagFrom = static_cast<uint32_t>(tags.size());
+            tags.append(tag);
+        } else {
+            e.TagFrom = static_cast<uint32_t>(at);
+        }
+        e.TagLen = static_cast<uint32_t>(tag.size());
         TTagFacts facts;
         ReadTagFacts(tag, facts);
         if (!facts.Id.empty()) {
-            e.IdFrom = static_cast<uint32_t>(facts.Id.data() - d);
+            e.IdFrom = e.TagFrom + static_cast<uint32_t>(facts.Id.data() - tag.data());
             e.IdLen = static_cast<uint32_t>(facts.Id.size());
             const size_t slot = ClassSlotOf(ClassHash(facts.Id));
             IdSlots[slot / 64] |= uint64_t{1} << (slot % 64);
         }
         if (!facts.Classes.empty()) {
-            e.ClassFrom = static_cast<uint32_t>(facts.Classes.data() - d);
+            e.ClassFrom = e.TagFrom + static_cast<uint32_t>(facts.Classes.data() - tag.data());
             e.ClassLen = static_cast<uint32_t>(facts.Classes.size());
             // The words as HasWord splits them, hashed while they are at hand.
             const char* p = facts.Classes.data();
@@ -1120,7 +1146,7 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             }
             e.ClassBits = bits;
         }
-        i = visitor ? visitor->StartTag(code, name, at, close, facts) : close;
+        i = visitor ? visitor->StartTag(code, name, tag, close, facts) : close;
         if (i > close) {
             // The visitor passed over a raw-text element's content.
             if (code == kc.Textarea || code == kc.Iframe) markText();
@@ -1141,6 +1167,10 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             continue;
         }
         stack.push_back(index);
+    }
+    if (Utf8) {
+        Own = std::move(tags);
+        Text = Own;
     }
     for (size_t k = Elements.size(); k-- > 1;) {
         const TPageElement& e = Elements[k];

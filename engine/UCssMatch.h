@@ -30,11 +30,11 @@ struct TPageElement {
 uint16_t TagCode(std::string_view lowerName);
 
 // What is read of every start tag as the page is walked: the values of
-// its id, class, href, src and background attributes (the first of each
-// name), and whether it may have a style or srcset attribute (false only
-// when it has none).
+// its id, class, href, src, background and rel attributes (the first of
+// each name), and whether it may have a style or srcset attribute (false
+// only when it has none).
 struct TTagFacts {
-    std::string_view Id, Classes, Href, Src, Background;
+    std::string_view Id, Classes, Href, Src, Background, Rel;
     bool MaybeStyle = false, MaybeSrcset = false;
 };
 void ReadTagFacts(std::string_view tagText, TTagFacts& facts);
@@ -47,11 +47,11 @@ public:
     bool Stopped = false;    // set by the visitor to end the walk after the current tag
     // A run of text between tags, [from, to) in the page.
     virtual void Text(size_t from, size_t to) = 0;
-    // A start tag, [from, close) in the page, with its TagCode(), its
-    // lower-case name and what was read of it. Returns where the walk goes
-    // on: close, or past the content of a raw-text element that the visitor
-    // has read itself.
-    virtual size_t StartTag(uint16_t code, std::string_view lowerName, size_t from, size_t close,
+    // A start tag that ends at close in the page, with its TagCode(), its
+    // lower-case name, its text (in Shift-JIS) and what was read of it.
+    // Returns where the walk goes on: close, or past the content of a
+    // raw-text element that the visitor has read itself.
+    virtual size_t StartTag(uint16_t code, std::string_view lowerName, std::string_view tag, size_t close,
                             const TTagFacts& facts) = 0;
     virtual void EndTag(std::string_view lowerName) = 0;
 
@@ -65,7 +65,12 @@ public:
     // bytes), found by Walk() or when first asked for. The text must stay
     // as it is until Detach(). An <html> and a <body> element are always
     // there, as a browser makes them.
-    explicit TPageElements(std::string_view html) : Text(html) {}
+    //
+    // A page in UTF-8 is walked as it stands, markup being ASCII in both
+    // encodings: only its tags are turned into Shift-JIS, and kept, as
+    // Detach() would keep them. Its text between tags is only looked at
+    // for blanks, which the two encodings hold alike.
+    explicit TPageElements(std::string_view html, bool utf8 = false) : Text(html), Utf8(utf8) {}
     ~TPageElements();
     TPageElements(const TPageElements&) = delete;
     TPageElements& operator=(const TPageElements&) = delete;
@@ -86,8 +91,10 @@ private:
     friend struct TSelectorMatcher;
     bool Matches(std::string_view selectorList, bool needText) const;
     void Build(TMarkupVisitor* visitor = nullptr) const;
-    std::string_view Text;
-    std::string Own;  // the text, once detached
+    // Both change in Build() for a UTF-8 page, to its tags.
+    mutable std::string_view Text;
+    bool Utf8;
+    mutable std::string Own;  // the text, once detached
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
     // The first element of each tag (by TagCode, when the page's codes are

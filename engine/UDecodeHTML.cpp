@@ -611,18 +611,21 @@ bool AddTitle(std::string& events, std::string& title) {
 // "<TITLE>"), and the addresses of every tag.
 class TModernScan final : public TMarkupVisitor {
 public:
-    TModernScan(const char* text, size_t len, std::string& events, const bool& stopFlag)
-        : d_(text), n_(len), events_(events), stop_(stopFlag) {}
+    // A page in UTF-8 is read as it stands; the walk gives its tags in
+    // Shift-JIS, and the title and style text are turned here.
+    TModernScan(const char* text, size_t len, bool utf8, std::string& events, const bool& stopFlag)
+        : d_(text), n_(len), events_(events), stop_(stopFlag) {
+        state_.Utf8 = utf8;
+    }
     size_t CssEnd() const { return cssEnd_; }
 
     void Text(size_t from, size_t to) override { TakeTitle(std::string_view(d_ + from, to - from)); }
 
-    size_t StartTag(uint16_t code, std::string_view lowerName, size_t from, size_t close,
+    size_t StartTag(uint16_t code, std::string_view lowerName, std::string_view token, size_t close,
                     const TTagFacts& facts) override {
         // As the classic scan, which ends after the first token when the
         // flag is already set (nothing can set it during the scan).
         Stopped = stop_;
-        const std::string_view token(d_ + from, close - from);
         if (!titleDone_ && !WantsText) WantsText = platform::SameTextSjis(token, "<TITLE>");
         if (WantsText && close < n_ && d_[close] != '<') {
             // A title element's content is read past by the walk.
@@ -668,6 +671,10 @@ private:
     void TakeTitle(std::string_view text) {
         if (text.empty()) return;
         std::string& title = g_run.upperScratch;
+        if (state_.Utf8) {
+            platform::Utf8ToCp932CharRefs(text, g_run.modernText);
+            text = g_run.modernText.View();
+        }
         title = DecodeModernText(text);
         WantsText = false;
         titleDone_ = AddTitle(events_, title);
@@ -684,10 +691,10 @@ private:
 
 // Returns the offset past the last event of a sheet or CSS text (0 when
 // there is none).
-size_t ScanModernPage(const char* text, size_t len, std::string& events, const bool& StopFlag,
+size_t ScanModernPage(const char* text, size_t len, bool utf8, std::string& events, const bool& StopFlag,
                       TPageElements& elements) {
     events.clear();
-    TModernScan scan(text, len, events, StopFlag);
+    TModernScan scan(text, len, utf8, events, StopFlag);
     elements.Walk(scan);
     return scan.CssEnd();
 }
@@ -810,11 +817,21 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     int code = EnvSettings.DocumentEncoding;
     const char* text = raw;
     size_t len = size;
+    bool utf8 = false;
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
         code = SniffPageEncoding(std::string_view(raw, size));
-        const std::string_view sjis = PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
-        text = sjis.data();
-        len = sjis.size();
+        if (code == KanjiCodeUtf8) {
+            // Walked as it stands (see TPageElements), past a byte-order mark.
+            utf8 = !platform::IsAscii(std::string_view(raw, size));
+            if (size >= 3 && std::string_view(raw, 3) == "\xEF\xBB\xBF") {
+                text += 3;
+                len -= 3;
+            }
+        } else {
+            const std::string_view sjis = PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
+            text = sjis.data();
+            len = sjis.size();
+        }
     } else {
         if (code != Jis && code != Euc && code != Sjis) code = DetectKanjiCode(std::string_view(raw, size));
         if (code == Jis || code == Euc) {
@@ -832,8 +849,8 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
         frame->Events.assign(g_run.eventScratch);
         return frame;
     }
-    auto elements = std::make_unique<TPageElements>(std::string_view(text, len));
-    const size_t cssEnd = ScanModernPage(text, len, g_run.eventScratch, StopFlag, *elements);
+    auto elements = std::make_unique<TPageElements>(std::string_view(text, len), utf8);
+    const size_t cssEnd = ScanModernPage(text, len, utf8, g_run.eventScratch, StopFlag, *elements);
     frame->Events.assign(g_run.eventScratch);
     if (cssEnd) {
         // Rules and fonts are checked against the page's elements while its

@@ -486,6 +486,27 @@ std::vector<std::string> RelTokens(const std::string* rel) {
     return r;
 }
 
+// Whether the text holds the lower-case ASCII word in any case.
+bool HasWordNoCase(std::string_view text, std::string_view lowerWord) {
+    for (size_t i = 0; i + lowerWord.size() <= text.size(); ++i) {
+        if ((text[i] | 0x20) != lowerWord[0]) continue;
+        size_t k = 1;
+        while (k < lowerWord.size() && (text[i + k] | 0x20) == lowerWord[k]) ++k;
+        if (k == lowerWord.size()) return true;
+    }
+    return false;
+}
+
+// Whether a <link> may load anything: most name the next or previous page.
+// Only the rel words below load, and the rel that was read with the tag's
+// other facts is the attribute list's own when the tag's name ends at a
+// blank; after any other byte the two readers may part, and the list decides.
+bool LinkMayLoad(std::string_view text, size_t nameLen, std::string_view rel) {
+    if (nameLen + 1 >= text.size() || !IsWs(static_cast<unsigned char>(text[nameLen + 1]))) return true;
+    return HasWordNoCase(rel, "stylesheet") || HasWordNoCase(rel, "icon") || HasWordNoCase(rel, "preload") ||
+           HasWordNoCase(rel, "manifest");
+}
+
 void LinkRefs(const TAttrList& a, std::vector<TModernRef>& out) {
     const std::vector<std::string> rel = RelTokens(Attr(a, "REL"));
     auto has = [&](std::string_view t) { return std::find(rel.begin(), rel.end(), t) != rel.end(); };
@@ -726,7 +747,8 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
         const int64_t end = SkipRawText(data, pos, len, "STYLE");
         // A browser reads a <style> whatever its media and fetches its
         // imports; a media that does not match only keeps it from applying.
-        const std::string css(data + from, static_cast<size_t>(end - from));
+        std::string css(data + from, static_cast<size_t>(end - from));
+        if (st.Utf8) css = platform::Utf8ToCp932CharRefs(css);
         const size_t before = out.size();
         AddRef(out, TModernUse::StyleText, pkStyleSheet, &css);
         if (const std::string* media = Attr(a, "MEDIA"); media && out.size() > before)
@@ -803,7 +825,7 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
             st.MediaChosen = true;
         }
     } else if (id == tLink) {
-        LinkRefs(attrs(), out);
+        if (LinkMayLoad(text, tag.size(), facts.Rel)) LinkRefs(attrs(), out);
     } else if (id == tInput) {
         const TAttrList& x = attrs();
         if (LowerTrim(AttrOr(x, "TYPE")) == "image") AddRef(out, TModernUse::Part, pkImage, Attr(x, "SRC"));
@@ -834,7 +856,7 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
                 AddRef(out, TModernUse::Base, pkPage, href);
             }
         }
-    } else if (id == tMeta) {
+    } else if (id == tMeta && HasWordNoCase(text, "refresh")) {
         const TAttrList& x = attrs();
         if (LowerTrim(AttrOr(x, "HTTP-EQUIV")) == "refresh") {
             const std::string content = AttrOr(x, "CONTENT");
@@ -849,7 +871,7 @@ void ModernTagRefs(const std::string& tag, std::string_view text, const TTagFact
             }
         }
     }
-    if (facts.MaybeStyle) {
+    if (facts.MaybeStyle && text.find('(') != std::string_view::npos) {
         if (const std::string* style = Attr(attrs(), "STYLE"); style && style->find('(') != std::string::npos)
             AddRef(out, TModernUse::StyleText, pkStyleSheet, style);
     }

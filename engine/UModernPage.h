@@ -40,6 +40,7 @@ struct TModernPageState {
     int MediaDepth = 0;        // inside <video>/<audio> that loads its source
     bool MediaChosen = false;  // that element has its source
     bool BaseSeen = false;     // only the first <base href> counts
+    bool Utf8 = false;         // the page's text is UTF-8 (its tags come in Shift-JIS)
 };
 
 // One attribute of a tag as written: the name in upper case, the value raw.

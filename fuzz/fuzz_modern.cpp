@@ -19,6 +19,29 @@ namespace {
 void Check(bool ok) {
     if (!ok) std::abort();
 }
+
+// Every tag as the walk tells it, to set a UTF-8 walk beside the walk of
+// the same page in Shift-JIS.
+class TRecorder final : public TMarkupVisitor {
+public:
+    std::string Log;
+    void Text(size_t, size_t) override {}
+    size_t StartTag(uint16_t, std::string_view name, std::string_view tag, size_t close,
+                    const TTagFacts& f) override {
+        for (std::string_view v : {name, tag, f.Id, f.Classes, f.Href, f.Src, f.Background, f.Rel}) {
+            Log += v;
+            Log += '\0';
+        }
+        Log += f.MaybeStyle ? 'S' : '-';
+        Log += f.MaybeSrcset ? 'S' : '-';
+        return close;
+    }
+    void EndTag(std::string_view name) override {
+        Log += '/';
+        Log += name;
+        Log += '\0';
+    }
+};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -40,6 +63,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     (void)page.AnyMatches(src.substr(0, src.find('\n')));
     (void)page.HasText();
+
+    // Walked as UTF-8 where it stands, the page gives the tags, the answers
+    // and the text of its Shift-JIS conversion.
+    {
+        const std::string sjis = platform::Utf8ToCp932CharRefs(src);
+        TPageElements asUtf8(src, true), asSjis(sjis);
+        TRecorder u, j;
+        asUtf8.Walk(u);
+        asSjis.Walk(j);
+        Check(u.Log == j.Log);
+        Check(asUtf8.HasText() == asSjis.HasText());
+        for (const TCssRef& r : sheet.Refs)
+            if (!r.Selector.empty()) {
+                const std::string sel = platform::Utf8ToCp932CharRefs(r.Selector);
+                Check(asUtf8.AnyMatches(sel) == asSjis.AnyMatches(sel));
+            }
+        const std::string first = platform::Utf8ToCp932CharRefs(src.substr(0, src.find('\n')));
+        Check(asUtf8.AnyMatches(first) == asSjis.AnyMatches(first));
+        Check(asUtf8.AnyWithTextMatches(first) == asSjis.AnyWithTextMatches(first));
+    }
 
     const int code = SniffPageEncoding(src);
     Check(code >= 0 && code <= 4);

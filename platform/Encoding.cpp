@@ -16,17 +16,6 @@
 
 namespace platform {
 
-bool IsAscii(std::string_view s) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= s.size(); i += 16)
-        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i)))) return false;
-#endif
-    for (; i < s.size(); ++i)
-        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
-    return true;
-}
-
 namespace {
 
 // One descriptor per direction, opened on first use and kept: opening is

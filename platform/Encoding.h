@@ -4,6 +4,8 @@
 // must never split a double-byte character.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,8 +21,25 @@ std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932);
 std::string Cp932ToUtf8(std::string_view cp932);
 
 // True when every byte is below 0x80: the text is the same in every
-// encoding the program reads.
-bool IsAscii(std::string_view s);
+// encoding the program reads. Inline and eight bytes at a time, as it is
+// asked of every tag of a UTF-8 page as well as of whole pages.
+inline bool IsAscii(std::string_view s) {
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    const char* d = s.data();
+    const size_t n = s.size();
+    if (n < 8) {
+        unsigned any = 0;
+        for (size_t k = 0; k < n; ++k) any |= static_cast<unsigned char>(d[k]);
+        return any < 0x80;
+    }
+    uint64_t w;
+    for (size_t k = 0; k + 8 <= n; k += 8) {
+        std::memcpy(&w, d + k, 8);
+        if (w & kHigh) return false;
+    }
+    std::memcpy(&w, d + n - 8, 8);  // the last bytes, as one word
+    return !(w & kHigh);
+}
 
 // UTF-8 -> CP932. Returns nullopt when some character has no CP932 form
 // or the input is not valid UTF-8.

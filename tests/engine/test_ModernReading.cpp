@@ -146,6 +146,29 @@ std::vector<TSiteCase> SiteCases() {
          {"image:画像.gif"},
          {},
          {"index.html", "ページ.html"}},
+        // A UTF-8 page is walked as it stands: its classes, ids and style
+        // text must meet the sheets' Shift-JIS names all the same, also
+        // after the page waited for another.
+        {"Utf8PageWithJapaneseClassesIdsAndStyles",
+         {{"index.html",
+           "<meta charset=utf-8><title>見出し</title>"
+           "<style>.見出し p{background:url(背景.gif)} #名前{background:url(名.gif)} .無い{background:url(no.gif)}</style>"
+           "<div class='見出し 外' id=名前><p>本文</p></div><a href=b.html>b</a>"
+           "<link rel=next href=n.css><link REL=StyleSheet href=s.css>"
+           "<p style=\"background:url('模様.gif')\">x</p>"},
+          {"b.html", "<p class=other>bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb</p>"},
+          {"s.css", ".外{background:url(外.gif)}"},
+          {"背景.gif", "1"},
+          {"名.gif", "1"},
+          {"no.gif", "1"},
+          {"模様.gif", "1"},
+          {"外.gif", "1"},
+          {"n.css", "1"}},
+         "UTF8",
+         "見出し",
+         {"image:名.gif", "image:外.gif", "image:模様.gif", "image:背景.gif", "stylesheet:s.css"},
+         {},
+         {"index.html", "b.html"}},
         {"RulesCountOnlyWhereTheyApply",
          {{"index.html",
            "<link rel=stylesheet href=s.css><link rel=stylesheet href=p.css media=print>"
@@ -632,6 +655,40 @@ TEST(ModernPage, TagFactsReadNamesOutsideValues) {
 
 // An <a> is read without its attribute list; its address must be the one
 // the list gives (first of two, any case, any quoting, "/" between).
+// Links, metas and style attributes that load nothing are passed over
+// without reading their attributes; those that load must still give what
+// the attribute list gives, also where the quick reading of the tag parts
+// from it ("<link=...").
+TEST(ModernPage, TagsPassedOverQuicklyLoadNothing) {
+    const struct {
+        const char* name;
+        const char* tag;
+        std::vector<std::string> values;
+    } cases[] = {
+        {"LINK", "<link rel=next href=a.css>", {}},
+        {"LINK", "<link REL=\"Alternate StyleSheet\" title=x href=a.css>", {"a.css"}},
+        {"LINK", "<link rel='shortcut icon' href=f.ico>", {"f.ico"}},
+        {"LINK", "<link=\"a rel=stylesheet x\" rel=next href=b.css>", {"b.css"}},
+        {"LINK", "<link rel=modulepreload href=m.js>", {"m.js"}},
+        {"META", "<meta HTTP-EQUIV=Refresh content=\"0; url=x.html\">", {"x.html"}},
+        {"META", "<meta name=description content=\"refresh\">", {}},
+        {"DIV", "<div style=\"color:red\" title=\"(x)\">", {}},
+        {"DIV", "<div STYLE=\"background:url(b.gif)\">", {"background:url(b.gif)"}},
+    };
+    for (const auto& c : cases) {
+        TModernPageState st;
+        std::vector<TModernRef> refs;
+        int64_t pos = 0;
+        TTagFacts facts;
+        ReadTagFacts(c.tag, facts);
+        ModernTagRefs(c.name, c.tag, facts, c.tag, pos, static_cast<int64_t>(std::string_view(c.tag).size()), st,
+                      refs);
+        std::vector<std::string> got;
+        for (const TModernRef& r : refs) got.push_back(r.Value);
+        EXPECT_EQ(got, c.values) << c.tag;
+    }
+}
+
 TEST(ModernPage, AnchorAddressAsTheAttributeListGivesIt) {
     const char* const tags[] = {
         "<a href=one.html>",
