@@ -555,6 +555,36 @@ size_t TagStopFrom(const char* d, size_t k, size_t n) {
     return k;
 }
 
+// A tag's name from p[from], lower-cased into lower (32 bytes: a longer
+// name is cut, which only makes it unknown) and keyed for TagCode as it is
+// read.
+struct TTagName {
+    size_t End, Len;
+    uint64_t Key;
+};
+inline TTagName ReadTagName(const char* p, size_t from, size_t limit, char* lower) {
+    size_t to = from;
+    while (to < limit && IsTagNameByte(p[to])) ++to;
+    const size_t len = std::min<size_t>(to - from, 32);
+    uint64_t key = 0;
+    if (len <= 8 && from + 8 <= limit) {
+        // Eight bytes at once: the name's kept, its capitals made small.
+        std::memcpy(&key, p + from, 8);
+        if (len < 8) key &= (uint64_t{1} << (8 * len)) - 1;
+        const uint64_t seven = key & 0x7F7F7F7F7F7F7F7Full;
+        const uint64_t upper =
+            ~key & 0x8080808080808080ull & ((seven + 0x3F3F3F3F3F3F3F3Full) ^ (seven + 0x2525252525252525ull));
+        key |= upper >> 2;
+        std::memcpy(lower, &key, 8);
+    } else {
+        for (size_t c = 0; c < len; ++c) {
+            lower[c] = Low(p[from + c]);
+            if (c < 8) key |= uint64_t{static_cast<unsigned char>(lower[c])} << (8 * c);
+        }
+    }
+    return {to, len, key};
+}
+
 // TagCode without its cache of short names.
 uint16_t TagCodeSlow(std::string_view lowerName);
 
@@ -629,7 +659,7 @@ struct TSelectorMatcher {
     int64_t& Budget = P.Budget;
 
     std::vector<TTagAttr> Attrs(const TPageElement& e) const {
-        return ParseTagAttributes(std::string_view(P.Text).substr(e.TagFrom, e.TagLen));
+        return ParseTagAttributes(P.Slice(e.TagFrom, e.TagLen));
     }
     const std::string* AttrValue(const std::vector<TTagAttr>& a, std::string_view upperName) const {
         for (const TTagAttr& x : a)
@@ -660,11 +690,11 @@ struct TSelectorMatcher {
         const TPageElement& e = P.Elements[static_cast<size_t>(i)];
         switch (s.Kind) {
             case TSimple::Id:
-                return std::string_view(P.Text).substr(e.IdFrom, e.IdLen) == s.Name;
+                return P.Slice(e.IdFrom, e.IdLen) == s.Name;
             case TSimple::Class:
                 // Most elements are ruled out by their mask of words.
                 return (e.ClassBits & s.Bit) &&
-                       HasWord(std::string_view(P.Text).substr(e.ClassFrom, e.ClassLen), s.Name, ' ');
+                       HasWord(P.Slice(e.ClassFrom, e.ClassLen), s.Name, ' ');
             case TSimple::Attr: {
                 const auto a = Attrs(e);
                 const std::string* v = AttrValue(a, s.Name);
@@ -920,10 +950,11 @@ void TPageElements::Detach() {
         const auto at = static_cast<uint32_t>(Own.size());
         if (e.IdLen) e.IdFrom = e.IdFrom - e.TagFrom + at;
         if (e.ClassLen) e.ClassFrom = e.ClassFrom - e.TagFrom + at;
-        Own.append(Text, e.TagFrom, e.TagLen);
+        Own.append(Slice(e.TagFrom, e.TagLen));
         e.TagFrom = at;
     }
     Text = Own;
+    Converted = std::string();
 }
 
 bool TPageElements::HasText() const {
@@ -957,9 +988,9 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
     const size_t n = Text.size();
     const char* d = Text.data();
     Elements.reserve(n / 256 + 2);
-    // A UTF-8 page's start tags in Shift-JIS, one after another.
-    std::string tags;
-    if (Utf8) tags.reserve(n / 2);
+    // Where the next byte that is not ASCII lies, kept as the walk goes on:
+    // most tags of most UTF-8 pages are ASCII.
+    size_t nextHigh = Utf8 ? HighByteFrom(d, 0, n) : n;
     thread_local platform::TTextBuffer tagScratch;
     ClassStart.assign(kClassSlots, -1);
     lastChild.reserve(n / 256 + 2);
@@ -1024,46 +1055,22 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             if (!end) markText();  // a "<" of the text
             continue;
         }
-        // Tag names are short; a longer one is cut, which only makes it
-        // unknown. The name is lower-cased and keyed for TagCode as it is read.
         char lower[32];
-        size_t nameLen = 0;
-        uint64_t key = 0;
-        auto readName = [&](const char* p, size_t from, size_t limit) {
-            size_t to = from;
-            while (to < limit && IsTagNameByte(p[to])) ++to;
-            nameLen = std::min(to - from, sizeof lower);
-            key = 0;
-            if (nameLen <= 8 && from + 8 <= limit) {
-                // Eight bytes at once: the name's kept, its capitals made small.
-                std::memcpy(&key, p + from, 8);
-                if (nameLen < 8) key &= (uint64_t{1} << (8 * nameLen)) - 1;
-                const uint64_t seven = key & 0x7F7F7F7F7F7F7F7Full;
-                const uint64_t upper = ~key & 0x8080808080808080ull &
-                                       ((seven + 0x3F3F3F3F3F3F3F3Full) ^ (seven + 0x2525252525252525ull));
-                key |= upper >> 2;
-                std::memcpy(lower, &key, 8);
-            } else {
-                for (size_t c = 0; c < nameLen; ++c) {
-                    lower[c] = Low(p[from + c]);
-                    if (c < 8) key |= uint64_t{static_cast<unsigned char>(lower[c])} << (8 * c);
-                }
-            }
-            return to;
-        };
-        const size_t nameEnd = readName(d, k, n);
+        TTagName nm = ReadTagName(d, k, n, lower);
+        const size_t nameEnd = nm.End;
         const size_t close = tagEnd(nameEnd);
         std::string_view tag(d + at, close - at);
+        if (nextHigh < at) nextHigh = HighByteFrom(d, at, n);
         // Of an end tag only the name counts.
-        if (Utf8 && !platform::IsAscii(end ? std::string_view(d + k, nameEnd - k) : tag)) {
+        if (nextHigh < (end ? nameEnd : close)) {
             // Its Shift-JIS text; the ASCII that bounds a tag and its values
             // stands where it stood, but a name may read otherwise.
             platform::Utf8ToCp932CharRefs(tag, tagScratch);
             tag = tagScratch.View();
-            readName(tag.data(), k - at, tag.size());
+            nm = ReadTagName(tag.data(), k - at, tag.size(), lower);
         }
-        const std::string_view name(lower, nameLen);
-        const uint16_t code = nameLen <= 8 ? TagCodeOfKey(key, name) : TagCode(name);
+        const std::string_view name(lower, nm.Len);
+        const uint16_t code = nm.Len <= 8 ? TagCodeOfKey(nm.Key, name) : TagCode(name);
         if (end) {
             if (visitor) visitor->EndTag(name);
             for (size_t s = stack.size(); s-- > 1;)
@@ -1114,11 +1121,11 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             lastChild.push_back(-1);
         }
         TPageElement& e = Elements[static_cast<size_t>(index)];
-        if (Utf8) {
-            e.TagFrom = static_cast<uint32_t>(tags.size());
-            tags.append(tag);
-        } else {
+        if (tag.data() == d + at) {
             e.TagFrom = static_cast<uint32_t>(at);
+        } else {
+            e.TagFrom = static_cast<uint32_t>(n + Converted.size());
+            Converted.append(tag);
         }
         e.TagLen = static_cast<uint32_t>(tag.size());
         TTagFacts facts;
@@ -1167,10 +1174,6 @@ void TPageElements::Build(TMarkupVisitor* visitor) const {
             continue;
         }
         stack.push_back(index);
-    }
-    if (Utf8) {
-        Own = std::move(tags);
-        Text = Own;
     }
     for (size_t k = Elements.size(); k-- > 1;) {
         const TPageElement& e = Elements[k];

@@ -67,9 +67,9 @@ public:
     // there, as a browser makes them.
     //
     // A page in UTF-8 is walked as it stands, markup being ASCII in both
-    // encodings: only its tags are turned into Shift-JIS, and kept, as
-    // Detach() would keep them. Its text between tags is only looked at
-    // for blanks, which the two encodings hold alike.
+    // encodings: only its tags that hold other bytes are turned into
+    // Shift-JIS, and kept beside the text. Its text between tags is only
+    // looked at for blanks, which the two encodings hold alike.
     explicit TPageElements(std::string_view html, bool utf8 = false) : Text(html), Utf8(utf8) {}
     ~TPageElements();
     TPageElements(const TPageElements&) = delete;
@@ -91,10 +91,16 @@ private:
     friend struct TSelectorMatcher;
     bool Matches(std::string_view selectorList, bool needText) const;
     void Build(TMarkupVisitor* visitor = nullptr) const;
-    // Both change in Build() for a UTF-8 page, to its tags.
-    mutable std::string_view Text;
+    std::string_view Text;
     bool Utf8;
-    mutable std::string Own;  // the text, once detached
+    std::string Own;  // the text, once detached
+    // The Shift-JIS form of a UTF-8 page's tags that were not ASCII; an
+    // element's offsets past the text's end are in here.
+    mutable std::string Converted;
+    std::string_view Slice(uint32_t from, uint32_t len) const {
+        return from < Text.size() ? Text.substr(from, len)
+                                  : std::string_view(Converted).substr(from - Text.size(), len);
+    }
     mutable bool Built = false;
     mutable std::vector<TPageElement> Elements;
     // The first element of each tag (by TagCode, when the page's codes are
