@@ -192,6 +192,7 @@ struct TRunState {
     std::string eventScratch;
     platform::TTextBuffer modernText;    // a page the modern reading turned into Shift-JIS
     std::string modernScratch;           // one modern address as packed
+    std::string modernValue;             // one address as its steps change it
     std::vector<TModernRef> modernRefs;  // the addresses of one tag
     std::string modernTagName;           // its name in upper case
     std::vector<int8_t> modernTagNamed;  // by TagCode: whether such a tag can give addresses (-1: not known yet)
@@ -241,6 +242,7 @@ struct TRunState {
         std::string().swap(eventScratch);
         modernText.Release();
         std::string().swap(modernScratch);
+        std::string().swap(modernValue);
         std::vector<TModernRef>().swap(modernRefs);
         std::string().swap(modernTagName);
         std::vector<int8_t>().swap(modernTagNamed);
@@ -646,7 +648,7 @@ public:
             if (!can && !facts.MaybeStyle) return close;
         }
         std::vector<TModernRef>& refs = g_run.modernRefs;
-        refs.clear();
+        ClearModernRefs(refs);
         auto pos = static_cast<int64_t>(close);
         ModernTagRefs(upper, token, facts, d_, pos, static_cast<int64_t>(n_), state_, refs);
         std::string& packed = g_run.modernScratch;
@@ -1007,7 +1009,9 @@ std::string JoinBaseUrl(const std::string& base, const std::string& ref) {
 // address is a local one whose path is in path.
 bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, const std::string& against,
                      std::string& path, bool& StopFlag, const TProgressSink& WarningSink) {
-    std::string text = htmlValue ? DecodeModernText(value) : value;
+    std::string& text = g_run.modernValue;
+    if (htmlValue && value.find('&') != std::string::npos) text = DecodeModernText(value);
+    else text.assign(value);
     size_t a = 0;
     while (a < text.size() && static_cast<unsigned char>(text[a]) <= 0x20) ++a;
     text.erase(0, a);

@@ -434,8 +434,19 @@ int HexValue(char c) {
     return -1;
 }
 
+// The values of references cleared before, whose memory the next ones
+// take: most addresses are too long to fit in a string itself.
+thread_local std::vector<std::string> tSpareValues;
+
 void AddRef(std::vector<TModernRef>& out, TModernUse use, uint8_t kind, const std::string* value) {
-    if (value && !value->empty()) out.push_back({use, kind, *value, true});
+    if (!value || value->empty()) return;
+    TModernRef r{use, kind, {}, true};
+    if (!tSpareValues.empty()) {
+        r.Value = std::move(tSpareValues.back());
+        tSpareValues.pop_back();
+    }
+    r.Value.assign(*value);
+    out.push_back(std::move(r));
 }
 
 bool ScriptTypeRuns(const TAttrList& a) {
@@ -699,6 +710,11 @@ void ParseAttributesInto(std::string_view t, TAttrList& out) {
 }  // namespace
 
 bool ModernTagNamed(std::string_view upperName) { return TagId(upperName) != tOther; }
+
+void ClearModernRefs(std::vector<TModernRef>& refs) {
+    for (TModernRef& r : refs) tSpareValues.push_back(std::move(r.Value));
+    refs.clear();
+}
 
 bool MediaMatches(std::string_view media) {
     if (LowerTrim(media).empty()) return true;

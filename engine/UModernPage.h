@@ -58,6 +58,9 @@ std::vector<TTagAttr> ParseTagAttributes(std::string_view tagText);
 // element's content is given as StyleText.
 void ModernTagRefs(const std::string& tagName, std::string_view tagText, const TTagFacts& facts, const char* data,
                    int64_t& pos, int64_t len, TModernPageState& st, std::vector<TModernRef>& out);
+// Empties a list that ModernTagRefs filled, keeping its values' memory for
+// the next tags.
+void ClearModernRefs(std::vector<TModernRef>& refs);
 // Whether ModernTagRefs reads a tag of this (upper-case) name for more than
 // its style attribute.
 bool ModernTagNamed(std::string_view upperName);
