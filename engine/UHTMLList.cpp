@@ -1,5 +1,7 @@
 #include "engine/UHTMLList.h"
 
+#include "platform/Memory.h"
+
 #include <mutex>
 #include <new>
 #include <utility>
@@ -120,8 +122,13 @@ public:
             return slot;
         }
         if (left_ == 0) {
-            next_ = static_cast<char*>(::operator new(kSlot* kPerBlock));
-            left_ = kPerBlock;
+            if (void* block = platform::LongLivedBlock()) {
+                next_ = static_cast<char*>(block);
+                left_ = platform::kLongLivedBlock / kSlot;
+            } else {
+                next_ = static_cast<char*>(::operator new(kSlot * kPerBlock));
+                left_ = kPerBlock;
+            }
         }
         void* p = next_;
         next_ += kSlot;
