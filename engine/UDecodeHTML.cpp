@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -158,6 +159,7 @@ struct TSheetInfo {
     std::vector<TCssRef> Refs;
     std::vector<std::string> Resolved;
     std::vector<TCssFontUse> FontUses;
+    const std::string* Path = nullptr;  // its key in the run's sheets
 };
 
 // State that lives as long as one run (or one MeasureFile called alone).
@@ -470,12 +472,16 @@ struct TModernFrame {
     size_t CssEnd = 0;  // the offset in the frame's events past the last CSS event
     // Web fonts of the sheets that apply: counted at the page's end when a
     // rule that applies to text uses their family.
+    // A page waits with its fonts while the pages it links to are measured,
+    // so a font names its rule and folder where a sheet keeps them; those
+    // of CSS in the page itself are kept by the page.
     struct TFont {
-        TCssRef Ref;
-        std::string Against;
+        const TCssRef* Ref;
+        const std::string* Against;
         std::string* Resolved;  // the sheet's cache of the resolved path, or null
     };
     std::vector<TFont> Fonts;
+    std::deque<std::pair<TCssRef, std::string>> PageFonts;
     std::vector<const std::vector<TCssFontUse>*> SheetFontUses;
     std::vector<TCssFontUse> PageFontUses;  // of <style> and style attributes
     // The families the page's text uses, once known: when the page waits
@@ -1093,7 +1099,9 @@ TSheetInfo& SheetRefs(const std::string& path) {
         }
     }
     info.Resolved.resize(info.Refs.size());
-    TSheetInfo& kept = g_run.sheets.emplace(path, std::move(info)).first->second;
+    auto placed = g_run.sheets.emplace(path, std::move(info)).first;
+    TSheetInfo& kept = placed->second;
+    kept.Path = &placed->first;
     if (!bytes.empty()) g_run.sheetTexts.emplace(std::move(bytes), &kept);
     return kept;
 }
@@ -1105,15 +1113,17 @@ const TPageElements& PageElements(TPageFrame& f) { return *f.M().Elements; }
 // read in their turn, each once per page. A sheet whose media does not
 // match is fetched with its imports, but names nothing else.
 void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::string& firstAgainst, bool applies,
-               bool& StopFlag, const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr) {
+               bool& StopFlag, const TProgressSink& WarningSink, std::vector<std::string>* firstResolved = nullptr,
+               const std::string* firstSheetPath = nullptr) {
     struct TWork {
         const std::vector<TCssRef>* refs;
         std::vector<std::string>* resolved;  // null for CSS in the page
         std::string against;
         size_t next;
         bool applies;
+        const std::string* sheetPath;  // against, as the run's sheets keep it (null for CSS in the page)
     };
-    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0, applies}};
+    std::vector<TWork> stack{{&first, firstResolved, firstAgainst, 0, applies, firstSheetPath}};
     while (!stack.empty() && !StopFlag) {
         TWork& w = stack.back();
         if (w.next >= w.refs->size()) {
@@ -1124,7 +1134,15 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
         const TCssRef& r = (*w.refs)[i];
         const bool sheetApplies = w.applies;
         if (r.Kind == TCssRefKind::Font) {
-            if (sheetApplies) f.M().Fonts.push_back({r, w.against, w.resolved ? &(*w.resolved)[i] : nullptr});
+            if (sheetApplies) {
+                TModernFrame& m = f.M();
+                if (w.sheetPath) {
+                    m.Fonts.push_back({&r, w.sheetPath, &(*w.resolved)[i]});
+                } else {
+                    m.PageFonts.emplace_back(r, w.against);
+                    m.Fonts.push_back({&m.PageFonts.back().first, &m.PageFonts.back().second, nullptr});
+                }
+            }
             continue;
         }
         // A rule's file is fetched only when the rule applies to some element.
@@ -1149,7 +1167,7 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
             TSheetInfo& info = SheetRefs(sheet);
             const bool importApplies = sheetApplies && r.Applies;
             if (importApplies) f.M().SheetFontUses.push_back(&info.FontUses);
-            stack.push_back({&info.Refs, &info.Resolved, sheet, 0, importApplies});
+            stack.push_back({&info.Refs, &info.Resolved, sheet, 0, importApplies, info.Path});
         }
     }
 }
@@ -1218,7 +1236,7 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
     if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file)) {
         TSheetInfo& info = SheetRefs(file);
         if (r.Applies) m.SheetFontUses.push_back(&info.FontUses);
-        ModernCss(f, info.Refs, file, r.Applies, StopFlag, WarningSink, &info.Resolved);
+        ModernCss(f, info.Refs, file, r.Applies, StopFlag, WarningSink, &info.Resolved, info.Path);
     }
     if (r.Use == TModernUse::Frame && !StopFlag) {
         // The framed page is a page of its own as well, reached like a link.
@@ -1235,8 +1253,8 @@ void DecideFonts(TModernFrame& m) {
     m.FontsDecided = true;
     std::vector<std::string> faces;
     for (const TModernFrame::TFont& font : m.Fonts)
-        if (!font.Ref.Family.empty() && std::find(faces.begin(), faces.end(), font.Ref.Family) == faces.end())
-            faces.push_back(font.Ref.Family);
+        if (!font.Ref->Family.empty() && std::find(faces.begin(), faces.end(), font.Ref->Family) == faces.end())
+            faces.push_back(font.Ref->Family);
     const TPageElements& page = *m.Elements;
     std::vector<std::string>& used = m.UsedFamilies;
     auto consider = [&](const TCssFontUse& u) {
@@ -1256,14 +1274,14 @@ void ModernEndPage(TPageFrame& f, bool& StopFlag, const TProgressSink& WarningSi
     const std::vector<std::string>& used = m.UsedFamilies;
     for (const TModernFrame::TFont& font : m.Fonts) {
         if (StopFlag) return;
-        if (std::find(used.begin(), used.end(), font.Ref.Family) == used.end()) continue;
+        if (std::find(used.begin(), used.end(), font.Ref->Family) == used.end()) continue;
         if (font.Resolved && !font.Resolved->empty()) {
             ModernResolvedPart(f, *font.Resolved, pkFont, StopFlag, WarningSink);
             continue;
         }
         std::string path;
-        if (!ModernLocalPath(f, font.Ref.Url, false, font.Against, path, StopFlag, WarningSink)) continue;
-        ModernPart(f, path, pkFont, font.Against, StopFlag, WarningSink, font.Resolved);
+        if (!ModernLocalPath(f, font.Ref->Url, false, *font.Against, path, StopFlag, WarningSink)) continue;
+        ModernPart(f, path, pkFont, *font.Against, StopFlag, WarningSink, font.Resolved);
     }
 }
 

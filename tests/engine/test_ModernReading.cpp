@@ -234,6 +234,25 @@ std::vector<TSiteCase> SiteCases() {
          {"font:f.woff2", "stylesheet:s.css"},
          {},
          {"index.html", "b.html"}},
+        // Fonts of CSS in the page wait with it while a page in another
+        // folder, with fonts of its own, is measured.
+        {"FontsOfCssInThePageWaitWithIt",
+         {{"index.html",
+           "<style>@font-face{font-family:A;src:url(a.woff2)} @font-face{font-family:B;src:url(b.woff2)}"
+           "@font-face{font-family:C;src:url(c.woff2)} @font-face{font-family:D;src:url(d.woff2)}"
+           "@font-face{font-family:E;src:url(e.woff2)} p{font-family:A}</style><p>Text</p><a href=sub/b.html>b</a>"},
+          {"sub/b.html", "<style>@font-face{font-family:A;src:url(x.woff2)} p{font-family:A}</style><p>b</p>"},
+          {"a.woff2", "1"},
+          {"b.woff2", "1"},
+          {"c.woff2", "1"},
+          {"d.woff2", "1"},
+          {"e.woff2", "1"},
+          {"sub/x.woff2", "1"}},
+         "JIS",
+         "-",
+         {"font:a.woff2"},
+         {},
+         {"index.html", "sub/b.html"}},
         {"EveryKindABrowserLoads",
          {{"index.html",
            "<link rel='shortcut icon' href=i.ico><link rel=preload as=font href=f.woff2>"
