@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <deque>
+#include <list>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -481,7 +481,7 @@ struct TModernFrame {
         std::string* Resolved;  // the sheet's cache of the resolved path, or null
     };
     std::vector<TFont> Fonts;
-    std::deque<std::pair<TCssRef, std::string>> PageFonts;
+    std::list<std::pair<TCssRef, std::string>> PageFonts;  // no memory until one is kept
     std::vector<const std::vector<TCssFontUse>*> SheetFontUses;
     std::vector<TCssFontUse> PageFontUses;  // of <style> and style attributes
     // The families the page's text uses, once known: when the page waits
