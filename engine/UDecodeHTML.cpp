@@ -456,12 +456,36 @@ uint32_t DosDateTime(time_t t) {
     return (date << 16) | time;
 }
 
+// The parts a page counted, by their entry in the run's resources (one per
+// resolved path): a page waits with it while the pages it links to are
+// measured, and a pointer is all that tells two paths apart.
+class TPartSet {
+public:
+    // False when the part was there already.
+    bool Insert(const TResourceEntry* part) {
+        if (big_) return big_->insert(part).second;
+        if (std::find(small_.begin(), small_.end(), part) != small_.end()) return false;
+        if (small_.size() < kSmallMax) {
+            small_.push_back(part);
+            return true;
+        }
+        big_ = std::make_unique<std::unordered_set<const TResourceEntry*>>(small_.begin(), small_.end());
+        std::vector<const TResourceEntry*>().swap(small_);
+        return big_->insert(part).second;
+    }
+
+private:
+    static constexpr size_t kSmallMax = 32;
+    std::vector<const TResourceEntry*> small_;
+    std::unique_ptr<std::unordered_set<const TResourceEntry*>> big_;
+};
+
 // What the modern reading keeps per page while it acts on the addresses
 // (the scan's own state lives only during the scan).
 struct TModernFrame {
     std::string Base;     // what addresses resolve against: a path whose folder counts
     std::string BaseUrl;  // an outside <base href>: relative addresses lead out there
-    TKeySet PartKeys;     // resolved paths of the parts counted so far
+    TPartSet PartKeys;    // the parts counted so far
     TKeySet SheetKeys;    // sheets already read for this page (ends @import loops)
     // The page's elements, for the selectors of rules that name files and
     // for the fonts; set when the page begins if it has CSS at all, found
@@ -1045,8 +1069,8 @@ bool ModernLocalPath(TPageFrame& f, const std::string& value, bool htmlValue, co
 std::string ModernResolvedPart(TPageFrame& f, const std::string& path, uint8_t kind, bool& StopFlag,
                                const TProgressSink& WarningSink) {
     const std::string& page = f.Info->FileName;
-    if (!f.M().PartKeys.Insert(path)) return {};
     const TResourceEntry& res = Resource(path);
+    if (!f.M().PartKeys.Insert(&res)) return {};
     if (res.size < 0) {
         f.Info->NotFoundList.push_back(path);
         AddProblem(MsgNotFound(), page, path, StopFlag, WarningSink);
