@@ -456,28 +456,30 @@ uint32_t DosDateTime(time_t t) {
     return (date << 16) | time;
 }
 
-// The parts a page counted, by their entry in the run's resources (one per
-// resolved path): a page waits with it while the pages it links to are
-// measured, and a pointer is all that tells two paths apart.
-class TPartSet {
+// What a page met already, by the run's own record of it (a resource
+// entry, a sheet), one per resolved path: a page waits with these while the
+// pages it links to are measured, and a pointer tells two paths apart as
+// well as their text.
+template <typename T>
+class TPtrSet {
 public:
-    // False when the part was there already.
-    bool Insert(const TResourceEntry* part) {
-        if (big_) return big_->insert(part).second;
-        if (std::find(small_.begin(), small_.end(), part) != small_.end()) return false;
+    // False when it was there already.
+    bool Insert(const T* p) {
+        if (big_) return big_->insert(p).second;
+        if (std::find(small_.begin(), small_.end(), p) != small_.end()) return false;
         if (small_.size() < kSmallMax) {
-            small_.push_back(part);
+            small_.push_back(p);
             return true;
         }
-        big_ = std::make_unique<std::unordered_set<const TResourceEntry*>>(small_.begin(), small_.end());
-        std::vector<const TResourceEntry*>().swap(small_);
-        return big_->insert(part).second;
+        big_ = std::make_unique<std::unordered_set<const T*>>(small_.begin(), small_.end());
+        std::vector<const T*>().swap(small_);
+        return big_->insert(p).second;
     }
 
 private:
     static constexpr size_t kSmallMax = 32;
-    std::vector<const TResourceEntry*> small_;
-    std::unique_ptr<std::unordered_set<const TResourceEntry*>> big_;
+    std::vector<const T*> small_;
+    std::unique_ptr<std::unordered_set<const T*>> big_;
 };
 
 // What the modern reading keeps per page while it acts on the addresses
@@ -485,8 +487,8 @@ private:
 struct TModernFrame {
     std::string Base;     // what addresses resolve against: a path whose folder counts
     std::string BaseUrl;  // an outside <base href>: relative addresses lead out there
-    TPartSet PartKeys;    // the parts counted so far
-    TKeySet SheetKeys;    // sheets already read for this page (ends @import loops)
+    TPtrSet<TResourceEntry> PartKeys;  // the parts counted so far
+    TPtrSet<TSheetInfo> SheetKeys;     // sheets already read for this page (ends @import loops)
     // The page's elements, for the selectors of rules that name files and
     // for the fonts; set when the page begins if it has CSS at all, found
     // from the whole text when first asked for. It looks at the page text
@@ -1187,8 +1189,9 @@ void ModernCss(TPageFrame& f, const std::vector<TCssRef>& first, const std::stri
             if (!ModernLocalPath(f, r.Url, false, against, path, StopFlag, WarningSink)) continue;
             sheet = ModernPart(f, path, kind, against, StopFlag, WarningSink, cache ? &(*cache)[i] : nullptr);
         }
-        if (r.Kind == TCssRefKind::Import && !sheet.empty() && f.M().SheetKeys.Insert(sheet)) {
-            TSheetInfo& info = SheetRefs(sheet);
+        TSheetInfo* imported = r.Kind == TCssRefKind::Import && !sheet.empty() ? &SheetRefs(sheet) : nullptr;
+        if (imported && f.M().SheetKeys.Insert(imported)) {
+            TSheetInfo& info = *imported;
             const bool importApplies = sheetApplies && r.Applies;
             if (importApplies) f.M().SheetFontUses.push_back(&info.FontUses);
             stack.push_back({&info.Refs, &info.Resolved, sheet, 0, importApplies, info.Path});
@@ -1257,8 +1260,9 @@ TTokenOutcome ModernRef(TPageFrame& f, const TModernRef& r, const std::string& r
         file = ModernPart(f, path, r.Kind, m.Base, StopFlag, WarningSink, &resolved);
         if (keyed && !resolved.empty()) g_run.modernResolved.Insert(key, std::move(resolved));
     }
-    if (r.Use == TModernUse::Sheet && !file.empty() && m.SheetKeys.Insert(file)) {
-        TSheetInfo& info = SheetRefs(file);
+    TSheetInfo* sheet = r.Use == TModernUse::Sheet && !file.empty() ? &SheetRefs(file) : nullptr;
+    if (sheet && m.SheetKeys.Insert(sheet)) {
+        TSheetInfo& info = *sheet;
         if (r.Applies) m.SheetFontUses.push_back(&info.FontUses);
         ModernCss(f, info.Refs, file, r.Applies, StopFlag, WarningSink, &info.Resolved, info.Path);
     }
