@@ -195,6 +195,11 @@ int SniffPageEncoding(std::string_view raw) {
     return DetectKanjiCode(raw);
 }
 
+std::string_view Utf8PageBody(std::string_view raw) {
+    if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
+    return raw;
+}
+
 std::string PageTextToSjis(std::string_view raw, int code) {
     platform::TTextBuffer out;
     return std::string(PageTextToSjis(raw, code, out));
@@ -211,8 +216,7 @@ std::string_view PageTextToSjis(std::string_view raw, int code, platform::TTextB
         case KanjiCodeUtf8:
             // Many pages that say UTF-8 hold ASCII only (Doxygen's do).
             if (platform::IsAscii(raw)) return raw;
-            if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
-            platform::Utf8ToCp932CharRefs(raw, out);
+            platform::Utf8ToCp932CharRefs(Utf8PageBody(raw), out);
             return out.View();
         default:
             return raw;

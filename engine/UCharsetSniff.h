@@ -41,6 +41,9 @@ std::string PageTextToSjis(std::string_view raw, int code);
 // unless the text stays as it is: returns raw itself for a page in plain
 // ASCII or already in Shift-JIS, else out's text.
 std::string_view PageTextToSjis(std::string_view raw, int code, platform::TTextBuffer& out);
+// A UTF-8 page's text past its byte-order mark, as the modern walk reads it
+// (see TPageElements).
+std::string_view Utf8PageBody(std::string_view raw);
 
 // One Unicode character as Shift-JIS, or "<U+XXXX>" (the program's way of
 // showing a character without a Shift-JIS form) when there is none.

@@ -855,12 +855,11 @@ std::unique_ptr<TPageFrame> BeginPage(std::string path, bool& StopFlag, const TP
     if (code != Jis && code != Euc && code != Sjis && EnvSettings.Modern) {
         code = SniffPageEncoding(std::string_view(raw, size));
         if (code == KanjiCodeUtf8) {
-            // Walked as it stands (see TPageElements), past a byte-order mark.
+            // Walked as it stands (see TPageElements).
             utf8 = !platform::IsAscii(std::string_view(raw, size));
-            if (size >= 3 && std::string_view(raw, 3) == "\xEF\xBB\xBF") {
-                text += 3;
-                len -= 3;
-            }
+            const std::string_view body = Utf8PageBody(std::string_view(raw, size));
+            text = body.data();
+            len = body.size();
         } else {
             const std::string_view sjis = PageTextToSjis(std::string_view(raw, size), code, g_run.modernText);
             text = sjis.data();
