@@ -39,9 +39,8 @@ class TCssTokenizer {
 public:
     explicit TCssTokenizer(std::string_view s) : s_(s) {}
 
-    // Into out, emptied first.
-    void Run(std::vector<TToken>& out) {
-        out.clear();
+    std::vector<TToken> Run() {
+        std::vector<TToken> out;
         size_t marked = 0, start = 0;
         while (p_ < s_.size()) {
             for (; marked < out.size(); ++marked) out[marked].Pos = start;
@@ -112,6 +111,7 @@ public:
             }
         }
         for (; marked < out.size(); ++marked) out[marked].Pos = start;
+        return out;
     }
 
 private:
@@ -344,11 +344,7 @@ struct TBlock {
 }  // namespace
 
 TCssSheet ReadCssSheet(std::string_view css) {
-    // A sheet has a token per few bytes; the list keeps its memory from
-    // sheet to sheet rather than growing anew for each.
-    thread_local std::vector<TToken> tokens;
-    TCssTokenizer(css).Run(tokens);
-    const std::vector<TToken>& t = tokens;
+    const std::vector<TToken> t = TCssTokenizer(css).Run();
     TCssSheet sheet;
     std::vector<TCssRef>& out = sheet.Refs;
     std::vector<TBlock> blocks;

@@ -30,6 +30,7 @@
 #include "outside/YKFileUtils.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/Memory.h"
 #include "settings/Uenviron.h"
 
 namespace {
@@ -1478,6 +1479,7 @@ void MeasureFile(const std::string& Root, const std::string& Path, bool& StopFla
 void MeasureAll(bool& StopFlag, const TProgressSink& FolderSink, const TProgressSink& FileSink,
                 const TProgressSink& WarningSink) {
     StopFlag = false;
+    platform::KeepFreedMemory();
     FileList.Clear();
     ErrorLog.Clear();
     SearchList.clear();

@@ -1,5 +1,6 @@
 #include "platform/Memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -21,6 +22,15 @@ void* LongLivedBlock() {
     ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
 #endif
     return reinterpret_cast<void*>(aligned);
+}
+
+void KeepFreedMemory() {
+#if defined(__GLIBC__)
+    // Blocks up to 32 MiB come from the heap, and the heap's free top is
+    // never trimmed.
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
 }
 
 }  // namespace platform

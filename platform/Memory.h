@@ -15,4 +15,10 @@ constexpr size_t kLongLivedBlock = size_t{2} << 20;
 // many more under a virtual machine). Null when no memory is left.
 void* LongLivedBlock();
 
+// From now on the allocator keeps what is freed for later allocations, big
+// blocks included, instead of handing it back to the system: a run frees
+// and takes again the buffers of page after page, and memory handed back
+// is faulted in afresh. Safe to call more than once.
+void KeepFreedMemory();
+
 }  // namespace platform
