@@ -41,6 +41,7 @@ public:
 
     std::vector<TToken> Run() {
         std::vector<TToken> out;
+        out.reserve(s_.size() / 4 + 1);  // sheets hold a token per few bytes
         size_t marked = 0, start = 0;
         while (p_ < s_.size()) {
             for (; marked < out.size(); ++marked) out[marked].Pos = start;
@@ -168,9 +169,19 @@ private:
         if (platform::IsSjisLead(c) && p_ < s_.size()) out += s_[p_++];
     }
 
+    // The plain ASCII name bytes from p_ on, taken at once.
+    void CopyPlainName(std::string& v) {
+        size_t q = p_;
+        while (q < s_.size() && Byte(q) < 0x80 && IsNameByte(Byte(q))) ++q;
+        v.append(s_.data() + p_, q - p_);
+        p_ = q;
+    }
+
     std::string ReadName() {
         std::string v;
         while (p_ < s_.size()) {
+            CopyPlainName(v);
+            if (p_ >= s_.size()) break;
             if (ValidEscape(p_)) {
                 ++p_;
                 ReadEscape(v);
@@ -186,6 +197,12 @@ private:
     // After the opening quote. False for a string cut by a line end.
     bool ReadString(unsigned char quote, std::string& v) {
         while (p_ < s_.size()) {
+            // Up to the next byte that needs a look of its own.
+            size_t q = p_;
+            while (q < s_.size() && Byte(q) < 0x80 && s_[q] != quote && s_[q] != '\n' && s_[q] != '\\') ++q;
+            v.append(s_.data() + p_, q - p_);
+            p_ = q;
+            if (p_ >= s_.size()) break;
             const unsigned char c = Byte(p_);
             if (c == quote) {
                 ++p_;
