@@ -854,27 +854,36 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
     // name's; the first attribute of a name wins, as in a browser.
     const char* d = t.data();
     const size_t n = t.size();
-    auto ws = [&](size_t k) { return IsWs(static_cast<unsigned char>(d[k])); };
+    // By byte, one look-up each: 1 a blank, 2 ends a name going back (a
+    // blank, "/" or a quote), 4 ends an unquoted value (a blank or ">").
+    static constexpr auto kClass = [] {
+        std::array<uint8_t, 256> c{};
+        for (unsigned char b : {' ', '\t', '\n', '\r', '\f'}) c[b] = 1 | 2 | 4;
+        for (unsigned char b : {'/', '"', '\''}) c[b] = 2;
+        c['>'] = 4;
+        return c;
+    }();
+    auto is = [&](size_t k, uint8_t what) { return (kClass[static_cast<unsigned char>(d[k])] & what) != 0; };
     std::string_view* const values[] = {&facts.Id,  &facts.Classes,    &facts.Href,
                                         &facts.Src, &facts.Background, &facts.Rel};
     unsigned seen = 0;
     for (size_t eq = ByteFrom(d, 1, n, '='); eq < n; eq = ByteFrom(d, eq, n, '=')) {
         size_t e = eq;
-        while (e > 1 && ws(e - 1)) --e;
+        while (e > 1 && is(e - 1, 1)) --e;
         size_t b = e;
-        while (b > 1 && !ws(b - 1) && d[b - 1] != '/' && d[b - 1] != '"' && d[b - 1] != '\'') --b;
+        while (b > 1 && !is(b - 1, 2)) --b;
         size_t from = eq + 1;
-        while (from < n && ws(from)) ++from;
+        while (from < n && is(from, 1)) ++from;
         size_t to = from;
         if (from < n && (d[from] == '"' || d[from] == '\'')) {
             to = ByteFrom(d, from + 1, n, d[from]);
             ++from;
             eq = std::min(to + 1, n);
         } else {
-            while (to < n && !ws(to) && d[to] != '>') ++to;
+            while (to < n && !is(to, 4)) ++to;
             eq = std::max(to, from);
         }
-        auto is = [&](std::string_view lower) {
+        auto named = [&](std::string_view lower) {
             for (size_t k = 0; k < lower.size(); ++k)
                 if ((d[b + k] | 0x20) != lower[k]) return false;
             return true;
@@ -882,24 +891,24 @@ void ReadTagFacts(std::string_view t, TTagFacts& facts) {
         int which = -1;
         switch (e - b) {
             case 2:
-                if (is("id")) which = 0;
+                if (named("id")) which = 0;
                 break;
             case 3:
-                if (is("src")) which = 3;
-                else if (is("rel")) which = 5;
+                if (named("src")) which = 3;
+                else if (named("rel")) which = 5;
                 break;
             case 4:
-                if (is("href")) which = 2;
+                if (named("href")) which = 2;
                 break;
             case 5:
-                if (is("class")) which = 1;
-                else if (is("style")) facts.MaybeStyle = true;
+                if (named("class")) which = 1;
+                else if (named("style")) facts.MaybeStyle = true;
                 break;
             case 6:
-                if (is("srcset")) facts.MaybeSrcset = true;
+                if (named("srcset")) facts.MaybeSrcset = true;
                 break;
             case 10:
-                if (is("background")) which = 4;
+                if (named("background")) which = 4;
                 break;
             default:
                 break;
