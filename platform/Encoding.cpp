@@ -257,18 +257,19 @@ void Utf8ToCp932CharRefs(std::string_view utf8, TTextBuffer& out) {
             // Four bytes are read to test three; the last character of the
             // page takes the longer way below. A surrogate's entry is never
             // filled, so it stops the run as an unknown character does.
-            if ((s[i] & 0xF0) == 0xE0)
-            for (size_t room2 = static_cast<size_t>(end - w) / 2; i + 4 <= n && room2; --room2) {
-                uint32_t x;
-                std::memcpy(&x, s + i, 4);
-                x = le32toh(x);
-                if ((x & 0xC0C0F0u) != 0x8080E0u) break;
-                const uint32_t v = ((x & 0x0Fu) << 12) | ((x >> 2) & 0xFC0u) | ((x >> 16) & 0x3Fu);
-                const uint16_t m = v >= 0x800 ? memo[v] : 0;
-                if (m == 0 || m == 0xFFFF) break;
-                if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
-                *w++ = static_cast<char>(m & 0xFF);
-                i += 3;
+            if ((s[i] & 0xF0) == 0xE0) {
+                for (size_t room2 = static_cast<size_t>(end - w) / 2; i + 4 <= n && room2; --room2) {
+                    uint32_t x;
+                    std::memcpy(&x, s + i, 4);
+                    x = le32toh(x);
+                    if ((x & 0xC0C0F0u) != 0x8080E0u) break;
+                    const uint32_t v = ((x & 0x0Fu) << 12) | ((x >> 2) & 0xFC0u) | ((x >> 16) & 0x3Fu);
+                    const uint16_t m = v >= 0x800 ? memo[v] : 0;
+                    if (m == 0 || m == 0xFFFF) break;
+                    if (m >= 0x100) *w++ = static_cast<char>(m >> 8);
+                    *w++ = static_cast<char>(m & 0xFF);
+                    i += 3;
+                }
             }
             if (i >= n || s[i] < 0x80) break;
             const unsigned char c = s[i];
